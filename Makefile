@@ -1,0 +1,15 @@
+# Thin front door over CMake: `make test` builds and runs every test.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# CI builds treat every compiler warning as an error.
+WERROR ?= $(if $(CI),ON,OFF)
+
+.PHONY: test clean
+
+test:
+	cmake -S . -B $(BUILD_DIR) -DZOP_TESTS=ON -DZOP_WERROR=$(WERROR)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS)
+	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR)
