@@ -1,0 +1,18 @@
+/*
+ * The console platform: the Win32 console calls the console module makes.
+ * On Windows these are the real ones; elsewhere they are our own, over an
+ * in-memory console presented on the terminal.
+ */
+#ifndef ZOP_CONSOLE_PLATFORM_H
+#define ZOP_CONSOLE_PLATFORM_H
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include "posix/winconsole.h"
+#endif
+
+#endif

@@ -1,0 +1,22 @@
+/*
+ * Code page 437, the character set of the console's cells, and Unicode: the
+ * glyph each byte shows and the byte a typed Unicode character stands for.
+ */
+#ifndef ZOP_CONSOLE_POSIX_CP437_H
+#define ZOP_CONSOLE_POSIX_CP437_H
+
+/* The glyph of a byte as one Unicode code point (0x00 shows as a space). */
+char32_t Cp437ToUnicode(unsigned char byte);
+
+/* The glyph of a byte as a NUL-terminated UTF-8 string of one to three bytes. */
+const char *Cp437ToUtf8(unsigned char byte);
+
+/*
+ * The byte for a code point: ASCII (U+0000 to U+007F) as itself, the glyphs
+ * of bytes 0x80 to 0xFF as those bytes, -1 for anything else.  The glyphs of
+ * the control bytes (U+263A and the rest, U+2302) give -1 too: mapped back
+ * they would read as control characters, a typed smiley as Ctrl-A.
+ */
+int UnicodeToCp437(char32_t codePoint);
+
+#endif

@@ -1,0 +1,34 @@
+/*
+ * The test seam of the console platform: a headless console (no terminal)
+ * of any size that tests feed with input records, make fail on purpose and
+ * read back cell by cell.
+ */
+#ifndef ZOP_CONSOLE_POSIX_HEADLESS_H
+#define ZOP_CONSOLE_POSIX_HEADLESS_H
+
+#include "console/posix/winconsole.h"
+
+#include <string>
+
+// Makes the console headless (no terminal) with a blank buffer of width x height
+// (spaces in attribute 7, cursor (0,0) visible size 25, attribute 7, window = whole buffer,
+// modes at the Win32 defaults, empty input queue, no injected failure, last error 0, call counts 0).
+void HeadlessOpen(int width, int height, int largestWidth = 160, int largestHeight = 50);
+void HeadlessFailNext(const char *call, DWORD error); // the next call of that name fails once with that code, changing nothing
+int HeadlessCallCount(const char *call);              // calls of that Win32 function since HeadlessOpen
+unsigned char HeadlessChar(int x, int y);             // 0 outside the buffer
+WORD HeadlessAttr(int x, int y);
+COORD HeadlessCursor();
+bool HeadlessCursorVisible();
+std::string HeadlessRow(int y);                       // row y's bytes as they are
+std::string HeadlessPicture(int left, int top, int right, int bottom); // rows of that rectangle, clipped to the buffer, each row's CP437 bytes as UTF-8, rows joined with '\n'
+void HeadlessPushInput(const INPUT_RECORD &record);
+void HeadlessPushKey(char character, WORD virtualKey); // a key-down then its key-up
+std::string HeadlessTitle();
+// Calls source whenever the program looks for input and finds none, so that a
+// test can type keys exactly when they would come: programWaits is true for a
+// read that would wait (with nothing queued afterwards, input has ended) and
+// false for a look that never waits. Null: no source.
+void HeadlessSetKeySource(void (*source)(bool programWaits));
+
+#endif

@@ -1,0 +1,67 @@
+/*
+ * The key decoder: turns the bytes a terminal sends for key presses into
+ * console input records, a key-down and then a key-up record for each key.
+ * It does no I/O: the terminal driver hands it the bytes it read and the
+ * time that passed, and asks it how long it may wait for more.
+ */
+#ifndef ZOP_CONSOLE_POSIX_KEYDECODER_H
+#define ZOP_CONSOLE_POSIX_KEYDECODER_H
+
+#include "console/posix/winconsole.h"
+
+#include <cstddef>
+#include <vector>
+
+enum {
+    /* The longest escape sequence kept; a longer one is dropped whole. */
+    KeyDecoderMaxSequence = 64,
+    /* A lone ESC that no byte follows for this long is the ESC key. */
+    KeyDecoderEscapeTimeoutMs = 50,
+    /* An unfinished sequence that no byte follows for this long is given up. */
+    KeyDecoderSequenceTimeoutMs = 500
+};
+
+/* The state carried from one read of the terminal to the next. */
+struct KeyDecoder {
+    int mode;                                      /* what the bytes held belong to */
+    unsigned char sequence[KeyDecoderMaxSequence]; /* the unfinished sequence or character */
+    int length;                                    /* bytes held in `sequence` */
+    int overflowed;           /* the sequence outgrew `sequence` and is being dropped */
+    int remaining;            /* bytes still due of a UTF-8 character or a mouse report */
+    int idleMs;               /* time since the last byte while something is unfinished */
+    int cursorReportExpected; /* the terminal was asked where the cursor is */
+    int cursorReportReady;    /* a cursor position report came and was not taken yet */
+    int cursorRow;            /* the report's row, 1-based as the terminal counts */
+    int cursorColumn;         /* the report's column, 1-based */
+};
+
+/* Forgets every unfinished sequence and report. */
+void KeyDecoderReset(KeyDecoder &decoder);
+
+/*
+ * Decodes bytes that arrived `elapsedMs` after the previous call (feed or
+ * idle) and appends the records of every key they complete.  A sequence
+ * split across calls is joined, unless the pause before its rest was longer
+ * than the timeout.
+ */
+void KeyDecoderFeed(KeyDecoder &decoder, const char *bytes, size_t count, int elapsedMs,
+                    std::vector<INPUT_RECORD> &records);
+
+/* Tells the decoder `elapsedMs` passed with no byte; what has waited long enough ends. */
+void KeyDecoderIdle(KeyDecoder &decoder, int elapsedMs, std::vector<INPUT_RECORD> &records);
+
+/* How long the reader may wait for more bytes before calling KeyDecoderIdle; -1: no limit. */
+int KeyDecoderWaitMs(const KeyDecoder &decoder);
+
+/*
+ * Says that the terminal has just been asked for the cursor position, so the
+ * next ESC [ row ; column R is taken as the answer even where it could be a
+ * modified F3 key (ESC [ 1 ; 5 R).  Without it such a sequence is the key,
+ * and any other one is taken as a report.
+ */
+void KeyDecoderExpectCursorReport(KeyDecoder &decoder);
+
+/* Takes the last cursor position report (1-based); 0 when none came since the last take. */
+int KeyDecoderTakeCursorReport(KeyDecoder &decoder, int *row, int *column);
+
+#endif

@@ -1,0 +1,91 @@
+/*
+ * The terminal driver, output half: raw mode on the controlling terminal,
+ * the alternate screen, the title, and presenting the in-memory console by
+ * sending only the cells that differ from what the terminal shows.  Every
+ * setting it makes is undone by TermRestore, in the mirror order of setup.
+ */
+#ifndef ZOP_CONSOLE_POSIX_TERMINAL_H
+#define ZOP_CONSOLE_POSIX_TERMINAL_H
+
+#include "console/posix/memconsole.h"
+
+#include <string>
+#include <vector>
+
+/* A screen picture: what a terminal shows, or is to show. */
+struct TermFrame {
+    int width;
+    int height;
+    std::vector<MemCell> cells; /* width * height, row-major */
+    COORD cursor;
+    bool cursorVisible;
+    bool known; /* false: what the terminal shows is unknown, so all is sent */
+};
+
+/* ------------------------------------------------------------ Renderer */
+
+/* Copies the cells and cursor of a console into a frame. */
+void TermFrameOf(const MemConsole *mc, TermFrame *frame);
+
+/*
+ * Appends to out the bytes that turn the terminal from showing *front into
+ * showing want, and then makes *front equal to want.  Only cells inside the
+ * terminal's columns x rows are sent; a frame that sends colours ends with
+ * SGR 0.  Pure: no I/O, no program state.
+ */
+void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
+                std::string *out);
+
+/*
+ * Finds a cursor position report (ESC [ row ; column R) in bytes, takes it
+ * out and stores its 1-based row and column; other bytes stay, in order.
+ */
+bool TermTakeCursorReport(std::string *bytes, int *row, int *column);
+
+/* ------------------------------------------------------------- Driver */
+
+/*
+ * Opens the controlling terminal (standard input and output when both are
+ * terminals, else /dev/tty), switches it to raw mode and asks where the
+ * cursor stands.  Returns 1, or 0 when there is no terminal.  The size and
+ * the cursor position go to the out-arguments; a terminal that does not
+ * answer the position query gives a position other than (0, 0).
+ */
+int TermOpen(int *columns, int *rows, COORD *cursor);
+bool TermIsOpen(void);
+
+/* Sets up a console of our own: raw mode and the alternate screen. */
+int TermEnterScreen(void);
+
+/*
+ * Undoes every setting made (title, alternate screen, hidden cursor, colours,
+ * raw mode) in the mirror order of setup.  A second call does nothing.  Not
+ * for signal handlers: use TermEmergencyRestore there.
+ */
+void TermRestore(void);
+
+/* Async-signal-safe restore: writes a prebuilt restore string and puts the
+   saved terminal settings back, without touching any other state. */
+void TermEmergencyRestore(void);
+
+/* Shows the console on the terminal: sends what differs, in one write. */
+void TermPresent(const MemConsole *mc);
+
+/* Forgets what the terminal shows, so the next present repaints it all
+   (after a resize, or on resume from a stop). */
+void TermInvalidate(void);
+
+/* Sets the terminal title from code page 437 text; the old title is saved
+   the first time and put back by TermRestore. */
+void TermSetTitle(const std::string &title);
+
+/*
+ * Reads terminal input bytes: first those kept from the cursor query, then
+ * from the terminal, waiting at most timeoutMs (negative: no limit).
+ * Returns the count; 0 on timeout or when a signal cut the wait short, so
+ * that the caller can look at what the signal flagged; -1 at end of input
+ * (hangup or error).
+ */
+int TermReadBytes(unsigned char *buffer, int size, int timeoutMs);
+
+#endif

@@ -1,0 +1,766 @@
+/*
+ * The Win32 console calls on POSIX, over one program-wide in-memory console.
+ * The console is either headless (tests) or shown on the terminal, which the
+ * first call finds on its own; without a terminal there is no console.
+ */
+#include "console/posix/winconsole.h"
+
+#include "console/posix/cp437.h"
+#include "console/posix/headless.h"
+#include "console/posix/memconsole.h"
+#include "console/posix/terminal.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <strings.h>
+
+namespace {
+
+enum PlatformKind { PLATFORM_UNPROBED, PLATFORM_NONE, PLATFORM_HEADLESS, PLATFORM_TERMINAL };
+
+/* Error codes beyond those of the header, produced here only. */
+const DWORD ERROR_FILE_NOT_FOUND = 2;
+const DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+const DWORD ERROR_MR_MID_NOT_FOUND = 317;
+const DWORD STD_ERROR_HANDLE_ID = static_cast<DWORD>(-12);
+/* A write this long was a negative length; reading it would run off the text. */
+const DWORD LONGEST_WRITE = 0x7FFFFFFF;
+
+struct PlatformState {
+    int kind;                       /* a PlatformKind */
+    bool attached;                  /* a console is there; false after FreeConsole */
+    MemConsole console;
+    DWORD lastError;
+    std::string failCall;           /* the call that fails next, or empty */
+    DWORD failError;                /* the error it fails with */
+    std::map<std::string, int> calls; /* calls made, by function name */
+    void (*keySource)(bool);        /* headless: asked for keys when the program finds none */
+};
+
+PlatformState Platform; /* zero: unprobed, detached */
+
+} // namespace
+
+/* ------------------------------------------------------------- Helpers */
+
+static HANDLE InputHandle(void)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x13));
+}
+
+static HANDLE OutputHandle(void)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x17));
+}
+
+/* Finds the terminal on first use: its size becomes the buffer's. */
+static void Probe(void)
+{
+    if (Platform.kind != PLATFORM_UNPROBED)
+        return;
+    int columns = 0;
+    int rows = 0;
+    COORD cursor = {0, 0};
+    if (!TermOpen(&columns, &rows, &cursor)) {
+        Platform.kind = PLATFORM_NONE;
+        return;
+    }
+    Platform.kind = PLATFORM_TERMINAL;
+    Platform.attached = true;
+    MemReset(&Platform.console, columns, rows, columns, rows);
+    MemSetCursor(&Platform.console, cursor.X, cursor.Y);
+}
+
+/* Counts a call and plays an injected failure: false when the call is to
+   fail, with the error set and nothing else changed. */
+static bool Enter(const char *call)
+{
+    Probe();
+    Platform.calls[call]++;
+    if (Platform.failCall.empty() || Platform.failCall != call)
+        return true;
+    Platform.failCall.clear();
+    Platform.lastError = Platform.failError;
+    return false;
+}
+
+static BOOL Fail(DWORD error)
+{
+    Platform.lastError = error;
+    return FALSE;
+}
+
+/* The console behind an output handle, or null with error 6. */
+static MemConsole *OutputConsole(HANDLE handle)
+{
+    if (!Platform.attached || handle != OutputHandle()) {
+        Fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &Platform.console;
+}
+
+static MemConsole *InputConsole(HANDLE handle)
+{
+    if (!Platform.attached || handle != InputHandle()) {
+        Fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &Platform.console;
+}
+
+/* Shows the console's new state on the terminal, when there is one. */
+static void Present(void)
+{
+    if (Platform.kind == PLATFORM_TERMINAL && Platform.attached)
+        TermPresent(&Platform.console);
+}
+
+/* Ends an output call: FALSE with the error, or TRUE after presenting. */
+static BOOL Finish(DWORD error)
+{
+    if (error != ERROR_SUCCESS)
+        return Fail(error);
+    Present();
+    return TRUE;
+}
+
+/* ------------------------------------------------------------- Handles */
+
+HANDLE GetStdHandle(DWORD nStdHandle)
+{
+    if (!Enter("GetStdHandle"))
+        return INVALID_HANDLE_VALUE;
+    if (!Platform.attached) {
+        Fail(ERROR_INVALID_HANDLE);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (nStdHandle == STD_INPUT_HANDLE)
+        return InputHandle();
+    if (nStdHandle == STD_OUTPUT_HANDLE || nStdHandle == STD_ERROR_HANDLE_ID)
+        return OutputHandle();
+    Fail(ERROR_INVALID_HANDLE);
+    return INVALID_HANDLE_VALUE;
+}
+
+/* Opens the console devices "CONIN$" and "CONOUT$"; there are no files. */
+HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
+{
+    if (!Enter("CreateFileA"))
+        return INVALID_HANDLE_VALUE;
+    if (!name) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool input = strcasecmp(name, "CONIN$") == 0;
+    bool output = strcasecmp(name, "CONOUT$") == 0;
+    if (!input && !output) {
+        Fail(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!Platform.attached) {
+        Fail(ERROR_INVALID_HANDLE);
+        return INVALID_HANDLE_VALUE;
+    }
+    return input ? InputHandle() : OutputHandle();
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    if (!Enter("CloseHandle"))
+        return FALSE;
+    if (handle != InputHandle() && handle != OutputHandle())
+        return Fail(ERROR_INVALID_HANDLE);
+    return TRUE;
+}
+
+/* ------------------------------------------------------------- Console */
+
+/* A new console: on the terminal, its alternate screen, painted blank. */
+BOOL AllocConsole(void)
+{
+    if (!Enter("AllocConsole"))
+        return FALSE;
+    if (Platform.attached)
+        return Fail(ERROR_ACCESS_DENIED);
+    if (Platform.kind == PLATFORM_NONE)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (Platform.kind == PLATFORM_TERMINAL && !TermEnterScreen())
+        return Fail(ERROR_INVALID_HANDLE);
+    MemConsole *mc = &Platform.console;
+    MemReset(mc, mc->width, mc->height, mc->largest.X, mc->largest.Y);
+    Platform.attached = true;
+    Present();
+    return TRUE;
+}
+
+/* Lets the console go: on the terminal every setting made is undone. */
+BOOL FreeConsole(void)
+{
+    if (!Enter("FreeConsole"))
+        return FALSE;
+    if (!Platform.attached)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (Platform.kind == PLATFORM_TERMINAL)
+        TermRestore();
+    Platform.attached = false;
+    return TRUE;
+}
+
+BOOL SetConsoleTitleA(LPCSTR title)
+{
+    if (!Enter("SetConsoleTitleA"))
+        return FALSE;
+    if (!Platform.attached)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!title)
+        return Fail(ERROR_INVALID_PARAMETER);
+    Platform.console.title = title;
+    if (Platform.kind == PLATFORM_TERMINAL)
+        TermSetTitle(Platform.console.title);
+    return TRUE;
+}
+
+/* -------------------------------------------------------------- Output */
+
+BOOL GetConsoleScreenBufferInfo(HANDLE output, CONSOLE_SCREEN_BUFFER_INFO *info)
+{
+    if (!Enter("GetConsoleScreenBufferInfo"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    if (!info)
+        return Fail(ERROR_INVALID_PARAMETER);
+    MemGetInfo(mc, info);
+    return TRUE;
+}
+
+BOOL SetConsoleTextAttribute(HANDLE output, WORD attributes)
+{
+    if (!Enter("SetConsoleTextAttribute"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    mc->attribute = attributes;
+    return TRUE;
+}
+
+BOOL SetConsoleCursorPosition(HANDLE output, COORD position)
+{
+    if (!Enter("SetConsoleCursorPosition"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    return Finish(MemSetCursor(mc, position.X, position.Y));
+}
+
+BOOL GetConsoleCursorInfo(HANDLE output, CONSOLE_CURSOR_INFO *info)
+{
+    if (!Enter("GetConsoleCursorInfo"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    if (!info)
+        return Fail(ERROR_INVALID_PARAMETER);
+    info->dwSize = mc->cursorSize;
+    info->bVisible = mc->cursorVisible ? TRUE : FALSE;
+    return TRUE;
+}
+
+BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *info)
+{
+    if (!Enter("SetConsoleCursorInfo"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    if (!info)
+        return Fail(ERROR_INVALID_PARAMETER);
+    return Finish(MemSetCursorInfo(mc, info->dwSize, info->bVisible != FALSE));
+}
+
+BOOL WriteConsoleA(HANDLE output, const void *buffer, DWORD length, LPDWORD written, LPVOID)
+{
+    if (!Enter("WriteConsoleA"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    if ((length > 0 && !buffer) || length > LONGEST_WRITE)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD count = MemWrite(mc, static_cast<const unsigned char *>(buffer), length);
+    if (written)
+        *written = count;
+    return Finish(ERROR_SUCCESS);
+}
+
+BOOL FillConsoleOutputCharacterA(HANDLE output, CHAR character, DWORD length, COORD start,
+                                 LPDWORD written)
+{
+    if (!Enter("FillConsoleOutputCharacterA"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    DWORD count = MemFillChar(mc, static_cast<unsigned char>(character), length, start);
+    if (written)
+        *written = count;
+    return Finish(ERROR_SUCCESS);
+}
+
+BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD length, COORD start,
+                                LPDWORD written)
+{
+    if (!Enter("FillConsoleOutputAttribute"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    DWORD count = MemFillAttr(mc, attribute, length, start);
+    if (written)
+        *written = count;
+    return Finish(ERROR_SUCCESS);
+}
+
+BOOL ScrollConsoleScreenBufferA(HANDLE output, const SMALL_RECT *scroll, const SMALL_RECT *clip,
+                                COORD destination, const CHAR_INFO *fill)
+{
+    if (!Enter("ScrollConsoleScreenBufferA"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    if (!scroll || !fill)
+        return Fail(ERROR_INVALID_PARAMETER);
+    return Finish(MemScroll(mc, *scroll, clip, destination, *fill));
+}
+
+BOOL ReadConsoleOutputA(HANDLE output, CHAR_INFO *buffer, COORD bufferSize, COORD bufferCoord,
+                        SMALL_RECT *readRegion)
+{
+    if (!Enter("ReadConsoleOutputA"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    if (!buffer || !readRegion)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD error = MemReadOutput(mc, buffer, bufferSize, bufferCoord, readRegion);
+    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+}
+
+/* -------------------------------------------------------------- Sizing */
+
+COORD GetLargestConsoleWindowSize(HANDLE output)
+{
+    if (!Enter("GetLargestConsoleWindowSize"))
+        return COORD{0, 0};
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return COORD{0, 0};
+    return mc->largest;
+}
+
+/* A terminal cannot be resized by the program: there the size stays as it
+   is and the call succeeds, so window fitting goes on without a report. */
+BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size)
+{
+    if (!Enter("SetConsoleScreenBufferSize"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    if (Platform.kind == PLATFORM_TERMINAL)
+        return TRUE;
+    return Finish(MemSetBufferSize(mc, size.X, size.Y));
+}
+
+BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window)
+{
+    if (!Enter("SetConsoleWindowInfo"))
+        return FALSE;
+    MemConsole *mc = OutputConsole(output);
+    if (!mc)
+        return FALSE;
+    if (!window)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (Platform.kind == PLATFORM_TERMINAL)
+        return TRUE;
+    return Finish(MemSetWindow(mc, absolute != FALSE, *window));
+}
+
+/* --------------------------------------------------------------- Input */
+
+/* Modes: the input mode on the input handle, the output mode on the output. */
+static DWORD *ModeOf(HANDLE handle)
+{
+    if (!Platform.attached || (handle != InputHandle() && handle != OutputHandle())) {
+        Fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return handle == InputHandle() ? &Platform.console.inputMode : &Platform.console.outputMode;
+}
+
+BOOL GetConsoleMode(HANDLE handle, LPDWORD mode)
+{
+    if (!Enter("GetConsoleMode"))
+        return FALSE;
+    DWORD *current = ModeOf(handle);
+    if (!current)
+        return FALSE;
+    if (!mode)
+        return Fail(ERROR_INVALID_PARAMETER);
+    *mode = *current;
+    return TRUE;
+}
+
+BOOL SetConsoleMode(HANDLE handle, DWORD mode)
+{
+    if (!Enter("SetConsoleMode"))
+        return FALSE;
+    DWORD *current = ModeOf(handle);
+    if (!current)
+        return FALSE;
+    *current = mode;
+    return TRUE;
+}
+
+/* Virtual-key code of a plain byte typed on the terminal, 0 when unknown. */
+static WORD PlainKeyCode(unsigned char byte)
+{
+    if (byte >= 'a' && byte <= 'z')
+        return static_cast<WORD>(byte - 'a' + 'A');
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9'))
+        return byte;
+    if (byte == VK_ESCAPE || byte == VK_RETURN || byte == VK_BACK || byte == VK_TAB ||
+        byte == VK_SPACE)
+        return byte;
+    return 0;
+}
+
+/* Lets a headless test type keys at the moment the program waits for one. */
+static bool AskKeySource(MemConsole *mc, bool programWaits)
+{
+    if (Platform.keySource != nullptr)
+        Platform.keySource(programWaits);
+    return !mc->input.empty();
+}
+
+/*
+ * The one place where the input queue is refilled: called when it has run
+ * dry (wait set: a read must wait) or when a peek looks for what is there
+ * (wait clear: never blocks).  Headless there is nothing more to come, so a
+ * read that would wait gets the ESC key instead: every wait of the program
+ * ends.  On the terminal it takes the bytes that have come; end of input
+ * gives ESC as well.  Until the key decoder is connected here, each byte
+ * becomes a key of that character.
+ */
+static void FetchInput(MemConsole *mc, bool wait)
+{
+    unsigned char bytes[64];
+    int count = -1;
+    if (Platform.kind == PLATFORM_TERMINAL)
+        count = TermReadBytes(bytes, sizeof bytes, wait ? -1 : 0);
+    else if (AskKeySource(mc, wait) || !wait)
+        return;
+    if (count < 0) {
+        MemPushKey(mc, 27, VK_ESCAPE);
+        return;
+    }
+    for (int i = 0; i < count; i++)
+        MemPushKey(mc, static_cast<char>(bytes[i]), PlainKeyCode(bytes[i]));
+}
+
+BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
+{
+    if (!Enter("ReadConsoleInputA"))
+        return FALSE;
+    MemConsole *mc = InputConsole(input);
+    if (!mc)
+        return FALSE;
+    if (length > 0 && !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD count = 0;
+    if (length > 0) {
+        while (mc->input.empty())
+            FetchInput(mc, true);
+        count = MemTakeInput(mc, buffer, length, true);
+    }
+    if (read)
+        *read = count;
+    return TRUE;
+}
+
+BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
+{
+    if (!Enter("PeekConsoleInputA"))
+        return FALSE;
+    MemConsole *mc = InputConsole(input);
+    if (!mc)
+        return FALSE;
+    if (length > 0 && !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    FetchInput(mc, false);
+    DWORD count = MemTakeInput(mc, buffer, length, false);
+    if (read)
+        *read = count;
+    return TRUE;
+}
+
+BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count)
+{
+    if (!Enter("GetNumberOfConsoleInputEvents"))
+        return FALSE;
+    MemConsole *mc = InputConsole(input);
+    if (!mc)
+        return FALSE;
+    if (!count)
+        return Fail(ERROR_INVALID_PARAMETER);
+    FetchInput(mc, false);
+    *count = static_cast<DWORD>(mc->input.size());
+    return TRUE;
+}
+
+BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length,
+                        LPDWORD written)
+{
+    if (!Enter("WriteConsoleInputA"))
+        return FALSE;
+    MemConsole *mc = InputConsole(input);
+    if (!mc)
+        return FALSE;
+    if (length > 0 && !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    mc->input.insert(mc->input.end(), buffer, buffer + length);
+    if (written)
+        *written = length;
+    return TRUE;
+}
+
+/* Reads the characters of key presses, returning once at least one came. */
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *)
+{
+    if (!Enter("ReadFile"))
+        return FALSE;
+    MemConsole *mc = InputConsole(file);
+    if (!mc)
+        return FALSE;
+    if (length > 0 && !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD count = 0;
+    while (length > 0 && count == 0) {
+        count = MemTakeChars(mc, static_cast<unsigned char *>(buffer), length);
+        if (count == 0)
+            FetchInput(mc, true);
+    }
+    if (read)
+        *read = count;
+    return TRUE;
+}
+
+/* -------------------------------------------------------------- Errors */
+
+DWORD GetLastError(void)
+{
+    return Platform.lastError;
+}
+
+void SetLastError(DWORD error)
+{
+    Platform.lastError = error;
+}
+
+/* Our wording for the errors this layer produces; null for any other code. */
+static const char *ErrorText(DWORD code)
+{
+    switch (code) {
+    case ERROR_INVALID_FUNCTION:
+        return "This console cannot do that.";
+    case ERROR_FILE_NOT_FOUND:
+        return "There is no console device of that name.";
+    case ERROR_ACCESS_DENIED:
+        return "The console refused access; the program already has one.";
+    case ERROR_INVALID_HANDLE:
+        return "The console handle is not valid.";
+    case ERROR_NOT_ENOUGH_MEMORY:
+        return "There is not enough memory for a console that large.";
+    case ERROR_HANDLE_EOF:
+        return "The console input has ended.";
+    case ERROR_INVALID_PARAMETER:
+        return "A parameter given to the console was not valid.";
+    case ERROR_INSUFFICIENT_BUFFER:
+        return "The buffer is too small for the text.";
+    case ERROR_MR_MID_NOT_FOUND:
+        return "There is no text for that message number.";
+    default:
+        return nullptr;
+    }
+}
+
+/*
+ * Lays a message out as the width bits of FormatMessageA ask.  The stored
+ * message ends in a line break.  Width 0 keeps it as "\r\n".  Any other width
+ * turns it into a space; width 0xFF stops there, a smaller width then breaks
+ * the text into lines of at most that many characters at spaces ("\r\n"),
+ * never inside a word, so only a longer word makes a longer line.
+ */
+static std::string LayOutMessage(const char *text, DWORD width)
+{
+    if (width == 0)
+        return std::string(text) + "\r\n";
+    if (width == FORMAT_MESSAGE_MAX_WIDTH_MASK)
+        return std::string(text) + " ";
+    std::string laidOut;
+    size_t lineLength = 0;
+    for (const char *word = text; *word;) {
+        size_t length = std::strcspn(word, " ");
+        if (lineLength > 0 && lineLength + 1 + length > width) {
+            laidOut += "\r\n";
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            laidOut += ' ';
+            lineLength++;
+        }
+        laidOut.append(word, length);
+        lineLength += length;
+        word += length + std::strspn(word + length, " ");
+    }
+    if (lineLength < width)
+        laidOut += ' ';
+    return laidOut;
+}
+
+/*
+ * The system's text for an error code, for FORMAT_MESSAGE_FROM_SYSTEM only.
+ * With FORMAT_MESSAGE_ALLOCATE_BUFFER, buffer receives a text allocated for
+ * LocalFree (of at least size bytes); else the text goes into buffer.
+ * Returns its length without the NUL, or 0 with no text.
+ */
+DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer, DWORD size,
+                     va_list *)
+{
+    if (!Enter("FormatMessageA"))
+        return 0;
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    const char *text = ErrorText(messageId);
+    if (!text)
+        return Fail(ERROR_MR_MID_NOT_FOUND);
+    std::string message = LayOutMessage(text, flags & FORMAT_MESSAGE_MAX_WIDTH_MASK);
+    char *target = buffer;
+    if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+        target = static_cast<char *>(std::malloc(std::max<size_t>(message.size() + 1, size)));
+        if (!target)
+            return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        *reinterpret_cast<char **>(buffer) = target;
+    } else if (message.size() + 1 > size) {
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(target, message.c_str(), message.size() + 1);
+    return static_cast<DWORD>(message.size());
+}
+
+HLOCAL LocalFree(HLOCAL memory)
+{
+    if (!Enter("LocalFree"))
+        return memory;
+    std::free(memory);
+    return nullptr;
+}
+
+/* ----------------------------------------------------- Headless console */
+
+void HeadlessOpen(int width, int height, int largestWidth, int largestHeight)
+{
+    if (Platform.kind == PLATFORM_TERMINAL)
+        TermRestore();
+    Platform.kind = PLATFORM_HEADLESS;
+    Platform.attached = true;
+    MemReset(&Platform.console, width, height, largestWidth, largestHeight);
+    Platform.lastError = 0;
+    Platform.failCall.clear();
+    Platform.failError = 0;
+    Platform.calls.clear();
+    Platform.keySource = nullptr;
+}
+
+void HeadlessFailNext(const char *call, DWORD error)
+{
+    Platform.failCall = call ? call : "";
+    Platform.failError = error;
+}
+
+int HeadlessCallCount(const char *call)
+{
+    auto found = Platform.calls.find(call);
+    return found == Platform.calls.end() ? 0 : found->second;
+}
+
+unsigned char HeadlessChar(int x, int y)
+{
+    return MemCellAt(&Platform.console, x, y).ch;
+}
+
+WORD HeadlessAttr(int x, int y)
+{
+    return MemCellAt(&Platform.console, x, y).attr;
+}
+
+COORD HeadlessCursor()
+{
+    return Platform.console.cursor;
+}
+
+bool HeadlessCursorVisible()
+{
+    return Platform.console.cursorVisible;
+}
+
+std::string HeadlessRow(int y)
+{
+    std::string row;
+    for (int x = 0; MemInside(&Platform.console, x, y); x++)
+        row += static_cast<char>(HeadlessChar(x, y));
+    return row;
+}
+
+std::string HeadlessPicture(int left, int top, int right, int bottom)
+{
+    const MemConsole *mc = &Platform.console;
+    std::string picture;
+    for (int y = std::max(top, 0); y <= std::min(bottom, mc->height - 1); y++) {
+        if (y > std::max(top, 0))
+            picture += '\n';
+        for (int x = std::max(left, 0); x <= std::min(right, mc->width - 1); x++)
+            picture += Cp437ToUtf8(HeadlessChar(x, y));
+    }
+    return picture;
+}
+
+void HeadlessPushInput(const INPUT_RECORD &record)
+{
+    Platform.console.input.push_back(record);
+}
+
+void HeadlessPushKey(char character, WORD virtualKey)
+{
+    MemPushKey(&Platform.console, character, virtualKey);
+}
+
+void HeadlessSetKeySource(void (*source)(bool programWaits))
+{
+    Platform.keySource = source;
+}
+
+std::string HeadlessTitle()
+{
+    return Platform.console.title;
+}
