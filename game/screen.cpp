@@ -1,0 +1,126 @@
+/* The screen layout and its panels. */
+#include "game/screen.h"
+
+#include "machine/machine.h"
+
+#include <cstdio>
+
+ConRect UpperFrame;
+ConRect LowerFrame;
+ConRect HelpFrame;
+ConRect HelpWindow;
+ConRect MessageWindow;
+ConRect CountPanel;
+ScreenPoint BoardOrigin;
+HANDLE OutputHandle;
+
+/* Everything the game writes is light green on black; the lever labels are inverted. */
+static const WORD GameAttribute = 10;
+static const WORD LabelAttribute = 160;
+
+static const char Caption[] = "Ball Count";
+
+/* ---------------------------------------------------------------- Layout */
+
+int ComputeLayout(HANDLE handle)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(handle, &info))
+        return 0;
+    int W = static_cast<WORD>(info.dwSize.X);
+    int H = static_cast<WORD>(info.dwSize.Y);
+    int h = H / 2;
+    /* The double 0.45 lies just above 0.45, so whole products such as 80 x 0.45 stay whole. */
+    int T = static_cast<int>((W - 1) * 0.45);
+
+    UpperFrame = {1, 1, W - 1, h - 1};
+    LowerFrame = {1, h, W - 1, H - 1};
+    HelpFrame = {T, 1, W - 2, h - 3};
+    HelpWindow = {T + 2, 2, W - 3, h - 4};
+    MessageWindow = {3, h + 1, W - 3, H - 3};
+    CountPanel = {18, 2, 21, 4};
+    BoardOrigin = {8, 6};
+    return 1;
+}
+
+/* ---------------------------------------------------------------- Drawing */
+
+/* Writes text at a cell, or nothing when the cell is off the screen (a tiny terminal). */
+static void WriteAt(int x, int y, const char *text, int length)
+{
+    if (ConGotoXY(x, y))
+        ConWrite(text, length);
+}
+
+int DrawFrames(HANDLE handle)
+{
+    ConFillRect(&UpperFrame, 0, GameAttribute);
+    /* Set directly: blanks the console module brings in keep the attribute it started with. */
+    SetConsoleTextAttribute(handle, GameAttribute);
+    ConDrawBox(UpperFrame, 1);
+    ConFillRect(&LowerFrame, 0, GameAttribute);
+    SetConsoleTextAttribute(handle, GameAttribute);
+    ConDrawBox(LowerFrame, 1);
+    ConDrawBox(HelpFrame, 1);
+    ConDrawBox(CountPanel, 1);
+    const int captionLength = static_cast<int>(sizeof Caption - 1);
+    WriteAt(CountPanel.left - captionLength - 1, CountPanel.top + 1, Caption, 0);
+    return 1;
+}
+
+void ShowHelp()
+{
+    static const char *const HelpLines[] = {
+        "The Game of Dr. Zop",
+        " ",
+        " ",
+        " ",
+        "Up/Down Arrow selects Ball count",
+        "G for Go",
+        "N for Zop to start",
+        "P for Player to start",
+        "B to release another ball",
+        " ",
+        " ",
+        " ",
+        "ESC quits any time",
+        " ",
+        " ",
+        " ",
+    };
+    for (const char *line : HelpLines)
+        PrintInWindow(HelpWindow, line);
+}
+
+void ShowCount()
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d ", BallCount);
+    WriteAt(CountPanel.left + 1, CountPanel.top + 1, text, 2);
+}
+
+/* Gives one board cell the label colour, keeping its character. */
+static void HighlightBoardCell(int x, int y)
+{
+    COORD cell = {static_cast<SHORT>(BoardOrigin.x + x), static_cast<SHORT>(BoardOrigin.y + y)};
+    DWORD written = 0;
+    FillConsoleOutputAttribute(OutputHandle, LabelAttribute, 1, cell, &written);
+}
+
+void DrawBoard()
+{
+    for (int r = 0; r < BoardRows; r++) {
+        const char *row = reinterpret_cast<const char *>(DisplayMap + BoardColumns * r);
+        WriteAt(BoardOrigin.x, BoardOrigin.y + r, row, BoardColumns);
+    }
+    HighlightBoardCell(8, 10);  /* the machine's side of the lever */
+    HighlightBoardCell(10, 10); /* the player's side */
+}
+
+void PrintInWindow(const ConRect &window, const char *text)
+{
+    ConScrollRect(window, 1, 1);
+    int width = window.right - window.left + 1;
+    if (width > 0)
+        WriteAt(window.left, window.bottom, text, width);
+}

@@ -1,0 +1,23 @@
+/*
+ * The turn engine: one game from setup to the winner, the machine's turns
+ * and the player's, every event reported as a line in the message window.
+ */
+#ifndef ZOP_GAME_TURN_H
+#define ZOP_GAME_TURN_H
+
+/* Starts a game's setup at 15 marbles and shows them. */
+void NewGame();
+
+/* '+' adds a marble (up to 20), '-' takes one (down to 9), anything else redraws; a change redraws the rack. */
+void AdjustCount(int ch);
+
+/* Reads setup keys until ESC or 'G'; returns that key. */
+int SetupKeys();
+
+/* The player releases one to three marbles; 27 when ESC left the game, else 1. */
+int PlayerTurn();
+
+/* Plays one whole game; 27 when ESC left it in setup or in the player's turn. */
+int PlayGame();
+
+#endif

@@ -1,0 +1,196 @@
+/* The whole program on a headless console: start-up, games one after another, and shutdown. */
+#include "game/lifecycle.h"
+
+#include "console/posix/headless.h"
+#include "game/screen.h"
+#include "machine/machine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+/* Keys the player types, one batch each time the program waits with nothing queued. */
+std::vector<std::string> Answers;
+/* The message window's last two rows at each wait after a game. */
+std::vector<std::string> SeenAfterGames;
+
+std::string MessageRow(int fromBottom)
+{
+    std::string row = HeadlessRow(MessageWindow.bottom - fromBottom).substr(3, 76);
+    return row.erase(row.find_last_not_of(' ') + 1);
+}
+
+void TypeNextAnswer(bool programWaits)
+{
+    if (!programWaits || Answers.empty())
+        return;
+    if (GamePhase == PhaseOver)
+        SeenAfterGames.push_back(MessageRow(1) + "|" + MessageRow(0));
+    for (char ch : Answers.front()) {
+        WORD vk = ch >= 'a' && ch <= 'z' ? static_cast<WORD>(ch - 32) : static_cast<WORD>(ch);
+        HeadlessPushKey(ch, vk);
+    }
+    Answers.erase(Answers.begin());
+}
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HeadlessOpen(100, 60, 160, 50);
+        MachineReset();
+        StepDelayMs = 0;
+        Answers.clear();
+        SeenAfterGames.clear();
+        HeadlessSetKeySource(TypeNextAnswer);
+    }
+
+    static void ExpectClosedCleanly()
+    {
+        for (int y = 0; y < 46; y++)
+            ASSERT_EQ(HeadlessRow(y), std::string(81, ' ')) << "row " << y;
+        EXPECT_TRUE(HeadlessCursorVisible());
+        EXPECT_EQ(HeadlessAttr(40, 20), 7);
+    }
+};
+
+/* A line of a single space, then the question. */
+const char Question[] = "|Would you like to play again?[Y/N/ESC]";
+
+TEST_F(Program, EscapeInTheFirstSetupEndsWithABlankScreenAndNoQuestion)
+{
+    Answers = {"\x1b"};
+    EXPECT_EQ(RunZop(), 0);
+    EXPECT_EQ(HeadlessTitle(), "Game of Zop");
+    EXPECT_TRUE(SeenAfterGames.empty());
+    ExpectClosedCleanly();
+    EXPECT_EQ(HeadlessCallCount("AllocConsole"), 0) << "a console with its cursor home is kept";
+}
+
+COORD SizeAtFirstWait;
+
+TEST_F(Program, TheConsoleIsFittedBeforeTheScreenIsLaidOut)
+{
+    HeadlessSetKeySource([](bool) {
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info);
+        SizeAtFirstWait = info.dwSize;
+        HeadlessPushKey(27, VK_ESCAPE);
+    });
+    RunZop();
+    EXPECT_EQ(SizeAtFirstWait.X, 81);
+    EXPECT_EQ(SizeAtFirstWait.Y, 46);
+    EXPECT_EQ(MessageWindow.right, 78);
+    EXPECT_EQ(MessageWindow.bottom, 43);
+}
+
+TEST_F(Program, GamesFollowOneAnotherUntilThePlayerSaysNo)
+{
+    /* Twice: the machine opens and the player always takes one, so the machine wins. */
+    Answers = {"ng", "bn", "bn", "bn", "bn", "y", "ng", "bn", "bn", "bn", "bn", "n"};
+    EXPECT_EQ(RunZop(), 0);
+    std::vector<std::string> expected(2, Question);
+    EXPECT_EQ(SeenAfterGames, expected);
+    EXPECT_TRUE(Answers.empty());
+    ExpectClosedCleanly();
+}
+
+TEST_F(Program, AnyAnswerButNOrEscapeStartsAnotherGame)
+{
+    for (const char *yes : {"Y", "x", "\r", " "}) {
+        SCOPED_TRACE(yes);
+        SetUp();
+        Answers = {"pg", "\x1b", yes, "\x1b"};
+        EXPECT_EQ(RunZop(), 0);
+        EXPECT_EQ(SeenAfterGames.size(), 1u);
+        EXPECT_TRUE(Answers.empty()) << "a second game's setup read the last ESC";
+    }
+    SetUp();
+    Answers = {"pg", "\x1b"};
+    HeadlessSetKeySource([](bool programWaits) {
+        if (programWaits && GamePhase == PhaseOver && Answers.empty()) {
+            HeadlessPushKey(0, VK_F1); /* a key without a character */
+            Answers = {"\x1b"};
+            return;
+        }
+        TypeNextAnswer(programWaits);
+    });
+    RunZop();
+    EXPECT_TRUE(Answers.empty()) << "a second game's setup read the last ESC";
+}
+
+TEST_F(Program, EscapeInThePlayersTurnAsksTheQuestion)
+{
+    Answers = {"pg", "\x1b", "N"};
+    EXPECT_EQ(RunZop(), 0);
+    ASSERT_EQ(SeenAfterGames.size(), 1u);
+    EXPECT_EQ(SeenAfterGames[0], Question);
+}
+
+TEST_F(Program, AKeyTypedDuringTheLastTurnAnswersTheQuestionAtOnce)
+{
+    /* 12 marbles, player opens and always takes 3: the winning turn's extra 'n' answers no. */
+    Answers = {"\x28\x28\x28", "pg", "bbb", "bbb", "bbbn"};
+    HeadlessSetKeySource([](bool programWaits) {
+        if (programWaits && GamePhase == PhaseSetup && Answers.size() == 5) {
+            for (int i = 0; i < 3; i++)
+                HeadlessPushKey(0, VK_DOWN);
+            Answers.erase(Answers.begin());
+            return;
+        }
+        TypeNextAnswer(programWaits);
+    });
+    EXPECT_EQ(RunZop(), 0);
+    EXPECT_TRUE(SeenAfterGames.empty()) << "the program never waited at the question";
+    EXPECT_TRUE(Answers.empty());
+    ExpectClosedCleanly();
+}
+
+TEST_F(Program, AConsoleThatAlreadyShowsOutputIsReplacedByANewOne)
+{
+    SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), COORD{4, 7});
+    Answers = {"\x1b"};
+    EXPECT_EQ(RunZop(), 0);
+    EXPECT_EQ(HeadlessCallCount("FreeConsole"), 2) << "the old console let go, and the new at the end";
+    EXPECT_EQ(HeadlessCallCount("AllocConsole"), 1);
+}
+
+TEST_F(Program, WithoutAnyConsoleItSaysSoAndFails)
+{
+    FreeConsole();
+    HeadlessFailNext("AllocConsole", ERROR_INVALID_HANDLE);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunZop(), 1);
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("zop: "), 0u);
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << "one line";
+}
+
+TEST_F(Program, ASmallScreenShowsANoticeAndEscapeQuits)
+{
+    HeadlessOpen(50, 20, 50, 20);
+    Answers = {"\x1b"};
+    HeadlessSetKeySource([](bool programWaits) {
+        if (programWaits && !Answers.empty())
+            SeenAfterGames.push_back(HeadlessRow(7) + HeadlessRow(8));
+        TypeNextAnswer(programWaits);
+    });
+    EXPECT_EQ(RunZop(), 0);
+    ASSERT_EQ(SeenAfterGames.size(), 1u);
+    EXPECT_NE(SeenAfterGames[0].find("needs 63 x 42"), std::string::npos) << SeenAfterGames[0];
+    EXPECT_NE(SeenAfterGames[0].find("is 26 x 19"), std::string::npos) << SeenAfterGames[0];
+}
+
+TEST_F(Program, ASmallScreenPlaysAnywayAfterAnyOtherKey)
+{
+    HeadlessOpen(50, 20, 50, 20);
+    HeadlessSetKeySource(TypeNextAnswer);
+    Answers = {"x", "\x1b"};
+    EXPECT_EQ(RunZop(), 0);
+    EXPECT_TRUE(Answers.empty()) << "the setup read the ESC";
+}
+
+} // namespace
