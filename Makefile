@@ -1,10 +1,16 @@
-# Thin front door over CMake: `make test` builds and runs every test.
+# Thin front door over CMake: `make play` builds the game and starts it,
+# `make test` builds and runs every test.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI builds treat every compiler warning as an error.
 WERROR ?= $(if $(CI),ON,OFF)
 
-.PHONY: test clean
+.PHONY: play test clean
+
+play:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target zop
+	./$(BUILD_DIR)/zop
 
 test:
 	cmake -S . -B $(BUILD_DIR) -DZOP_TESTS=ON -DZOP_WERROR=$(WERROR)
