@@ -6,7 +6,9 @@
 #include "game/turn.h"
 #include "machine/machine.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 static const int KeyEscape = 27;
 
@@ -47,7 +49,8 @@ static void ShowSmallScreenNotice(COORD size)
     ConClearRect(nullptr);
     int top = size.Y / 2 - 2;
     for (int i = 0; i < 4; i++) {
-        if (ConGotoXY(0, top + i))
+        int length = static_cast<int>(std::strlen(lines[i]));
+        if (ConGotoXY(std::max(0, (size.X - length) / 2), top + i))
             ConWrite(lines[i], size.X);
     }
 }

@@ -30,5 +30,10 @@ std::string HeadlessTitle();
 // read that would wait (with nothing queued afterwards, input has ended) and
 // false for a look that never waits. Null: no source.
 void HeadlessSetKeySource(void (*source)(bool programWaits));
+// Calls hook with the console after every output call, where a terminal would be
+// shown the console's new state, so that a test or a benchmark can render what the
+// terminal driver would send. Null: no hook. HeadlessOpen clears it.
+struct MemConsole;
+void HeadlessSetPresentHook(void (*hook)(const MemConsole *console));
 
 #endif

@@ -50,7 +50,14 @@ struct TermState {
     TermFrame want;         /* reused by TermPresent */
     std::string out;        /* reused by TermPresent */
     std::string pending;    /* input bytes that came during the cursor query */
+    std::string title;      /* the title set, in UTF-8, to set again on resume */
+    struct termios raw;     /* the raw settings, to enter again on resume */
+    bool handlersSet;       /* our signal handlers are installed */
 };
+
+/* What the signal handlers noted for the driver's next look; set in handlers only. */
+volatile sig_atomic_t Resized;
+volatile sig_atomic_t Resumed;
 
 TermState Term = {};
 
@@ -199,6 +206,122 @@ static bool TermWriteText(const std::string &text)
     return TermWriteAll(text.data(), text.size());
 }
 
+/* -------------------------------------------------------------- Signals */
+
+/* Signals the driver handles: those that end the program (crashes among them), the
+   stop and continue of job control, and resizes; with the actions found before. */
+static const int HandledSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,  SIGSEGV, SIGABRT,
+                                     SIGBUS,  SIGFPE,  SIGILL,  SIGTSTP,  SIGCONT, SIGWINCH};
+static const int HandledCount = sizeof HandledSignals / sizeof HandledSignals[0];
+static struct sigaction ActionsFound[HandledCount];
+static bool Handled[HandledCount];
+/* A stack of its own for the handlers, so that a stack overflow still restores the terminal. */
+static char HandlerStack[64 * 1024];
+
+/* Restores the terminal, then lets the signal end the program as it would have. */
+static void OnEndingSignal(int signal)
+{
+    TermEmergencyRestore();
+    std::signal(signal, SIG_DFL);
+    raise(signal); /* delivered when the handler returns: the signal is blocked until then */
+}
+
+/* Ctrl-Z: gives the shell its terminal back, stops, and on `fg` asks for the game's terminal again. */
+static void OnStop(int)
+{
+    int savedErrno = errno;
+    TermEmergencyRestore();
+    struct sigaction stop = {}, ours = {};
+    stop.sa_handler = SIG_DFL;
+    sigaction(SIGTSTP, &stop, &ours);
+    sigset_t tstp;
+    sigemptyset(&tstp);
+    sigaddset(&tstp, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
+    raise(SIGTSTP); /* the process stops here until it is continued */
+    sigaction(SIGTSTP, &ours, nullptr);
+    Resumed = 1;
+    errno = savedErrno;
+}
+
+static void OnContinue(int)
+{
+    Resumed = 1;
+}
+
+static void OnResize(int)
+{
+    Resized = 1;
+}
+
+static void (*HandlerFor(int signal))(int)
+{
+    if (signal == SIGTSTP)
+        return OnStop;
+    if (signal == SIGCONT)
+        return OnContinue;
+    if (signal == SIGWINCH)
+        return OnResize;
+    return OnEndingSignal;
+}
+
+/* Installs the handlers, leaving alone signals that were ignored (as under nohup). No
+   SA_RESTART: a signal wakes a key wait, so that a resize or a resume is seen at once. */
+static void InstallHandlers(void)
+{
+    if (Term.handlersSet)
+        return;
+    stack_t stack = {};
+    stack.ss_sp = HandlerStack;
+    stack.ss_size = sizeof HandlerStack;
+    sigaltstack(&stack, nullptr);
+    for (int i = 0; i < HandledCount; i++) {
+        struct sigaction found = {};
+        sigaction(HandledSignals[i], nullptr, &found);
+        if (found.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction ours = {};
+        ours.sa_handler = HandlerFor(HandledSignals[i]);
+        ours.sa_flags = SA_ONSTACK;
+        sigemptyset(&ours.sa_mask);
+        Handled[i] = sigaction(HandledSignals[i], &ours, &ActionsFound[i]) == 0;
+    }
+    Term.handlersSet = true;
+}
+
+static void RemoveHandlers(void)
+{
+    if (!Term.handlersSet)
+        return;
+    for (int i = 0; i < HandledCount; i++)
+        if (Handled[i])
+            sigaction(HandledSignals[i], &ActionsFound[i], nullptr);
+    Term.handlersSet = false;
+}
+
+/* Makes every setting again, in the order first made: after a stop the shell had them undone. */
+static void ReapplySettings(void)
+{
+    std::string bytes;
+    for (int i = 0; i < Term.undoCount; i++) {
+        switch (Term.undo[i]) {
+        case UNDO_RAW_MODE:
+            tcsetattr(Term.inFd, TCSANOW, &Term.raw);
+            break;
+        case UNDO_ALT_SCREEN:
+            bytes += "\x1b[?1049h";
+            break;
+        case UNDO_CURSOR:
+            bytes += "\x1b[?25l";
+            break;
+        case UNDO_TITLE:
+            bytes += "\x1b[22;0t\x1b]2;" + Term.title + "\x07";
+            break;
+        }
+    }
+    TermWriteText(bytes);
+}
+
 /* ---------------------------------------------------------- Undo stack */
 
 static const char *UndoBytes(int step)
@@ -231,6 +354,9 @@ static void BuildEmergency(void)
     std::string bytes = "\x1b[0m";
     for (int i = Term.undoCount - 1; i >= 0; i--)
         bytes += UndoBytes(Term.undo[i]);
+    /* On the shell's own screen, its next words go below the picture rather than into it. */
+    if (!HasUndo(UNDO_ALT_SCREEN) && Term.rows > 0)
+        bytes += "\x1b[" + std::to_string(Term.rows) + ";1H";
     size_t length = std::min(bytes.size(), sizeof Term.emergency);
     std::memcpy(Term.emergency, bytes.data(), length);
     Term.emergencyLength = static_cast<sig_atomic_t>(length);
@@ -261,6 +387,7 @@ void TermRestore(void)
     TermWriteText(bytes);
     Term.front.known = false;
     BuildEmergency();
+    RemoveHandlers();
 }
 
 void TermEmergencyRestore(void)
@@ -307,6 +434,7 @@ static void EnterRawMode(void)
     raw.c_cflag |= CS8;
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
+    Term.raw = raw;
     if (tcsetattr(Term.inFd, TCSANOW, &raw) == 0)
         PushUndo(UNDO_RAW_MODE);
 }
@@ -419,13 +547,35 @@ int TermOpen(int *columns, int *rows, COORD *cursor)
         if (!Term.exitHookSet && std::atexit(TermRestore) == 0)
             Term.exitHookSet = true;
         EnterRawMode();
+        InstallHandlers();
         QuerySize();
+        BuildEmergency();
         Term.front.known = false;
     }
     *columns = Term.columns;
     *rows = Term.rows;
     *cursor = AskCursor();
     return 1;
+}
+
+int TermTakeEvents(int *columns, int *rows)
+{
+    int events = 0;
+    if (Resumed) {
+        Resumed = 0;
+        ReapplySettings();
+        events |= TERM_RESUMED;
+    }
+    if (Resized) {
+        Resized = 0;
+        QuerySize();
+        events |= TERM_RESIZED;
+    }
+    if (events != 0)
+        Term.front.known = false;
+    *columns = Term.columns;
+    *rows = Term.rows;
+    return events;
 }
 
 bool TermIsOpen(void)
@@ -472,10 +622,10 @@ void TermSetTitle(const std::string &title)
         bytes += "\x1b[22;0t";
         PushUndo(UNDO_TITLE);
     }
-    bytes += "\x1b]2;";
+    Term.title.clear();
     for (unsigned char c : title)
-        bytes += Cp437ToUtf8(c);
-    bytes += "\x07";
+        Term.title += Cp437ToUtf8(c);
+    bytes += "\x1b]2;" + Term.title + "\x07";
     TermWriteText(bytes);
 }
 

@@ -1,8 +1,9 @@
 /*
- * The terminal driver, output half: raw mode on the controlling terminal,
- * the alternate screen, the title, and presenting the in-memory console by
- * sending only the cells that differ from what the terminal shows.  Every
- * setting it makes is undone by TermRestore, in the mirror order of setup.
+ * The terminal driver: raw mode on the controlling terminal, the alternate
+ * screen, the title, presenting the in-memory console by sending only the
+ * cells that differ from what the terminal shows, and reading its bytes.
+ * Every setting it makes is undone by TermRestore, in the mirror order of
+ * setup, and by its signal handlers before the program ends or stops.
  */
 #ifndef ZOP_CONSOLE_POSIX_TERMINAL_H
 #define ZOP_CONSOLE_POSIX_TERMINAL_H
@@ -53,6 +54,17 @@ bool TermTakeCursorReport(std::string *bytes, int *row, int *column);
  */
 int TermOpen(int *columns, int *rows, COORD *cursor);
 bool TermIsOpen(void);
+
+/* What happened to the terminal since the last look. */
+enum { TERM_RESIZED = 1, TERM_RESUMED = 2 };
+
+/*
+ * Takes what the signal handlers noted: a resize (the size is asked anew) or
+ * a resume after a stop (every setting is made again).  Either way the next
+ * present repaints everything.  Stores the terminal's size; returns the
+ * TERM_ flags.
+ */
+int TermTakeEvents(int *columns, int *rows);
 
 /* Sets up a console of our own: raw mode and the alternate screen. */
 int TermEnterScreen(void);

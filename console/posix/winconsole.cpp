@@ -7,6 +7,7 @@
 
 #include "console/posix/cp437.h"
 #include "console/posix/headless.h"
+#include "console/posix/keydecoder.h"
 #include "console/posix/memconsole.h"
 #include "console/posix/terminal.h"
 
@@ -17,6 +18,8 @@
 #include <map>
 #include <string>
 #include <strings.h>
+#include <time.h>
+#include <vector>
 
 namespace {
 
@@ -39,6 +42,11 @@ struct PlatformState {
     DWORD failError;                /* the error it fails with */
     std::map<std::string, int> calls; /* calls made, by function name */
     void (*keySource)(bool);        /* headless: asked for keys when the program finds none */
+    void (*presentHook)(const MemConsole *); /* headless: shown the console after every output call */
+    KeyDecoder keys;                /* terminal bytes not yet whole keys */
+    long lastInputMs;               /* when the decoder last heard from the terminal */
+    std::vector<INPUT_RECORD> decoded; /* reused by DecodeInput */
+    bool inputEnded;                /* the terminal hung up or its input closed */
 };
 
 PlatformState Platform; /* zero: unprobed, detached */
@@ -57,6 +65,14 @@ static HANDLE OutputHandle(void)
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x17));
 }
 
+/* The monotonic clock in milliseconds, for the key decoder's timeouts. */
+static long NowMs(void)
+{
+    struct timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 /* Finds the terminal on first use: its size becomes the buffer's. */
 static void Probe(void)
 {
@@ -71,6 +87,8 @@ static void Probe(void)
     }
     Platform.kind = PLATFORM_TERMINAL;
     Platform.attached = true;
+    KeyDecoderReset(Platform.keys);
+    Platform.lastInputMs = NowMs();
     MemReset(&Platform.console, columns, rows, columns, rows);
     MemSetCursor(&Platform.console, cursor.X, cursor.Y);
 }
@@ -113,11 +131,46 @@ static MemConsole *InputConsole(HANDLE handle)
     return &Platform.console;
 }
 
+/*
+ * Takes in what happened to the terminal: after a resize or a resume the
+ * whole picture is shown again.  While the program asks for size events
+ * (ENABLE_WINDOW_INPUT), the buffer follows the terminal's new size and a
+ * size event is queued; otherwise the buffer keeps its size and the
+ * terminal shows what fits of it.
+ */
+static void FollowTerminal(void)
+{
+    int columns = 0, rows = 0;
+    int events = TermTakeEvents(&columns, &rows);
+    MemConsole *mc = &Platform.console;
+    if ((events & TERM_RESIZED) && (mc->inputMode & ENABLE_WINDOW_INPUT) &&
+        (columns != mc->width || rows != mc->height)) {
+        /* The window shrinks before the buffer and grows after it, as the console's rules want. */
+        mc->largest = COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+        SMALL_RECT corner = {0, 0, 0, 0};
+        MemSetWindow(mc, true, corner);
+        MemSetBufferSize(mc, columns, rows);
+        SMALL_RECT whole = {0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+        MemSetWindow(mc, true, whole);
+        INPUT_RECORD size = {};
+        size.EventType = WINDOW_BUFFER_SIZE_EVENT;
+        size.Event.WindowBufferSizeEvent.dwSize = COORD{static_cast<SHORT>(mc->width),
+                                                        static_cast<SHORT>(mc->height)};
+        mc->input.push_back(size);
+    }
+    if (events != 0 && Platform.attached)
+        TermPresent(mc);
+}
+
 /* Shows the console's new state on the terminal, when there is one. */
 static void Present(void)
 {
-    if (Platform.kind == PLATFORM_TERMINAL && Platform.attached)
-        TermPresent(&Platform.console);
+    if (Platform.kind == PLATFORM_HEADLESS && Platform.presentHook != nullptr)
+        Platform.presentHook(&Platform.console);
+    if (Platform.kind != PLATFORM_TERMINAL || !Platform.attached)
+        return;
+    FollowTerminal();
+    TermPresent(&Platform.console);
 }
 
 /* Ends an output call: FALSE with the error, or TRUE after presenting. */
@@ -433,19 +486,6 @@ BOOL SetConsoleMode(HANDLE handle, DWORD mode)
     return TRUE;
 }
 
-/* Virtual-key code of a plain byte typed on the terminal, 0 when unknown. */
-static WORD PlainKeyCode(unsigned char byte)
-{
-    if (byte >= 'a' && byte <= 'z')
-        return static_cast<WORD>(byte - 'a' + 'A');
-    if ((byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9'))
-        return byte;
-    if (byte == VK_ESCAPE || byte == VK_RETURN || byte == VK_BACK || byte == VK_TAB ||
-        byte == VK_SPACE)
-        return byte;
-    return 0;
-}
-
 /* Lets a headless test type keys at the moment the program waits for one. */
 static bool AskKeySource(MemConsole *mc, bool programWaits)
 {
@@ -454,29 +494,56 @@ static bool AskKeySource(MemConsole *mc, bool programWaits)
     return !mc->input.empty();
 }
 
+/* Decodes what the terminal sent (or, with no bytes, the pause) into the input queue. */
+static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
+{
+    long now = NowMs();
+    int elapsed = static_cast<int>(std::min(now - Platform.lastInputMs, 1000000L));
+    Platform.lastInputMs = now;
+    std::vector<INPUT_RECORD> &records = Platform.decoded;
+    records.clear();
+    if (count > 0)
+        KeyDecoderFeed(Platform.keys, reinterpret_cast<const char *>(bytes),
+                       static_cast<size_t>(count), elapsed, records);
+    else
+        KeyDecoderIdle(Platform.keys, elapsed, records);
+    mc->input.insert(mc->input.end(), records.begin(), records.end());
+}
+
 /*
  * The one place where the input queue is refilled: called when it has run
  * dry (wait set: a read must wait) or when a peek looks for what is there
- * (wait clear: never blocks).  Headless there is nothing more to come, so a
- * read that would wait gets the ESC key instead: every wait of the program
- * ends.  On the terminal it takes the bytes that have come; end of input
- * gives ESC as well.  Until the key decoder is connected here, each byte
- * becomes a key of that character.
+ * (wait clear: never blocks).  Headless there is nothing more to come than
+ * what a test's key source types, so a read that would wait gets the ESC key
+ * instead: every wait of the program ends.  On the terminal it decodes the
+ * bytes that come, waiting without a timeout unless an ESC may still begin a
+ * sequence; end of input gives ESC at every read from then on.  A signal
+ * wakes the wait, so that a resize or a resume is shown at once.
  */
 static void FetchInput(MemConsole *mc, bool wait)
 {
-    unsigned char bytes[64];
-    int count = -1;
-    if (Platform.kind == PLATFORM_TERMINAL)
-        count = TermReadBytes(bytes, sizeof bytes, wait ? -1 : 0);
-    else if (AskKeySource(mc, wait) || !wait)
-        return;
-    if (count < 0) {
-        MemPushKey(mc, 27, VK_ESCAPE);
+    if (Platform.kind != PLATFORM_TERMINAL) {
+        if (!AskKeySource(mc, wait) && wait)
+            MemPushKey(mc, 27, VK_ESCAPE);
         return;
     }
-    for (int i = 0; i < count; i++)
-        MemPushKey(mc, static_cast<char>(bytes[i]), PlainKeyCode(bytes[i]));
+    for (;;) {
+        FollowTerminal(); /* may queue a size event */
+        if (Platform.inputEnded) {
+            MemPushKey(mc, 27, VK_ESCAPE);
+            return;
+        }
+        if (wait && !mc->input.empty())
+            return;
+        unsigned char bytes[256];
+        int count = TermReadBytes(bytes, sizeof bytes, wait ? KeyDecoderWaitMs(Platform.keys) : 0);
+        if (count < 0)
+            Platform.inputEnded = true;
+        else
+            DecodeInput(mc, bytes, count);
+        if (!wait)
+            return;
+    }
 }
 
 BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
@@ -690,6 +757,7 @@ void HeadlessOpen(int width, int height, int largestWidth, int largestHeight)
     Platform.failError = 0;
     Platform.calls.clear();
     Platform.keySource = nullptr;
+    Platform.presentHook = nullptr;
 }
 
 void HeadlessFailNext(const char *call, DWORD error)
@@ -758,6 +826,11 @@ void HeadlessPushKey(char character, WORD virtualKey)
 void HeadlessSetKeySource(void (*source)(bool programWaits))
 {
     Platform.keySource = source;
+}
+
+void HeadlessSetPresentHook(void (*hook)(const MemConsole *console))
+{
+    Platform.presentHook = hook;
 }
 
 std::string HeadlessTitle()
