@@ -588,6 +588,7 @@ int TermEnterScreen(void)
     if (!Term.open)
         return 0;
     EnterRawMode();
+    InstallHandlers();
     if (!HasUndo(UNDO_ALT_SCREEN) && TermWriteText("\x1b[?1049h"))
         PushUndo(UNDO_ALT_SCREEN);
     Term.front.known = false;
