@@ -38,6 +38,17 @@ wait_for_text() {
     done
 }
 
+# Waits up to $3 seconds for the pane to show a text on at least $2 lines.
+wait_for_lines() {
+    tries=$(( $3 * 10 ))
+    until tm capture-pane -p >"$work/screen" 2>/dev/null &&
+        [ "$(grep -cF -- "$1" "$work/screen")" -ge "$2" ]; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
 # Starts a command in a pane of the given size, from a shell line that has
 # printed something first (so the program takes a screen of its own), noting
 # the terminal settings before and after it and its exit status.
