@@ -1,5 +1,6 @@
 # Thin front door over CMake: `make play` builds the game and starts it,
-# `make test` builds and runs every test.
+# `make test` builds and runs every test, `make install PREFIX=...` and
+# `make package` install the game or build its Debian package.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI builds treat every compiler warning as an error.
@@ -17,5 +18,24 @@ test:
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
 
+# Installs zop into $(PREFIX)/bin and its manual page into
+# $(PREFIX)/share/man/man6 (DESTDIR=/some/dir stages them under that dir).
+PREFIX ?= /usr/local
+.PHONY: install package
+install:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target zop
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package $(PACKAGE_DIR)/zop_<version>_<arch>.deb, made by CPack
+# from a Release build of its own: the game in /usr/games, the manual page
+# compressed, the dependencies read off the binary.
+PACKAGE_DIR ?= build-package
+package:
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DZOP_TESTS=OFF \
+	  -DZOP_WERROR=$(WERROR) -DCMAKE_INSTALL_BINDIR=games -DZOP_MAN_GZIP=ON
+	cmake --build $(PACKAGE_DIR) --parallel $(JOBS)
+	cd $(PACKAGE_DIR) && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(PACKAGE_DIR)

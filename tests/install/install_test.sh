@@ -1,0 +1,62 @@
+#!/bin/sh
+# Installs the build into a throwaway prefix with `cmake --install` and checks
+# what lands there: bin/zop, the very program built, which without any
+# terminal ends at once with status 1 and one line on standard error; and
+# share/man/man6/zop.6, with this version in it, which man renders without a
+# single warning and with every section a player looks for.
+# Usage: install_test.sh BUILD_DIR VERSION.  Exits 77 (skipped) without man.
+set -u
+build=$1
+version=$2
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+    { cat "$work/install.log"; fail "cmake --install into $prefix failed"; }
+
+# The program.
+zop="$prefix/bin/zop"
+[ -f "$zop" ] && [ -x "$zop" ] || fail "$zop is missing or not executable"
+cmp -s "$zop" "$build/zop" || fail "$zop is not the program that was built"
+if command -v setsid >/dev/null 2>&1; then
+    # A session of its own has no controlling terminal, and the standard
+    # streams are files: the program has nowhere to play.
+    setsid -w "$zop" </dev/null >"$work/out" 2>"$work/err"
+    status=$?
+    [ "$status" = 1 ] || fail "without a terminal zop exited with $status, not 1"
+    [ -s "$work/out" ] && fail "without a terminal zop wrote to standard output"
+    [ "$(wc -l <"$work/err")" = 1 ] || { cat "$work/err"; fail "not one line on standard error"; }
+    grep -q '^zop: ' "$work/err" || fail "the error line does not start with 'zop: '"
+else
+    echo "note: setsid is missing; the run without a terminal was not tried"
+fi
+
+# The manual page.
+page="$prefix/share/man/man6/zop.6"
+[ -f "$page" ] || fail "$page is missing"
+grep -n '@[A-Za-z_]*@' "$page" && fail "the manual page has placeholders left"
+if ! command -v man >/dev/null 2>&1; then
+    echo "man is not installed: the rendering was not checked"
+    exit 77
+fi
+export LC_ALL=C.UTF-8 MANWIDTH=80
+for warnings in --warnings --warnings=w; do
+    man "$warnings" -l "$page" >"$work/page" 2>"$work/warnings" || fail "man $warnings failed"
+    if [ -s "$work/warnings" ]; then
+        cat "$work/warnings"
+        fail "man $warnings -l warned about the page"
+    fi
+done
+for section in NAME SYNOPSIS DESCRIPTION KEYS RULES TERMINAL "EXIT STATUS" FILES ENVIRONMENT; do
+    grep -qx "$section" "$work/page" || fail "the rendered page has no $section section"
+done
+head -n 1 "$work/page" | grep -q '^ZOP(6) ' || fail "the page is not zop in section 6"
+tail -n 1 "$work/page" | grep -qF "zop $version" || fail "the page does not carry version $version"
+echo "install into a prefix: all checks passed"
