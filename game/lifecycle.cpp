@@ -67,9 +67,11 @@ static int WaitForRoom()
     if (haveMode)
         SetConsoleMode(input, mode | ENABLE_WINDOW_INPUT);
     int answer = 0;
+    bool noticeShown = false;
     for (COORD size = ScreenSize(); size.X < NeededColumns || size.Y < NeededRows;
          size = ScreenSize()) {
         ShowSmallScreenNotice(size);
+        noticeShown = true;
         INPUT_RECORD record = {};
         DWORD count = 0;
         if (!ReadConsoleInputA(input, &record, 1, &count)) {
@@ -84,6 +86,8 @@ static int WaitForRoom()
     if (haveMode)
         SetConsoleMode(input, mode);
     ConInitOutput(); /* the screen may have grown meanwhile */
+    if (noticeShown)
+        ConClearRect(nullptr);
     return answer;
 }
 

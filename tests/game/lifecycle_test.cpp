@@ -184,13 +184,20 @@ TEST_F(Program, ASmallScreenShowsANoticeAndEscapeQuits)
     EXPECT_NE(SeenAfterGames[0].find("is 26 x 19"), std::string::npos) << SeenAfterGames[0];
 }
 
-TEST_F(Program, ASmallScreenPlaysAnywayAfterAnyOtherKey)
+TEST_F(Program, ASmallScreenPlaysAnywayAfterAnyOtherKeyOnAScreenClearedOfTheNotice)
 {
     HeadlessOpen(50, 20, 50, 20);
-    HeadlessSetKeySource(TypeNextAnswer);
     Answers = {"x", "\x1b"};
+    HeadlessSetKeySource([](bool programWaits) {
+        if (programWaits)
+            SeenAfterGames.push_back(HeadlessRow(8));
+        TypeNextAnswer(programWaits);
+    });
     EXPECT_EQ(RunZop(), 0);
     EXPECT_TRUE(Answers.empty()) << "the setup read the ESC";
+    ASSERT_EQ(SeenAfterGames.size(), 2u) << "at the notice, then in the setup";
+    EXPECT_NE(SeenAfterGames[0].find("This screen"), std::string::npos) << SeenAfterGames[0];
+    EXPECT_EQ(SeenAfterGames[1].find("This screen"), std::string::npos) << SeenAfterGames[1];
 }
 
 } // namespace
