@@ -128,7 +128,12 @@ int RunZop()
     }
     HideCursor();
     ConFitWindow(OutputHandle, 0.5, 0.9);
-    ConInit();
+    /* Without its keyboard queue every key read would answer at once, and the game would spin. */
+    if (!ConInit()) {
+        Shutdown();
+        std::fputs("zop: no memory for the keyboard queue\n", stderr);
+        return 1;
+    }
     if (WaitForRoom() == KeyEscape) {
         Shutdown();
         return 0;
