@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI builds treat every compiler warning as an error.
 WERROR ?= $(if $(CI),ON,OFF)
 
-.PHONY: play test clean
+.PHONY: play test windows clean
 
 play:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
@@ -17,6 +17,13 @@ test:
 	cmake -S . -B $(BUILD_DIR) -DZOP_TESTS=ON -DZOP_WERROR=$(WERROR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
+
+# The Windows console program zop.exe, cross-compiled with mingw-w64.
+WINDOWS_BUILD_DIR ?= build-windows
+windows:
+	cmake -S . -B $(WINDOWS_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DZOP_WERROR=$(WERROR)
+	cmake --build $(WINDOWS_BUILD_DIR) --parallel $(JOBS)
 
 # Installs zop into $(PREFIX)/bin and its manual page into
 # $(PREFIX)/share/man/man6 (DESTDIR=/some/dir stages them under that dir).
@@ -38,4 +45,4 @@ package:
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD_DIR) $(PACKAGE_DIR)
+	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR)

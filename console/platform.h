@@ -11,6 +11,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+/* The standard output handle comes with wrapping at the end of the line off. */
+#include "windows/winstart.h"
 #else
 #include "posix/winconsole.h"
 #endif

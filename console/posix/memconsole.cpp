@@ -137,7 +137,9 @@ DWORD MemSetCursorInfo(MemConsole *mc, DWORD size, bool visible)
  * its further characters start again at the column where the write began,
  * so character i lands in column start + i mod (width - start).  Only the
  * last (width - start) characters can survive, so only they are stored.  The
- * cursor follows the last character and stays on the last column.
+ * cursor follows the last character, except that a write ending in the last
+ * column leaves it where the write began, as the Win32 console does (a
+ * one-character write there leaves it on the last column).
  */
 DWORD MemWrite(MemConsole *mc, const unsigned char *bytes, DWORD length)
 {
@@ -150,7 +152,7 @@ DWORD MemWrite(MemConsole *mc, const unsigned char *bytes, DWORD length)
     for (DWORD i = first; i < length; i++)
         CellRef(mc, startX + static_cast<int>(i % span), y) = MemCell{bytes[i], mc->attribute};
     int last = startX + static_cast<int>((length - 1) % span);
-    mc->cursor.X = static_cast<SHORT>(last == mc->width - 1 ? last : last + 1);
+    mc->cursor.X = static_cast<SHORT>(last == mc->width - 1 ? startX : last + 1);
     return length;
 }
 
