@@ -44,5 +44,15 @@ package:
 	cmake --build $(PACKAGE_DIR) --parallel $(JOBS)
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
+# Bytes to the terminal and CPU, against ncurses on the same screens (needs
+# libncurses-dev): a Release build of its own with the benchmark, run on the
+# zop built there, printing one table.
+BENCH_DIR ?= build-bench
+.PHONY: bench
+bench:
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DZOP_BENCH=ON
+	cmake --build $(BENCH_DIR) --parallel $(JOBS) --target zop_bench zop
+	./$(BENCH_DIR)/bench/zop_bench ./$(BENCH_DIR)/zop
+
 clean:
-	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR)
+	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR) $(BENCH_DIR)

@@ -14,8 +14,20 @@ ConsoleInput ConInput;
  */
 static const DWORD BatchRecords = ConRecordCount - 1;
 
+/* Lets the queue's buffers go; the module then answers as before its start-up. */
+static void ReleaseQueue()
+{
+    delete[] ConInput.records;
+    ConInput.records = nullptr;
+    delete[] ConInput.ring;
+    ConInput.ring = nullptr;
+    ConInput.writePosition = nullptr;
+    ConInput.readPosition = nullptr;
+}
+
 int ConInit()
 {
+    ReleaseQueue(); /* a second start-up replaces the first queue rather than losing it */
     ConInput.records = new (std::nothrow) INPUT_RECORD[ConRecordCount];
     ConInput.handle = GetStdHandle(STD_INPUT_HANDLE);
     ConInitOutput();
@@ -31,12 +43,7 @@ int ConInit()
 
 void ConShutdown()
 {
-    delete[] ConInput.records;
-    ConInput.records = nullptr;
-    delete[] ConInput.ring;
-    ConInput.ring = nullptr;
-    ConInput.writePosition = nullptr;
-    ConInput.readPosition = nullptr;
+    ReleaseQueue();
     if (ConInput.device != nullptr && ConInput.device != INVALID_HANDLE_VALUE)
         CloseHandle(ConInput.device);
     ConInput.device = nullptr;

@@ -24,6 +24,10 @@ std::string HeadlessRow(int y);                       // row y's bytes as they a
 std::string HeadlessPicture(int left, int top, int right, int bottom); // rows of that rectangle, clipped to the buffer, each row's CP437 bytes as UTF-8, rows joined with '\n'
 void HeadlessPushInput(const INPUT_RECORD &record);
 void HeadlessPushKey(char character, WORD virtualKey); // a key-down then its key-up
+// Runs bytes as a terminal would send them through the key decoder into the input queue,
+// as if they came elapsedMs after the bytes before; no bytes: a pause of that long, which
+// ends a lone ESC or a sequence cut short. HeadlessOpen forgets what the decoder held.
+void HeadlessPushBytes(const std::string &bytes, int elapsedMs);
 std::string HeadlessTitle();
 // Calls source whenever the program looks for input and finds none, so that a
 // test can type keys exactly when they would come: programWaits is true for a

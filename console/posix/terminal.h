@@ -60,9 +60,10 @@ enum { TERM_RESIZED = 1, TERM_RESUMED = 2 };
 
 /*
  * Takes what the signal handlers noted: a resize (the size is asked anew) or
- * a resume after a stop (every setting is made again).  Either way the next
- * present repaints everything.  Stores the terminal's size; returns the
- * TERM_ flags.
+ * a resume after a stop (every setting is made again after Ctrl-Z, which
+ * undid them; only raw mode after a SIGSTOP, which left the rest in place).
+ * Either way the next present repaints everything.  Stores the terminal's
+ * size; returns the TERM_ flags.
  */
 int TermTakeEvents(int *columns, int *rows);
 

@@ -494,12 +494,9 @@ static bool AskKeySource(MemConsole *mc, bool programWaits)
     return !mc->input.empty();
 }
 
-/* Decodes what the terminal sent (or, with no bytes, the pause) into the input queue. */
-static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
+/* Decodes bytes that came elapsed ms after the last ones (no bytes: the pause) into the queue. */
+static void DecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
 {
-    long now = NowMs();
-    int elapsed = static_cast<int>(std::min(now - Platform.lastInputMs, 1000000L));
-    Platform.lastInputMs = now;
     std::vector<INPUT_RECORD> &records = Platform.decoded;
     records.clear();
     if (count > 0)
@@ -508,6 +505,15 @@ static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
     else
         KeyDecoderIdle(Platform.keys, elapsed, records);
     mc->input.insert(mc->input.end(), records.begin(), records.end());
+}
+
+/* Decodes what the terminal sent (or, with no bytes, the pause) into the input queue. */
+static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
+{
+    long now = NowMs();
+    int elapsed = static_cast<int>(std::min(now - Platform.lastInputMs, 1000000L));
+    Platform.lastInputMs = now;
+    DecodeBytes(mc, bytes, count, elapsed);
 }
 
 /*
@@ -758,6 +764,7 @@ void HeadlessOpen(int width, int height, int largestWidth, int largestHeight)
     Platform.calls.clear();
     Platform.keySource = nullptr;
     Platform.presentHook = nullptr;
+    KeyDecoderReset(Platform.keys);
 }
 
 void HeadlessFailNext(const char *call, DWORD error)
@@ -821,6 +828,12 @@ void HeadlessPushInput(const INPUT_RECORD &record)
 void HeadlessPushKey(char character, WORD virtualKey)
 {
     MemPushKey(&Platform.console, character, virtualKey);
+}
+
+void HeadlessPushBytes(const std::string &bytes, int elapsedMs)
+{
+    DecodeBytes(&Platform.console, reinterpret_cast<const unsigned char *>(bytes.data()),
+                static_cast<int>(bytes.size()), elapsedMs);
 }
 
 void HeadlessSetKeySource(void (*source)(bool programWaits))

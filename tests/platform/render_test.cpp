@@ -2,156 +2,16 @@
    small model terminal and the result compared with the frame. */
 #include "console/posix/cp437.h"
 #include "console/posix/terminal.h"
+#include "tests/platform/model_terminal.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
-
-/* ---------------------------------------------------------- Model terminal */
-
-struct ModelCell {
-    std::string glyph;
-    int fg; /* Windows colour 0..15, -1 for the terminal's default */
-    int bg;
-};
-
-/* Just enough of a terminal to follow the renderer: CUP, CUF, SGR colours,
-   cursor show/hide and UTF-8 text.  Anything else is a test failure, and so
-   is text sent after the last column without moving the cursor first. */
-struct Model {
-    int columns;
-    int rows;
-    std::vector<ModelCell> cells;
-    int x;
-    int y;
-    bool pastEnd;
-    int fg;
-    int bg;
-    bool cursorVisible;
-};
-
-Model NewModel(int columns, int rows)
-{
-    return Model{columns, rows,
-                 std::vector<ModelCell>(static_cast<size_t>(columns * rows), ModelCell{"?", -1, -1}),
-                 0, 0, false, -1, -1, true};
-}
-
-/* ANSI colour numbers (red 1, blue 4) back to Windows order (blue 1, red 4). */
-int WindowsColour(int ansi)
-{
-    static const int table[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    return table[ansi];
-}
-
-void ApplySgr(Model *m, const std::vector<int> &params)
-{
-    for (int p : params.empty() ? std::vector<int>{0} : params) {
-        if (p == 0) {
-            m->fg = -1;
-            m->bg = -1;
-        } else if (p >= 30 && p <= 37) {
-            m->fg = WindowsColour(p - 30);
-        } else if (p >= 90 && p <= 97) {
-            m->fg = 8 | WindowsColour(p - 90);
-        } else if (p >= 40 && p <= 47) {
-            m->bg = WindowsColour(p - 40);
-        } else if (p >= 100 && p <= 107) {
-            m->bg = 8 | WindowsColour(p - 100);
-        } else {
-            ADD_FAILURE() << "unexpected SGR " << p;
-        }
-    }
-}
-
-/* Plays one escape sequence starting at bytes[at]; returns its length. */
-size_t FeedEscape(Model *m, const std::string &bytes, size_t at)
-{
-    size_t i = at + 1;
-    EXPECT_TRUE(i < bytes.size() && bytes[i] == '[') << "not a CSI at " << at;
-    bool isPrivate = ++i < bytes.size() && bytes[i] == '?';
-    i += isPrivate ? 1 : 0;
-    std::vector<int> params;
-    for (int value = -1; i < bytes.size(); i++) {
-        char c = bytes[i];
-        if (c >= '0' && c <= '9') {
-            value = (value < 0 ? 0 : value * 10) + (c - '0');
-            continue;
-        }
-        params.push_back(value);
-        value = -1;
-        if (c != ';')
-            break;
-    }
-    char final = i < bytes.size() ? bytes[i] : '\0';
-    auto param = [&](size_t n) { return n < params.size() && params[n] > 0 ? params[n] : 1; };
-    if (final == 'H' && !isPrivate) {
-        m->y = param(0) - 1;
-        m->x = param(1) - 1;
-        m->pastEnd = false;
-    } else if (final == 'C' && !isPrivate) {
-        EXPECT_FALSE(m->pastEnd) << "CUF from the pending-wrap state";
-        m->x += param(0);
-    } else if (final == 'm' && !isPrivate) {
-        std::vector<int> sgr;
-        for (int p : params)
-            sgr.push_back(p < 0 ? 0 : p);
-        ApplySgr(m, sgr);
-    } else if ((final == 'h' || final == 'l') && isPrivate && params == std::vector<int>{25}) {
-        m->cursorVisible = final == 'h';
-    } else {
-        ADD_FAILURE() << "unexpected sequence ending in '" << final << "'";
-    }
-    return i + 1 - at;
-}
-
-void Feed(Model *m, const std::string &bytes)
-{
-    for (size_t i = 0; i < bytes.size();) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c == 0x1b) {
-            i += FeedEscape(m, bytes, i);
-            continue;
-        }
-        ASSERT_GE(c, 0x20) << "raw control byte sent";
-        ASSERT_FALSE(m->pastEnd) << "text after the last column without a CUP";
-        ASSERT_TRUE(m->x >= 0 && m->x < m->columns && m->y >= 0 && m->y < m->rows)
-            << "text outside the screen at " << m->x << "," << m->y;
-        size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        m->cells[static_cast<size_t>(m->y * m->columns + m->x)] =
-            ModelCell{bytes.substr(i, length), m->fg, m->bg};
-        if (++m->x == m->columns) {
-            m->x = m->columns - 1;
-            m->pastEnd = true;
-        }
-        i += length;
-    }
-}
-
-/* The first difference between what the model shows and the frame, or "". */
-std::string Difference(const Model &m, const TermFrame &f)
-{
-    for (int y = 0; y < std::min(m.rows, f.height); y++) {
-        for (int x = 0; x < std::min(m.columns, f.width); x++) {
-            const ModelCell &shown = m.cells[static_cast<size_t>(y * m.columns + x)];
-            const MemCell &cell = f.cells[static_cast<size_t>(y * f.width + x)];
-            if (shown.glyph != Cp437ToUtf8(cell.ch) || shown.fg != (cell.attr & 15) ||
-                shown.bg != ((cell.attr >> 4) & 15))
-                return "cell " + std::to_string(x) + "," + std::to_string(y) + " shows '" +
-                       shown.glyph + "' " + std::to_string(shown.fg) + "/" +
-                       std::to_string(shown.bg);
-        }
-    }
-    if (m.cursorVisible != f.cursorVisible)
-        return "cursor visibility";
-    if (f.cursorVisible && (m.x != f.cursor.X || m.y != f.cursor.Y || m.pastEnd))
-        return "cursor at " + std::to_string(m.x) + "," + std::to_string(m.y);
-    return "";
-}
 
 /* ------------------------------------------------------------------ Frames */
 
@@ -182,6 +42,7 @@ std::string RenderOnto(Model *m, const TermFrame &want, TermFrame *front)
     std::string out;
     TermRender(want, front, m->columns, m->rows, &out);
     Feed(m, out);
+    EXPECT_EQ(EndOfFrameProblem(*m), "");
     return out;
 }
 
@@ -300,6 +161,194 @@ TEST(Render, RandomEditsKeepTheTerminalInStep)
             want.cursor = COORD{static_cast<SHORT>(random() % 30), static_cast<SHORT>(random() % 8)};
         if (random() % 8 == 0)
             want.cursorVisible = !want.cursorVisible;
+        RenderOnto(&m, want, &front);
+        ASSERT_EQ(Difference(m, want), "") << "round " << round;
+    }
+}
+
+/* ------------------------------------------------ Erasing and scrolling */
+
+/* The game's kind of screen: light green blanks inside a frame, light grey outside. */
+TermFrame FramedScreen(int width, int height)
+{
+    TermFrame f = BlankFrame(width, height);
+    f.cursorVisible = false;
+    for (int y = 1; y < height; y++) {
+        Put(&f, 1, y, std::string(static_cast<size_t>(width - 1), ' '), 10);
+        Put(&f, 1, y, "\xB3", 10);
+        Put(&f, width - 1, y, "\xB3", 10);
+    }
+    return f;
+}
+
+const ModelCell &ModelAt(const Model &m, int x, int y)
+{
+    return m.cells[static_cast<size_t>(y * m.columns + x)];
+}
+
+TEST(Render, AWholeFrameStartsFromAScreenErasedInItsCommonestBlank)
+{
+    TermFrame want = FramedScreen(81, 46);
+    Put(&want, 3, 44, "Ready for new game.", 10);
+    Model m = NewModel(81, 46);
+    TermFrame front = Unknown();
+    std::string out = RenderOnto(&m, want, &front);
+    EXPECT_EQ(Difference(m, want), "");
+    EXPECT_EQ(out.find("\x1b[92;40m\x1b[2J"), out.find("\x1b[2J") - 8) << "erased in light green";
+    EXPECT_LT(out.size(), 1200u) << "the blanks cost nothing";
+    EXPECT_TRUE(ModelAt(m, 40, 10).erased);
+    EXPECT_TRUE(ModelAt(m, 0, 10).erased) << "light grey on black looks the same as erased";
+
+    /* On a larger terminal the cells beyond the frame stay as they were. */
+    Model larger = NewModel(90, 50);
+    TermFrame unknown = Unknown();
+    out = RenderOnto(&larger, want, &unknown);
+    EXPECT_EQ(out.find("\x1b[2J"), std::string::npos);
+    EXPECT_EQ(Difference(larger, want), "");
+    EXPECT_EQ(ModelAt(larger, 85, 10).glyph, "?");
+    EXPECT_EQ(ModelAt(larger, 10, 48).glyph, "?");
+}
+
+TEST(Render, ShortGapsBetweenCellsAreWrittenInTheirOwnColours)
+{
+    TermFrame want = FramedScreen(40, 4);
+    Model m = NewModel(40, 4);
+    TermFrame front = Unknown();
+    RenderOnto(&m, want, &front);
+    Put(&want, 8, 2, "n", 0xA0);
+    Put(&want, 10, 2, "p", 0xA0);
+    Put(&want, 14, 2, "ab", 10);
+    Put(&want, 21, 2, "cd", 10);
+    std::string out = RenderOnto(&m, want, &front);
+    EXPECT_EQ(Difference(m, want), "");
+    EXPECT_NE(out.find("n\x1b[92;40m \x1b[30;102mp"), std::string::npos) << out;
+    EXPECT_FALSE(ModelAt(m, 9, 2).erased);
+    EXPECT_EQ(ModelAt(m, 9, 2).fg, 10);
+    EXPECT_FALSE(ModelAt(m, 12, 2).erased) << "a gap of three is written";
+    EXPECT_TRUE(ModelAt(m, 17, 2).erased) << "a gap of five is skipped";
+}
+
+TEST(Render, TheBlankRestOfARowIsErasedToItsEnd)
+{
+    TermFrame want = BlankFrame(40, 4);
+    want.cursorVisible = false;
+    Put(&want, 0, 1, std::string(40, 'x'), 10);
+    Model m = NewModel(40, 4);
+    TermFrame front = Unknown();
+    RenderOnto(&m, want, &front);
+    Put(&want, 5, 1, std::string(35, ' '), 10);
+    std::string out = RenderOnto(&m, want, &front);
+    EXPECT_EQ(Difference(m, want), "");
+    EXPECT_NE(out.find("\x1b[K"), std::string::npos);
+    EXPECT_LE(out.size(), 25u) << out;
+
+    /* A blank of another background further on rules it out: an erase would paint it over. */
+    Put(&want, 0, 2, std::string(40, 'y'), 10);
+    RenderOnto(&m, want, &front);
+    Put(&want, 5, 2, std::string(35, ' '), 10);
+    Put(&want, 39, 2, " ", 0x10);
+    out = RenderOnto(&m, want, &front);
+    EXPECT_EQ(Difference(m, want), "");
+    EXPECT_EQ(out.find("\x1b[K"), std::string::npos);
+}
+
+/* A message window in rows 24 to 43 of a framed screen, its lines numbered from first. */
+void FillWindow(TermFrame *f, int first)
+{
+    for (int y = 24; y <= 43; y++) {
+        std::string line = "message " + std::to_string(first + y - 24);
+        Put(f, 3, y, line + std::string(76 - line.size(), ' '), 10);
+    }
+}
+
+TEST(Render, LinesMovedUpOrDownAreScrolledNotRewritten)
+{
+    TermFrame want = FramedScreen(81, 46);
+    FillWindow(&want, 1);
+    Model m = NewModel(81, 46);
+    TermFrame front = Unknown();
+    RenderOnto(&m, want, &front);
+    FillWindow(&want, 2); /* every line one row up, a new one at the bottom */
+    std::string out = RenderOnto(&m, want, &front);
+    EXPECT_EQ(Difference(m, want), "");
+    EXPECT_NE(out.find("\x1b[25;44r"), std::string::npos) << out;
+    EXPECT_NE(out.find("\x1b" "D\x1b[r"), std::string::npos) << out;
+    EXPECT_LT(out.size(), 80u) << "the new line and the scroll only";
+
+    FillWindow(&want, 1); /* and back down */
+    out = RenderOnto(&m, want, &front);
+    EXPECT_EQ(Difference(m, want), "");
+    EXPECT_NE(out.find("\x1b[25;44r\x1b[25;1H\x1bM"), std::string::npos) << out;
+
+    /* One line alone is cheaper to rewrite. */
+    Put(&want, 3, 30, "message 8", 10);
+    Put(&want, 3, 31, "message 7", 10);
+    out = RenderOnto(&m, want, &front);
+    EXPECT_EQ(Difference(m, want), "");
+    EXPECT_EQ(out.find('r'), std::string::npos) << out;
+}
+
+TEST(Render, CursorMovesTakeTheShortestForm)
+{
+    TermFrame want = BlankFrame(40, 12);
+    want.cursorVisible = false;
+    for (int y = 0; y < 12; y++)
+        Put(&want, 0, y, std::string(40, '.'), 7);
+    Put(&want, 10, 5, "abcdef", 10);
+    Model m = NewModel(40, 12);
+    TermFrame front = Unknown();
+    RenderOnto(&m, want, &front);
+    Put(&want, 15, 5, "g", 10);
+    RenderOnto(&m, want, &front); /* the cursor is left after the 'g', at (16, 5) */
+    struct Case {
+        int x, y;
+        const char *move;
+    } cases[] = {
+        {21, 5, "\x1b[5C"}, /* each 'x' leaves the cursor on its right */
+        {19, 5, "\x1b[3D"},
+        {20, 7, "\x1b[2B"},
+        {2, 1, "\x1b[2;3H"},
+    };
+    for (const Case &c : cases) {
+        Put(&want, c.x, c.y, "x", 10);
+        std::string out = RenderOnto(&m, want, &front);
+        EXPECT_EQ(Difference(m, want), "");
+        EXPECT_EQ(out.rfind(c.move, 0), 0u) << c.x << "," << c.y << ": " << out;
+    }
+    /* Cells between two changes that already show what they should, in the same
+       colours, are written again: one byte is cheaper than a cursor move. */
+    Put(&want, 10, 5, "A", 10);
+    Put(&want, 12, 5, "C", 10);
+    std::string out = RenderOnto(&m, want, &front);
+    EXPECT_EQ(Difference(m, want), "");
+    EXPECT_NE(out.find("AbC"), std::string::npos) << out;
+}
+
+/* Random frames made the way the game makes them: scrolled windows, blanked
+   rows and single cells.  The terminal must always end up showing the frame. */
+TEST(Render, RandomScrollsAndBlanksKeepTheTerminalInStep)
+{
+    std::mt19937 random(1993);
+    const WORD attrs[] = {7, 10, 0xA0, 0x1C};
+    TermFrame want = FramedScreen(30, 12);
+    Model m = NewModel(30, 12);
+    TermFrame front = Unknown();
+    for (int round = 0; round < 300; round++) {
+        int top = 1 + static_cast<int>(random() % 6);
+        int bottom = top + 2 + static_cast<int>(random() % 4);
+        int kind = static_cast<int>(random() % 4);
+        for (int y = top; kind < 2 && y < bottom; y++) { /* one row up, or down */
+            int from = kind == 0 ? y + 1 : bottom - (y - top) - 1;
+            int to = kind == 0 ? y : from + 1;
+            std::copy_n(want.cells.begin() + from * 30, 30, want.cells.begin() + to * 30);
+        }
+        if (kind == 2)
+            Put(&want, static_cast<int>(random() % 30), top, " ", attrs[random() % 4]);
+        int x = static_cast<int>(random() % 25);
+        Put(&want, x, bottom, std::string(1 + random() % 5, static_cast<char>('a' + random() % 26)),
+            attrs[random() % 4]);
+        if (kind == 3)
+            Put(&want, x, top, std::string(static_cast<size_t>(30 - x), ' '), attrs[random() % 2]);
         RenderOnto(&m, want, &front);
         ASSERT_EQ(Difference(m, want), "") << "round " << round;
     }

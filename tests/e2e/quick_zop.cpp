@@ -1,0 +1,9 @@
+/* The real game with 20 ms marble steps, for the end-to-end tests whose point is not the pace. */
+#include "game/lifecycle.h"
+#include "machine/machine.h"
+
+int main()
+{
+    StepDelayMs = 20;
+    return RunZop();
+}

@@ -1,0 +1,116 @@
+/*
+ * What the terminal driver sends for the benchmark's scripted runs, played
+ * on the model terminal after every output call: the terminal must show
+ * each console state, and the byte counts may not grow past what the
+ * established terminal library sends for the same screens.
+ */
+#include "bench/scripted_game.h"
+
+#include "console/posix/memconsole.h"
+#include "console/posix/terminal.h"
+#include "tests/platform/model_terminal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+/*
+ * The library's figures for the same screens, from `make bench` (bench/zop_bench)
+ * with ncurses 6.4 on TERM xterm-256color at 81 x 46: for each, the fewer bytes of
+ * its two colour set-ups (plain, and with use_default_colors).
+ */
+const long LibraryGameBytes = 57536;     /* the whole scripted game */
+const long LibraryFirstFrameBytes = 3157; /* the first key wait's screen, drawn whole */
+const long LibraryRollBytes[FlipperRouteCount] = {2275, 2782, 3271, 3774};
+/* The first whole frame may cost a tenth more than the library's. */
+const double FirstFrameAllowance = 1.10;
+
+/* Our terminal: the renderer's output played on the model. */
+struct Replay {
+    Model model;
+    TermFrame front;
+    TermFrame want;
+    std::string out;
+    long bytes;
+    long frames;         /* presents that sent something */
+    std::string problem; /* the first frame the model did not show right, or "" */
+};
+
+Replay Shown;
+const MemConsole *LastConsole;
+
+void StartReplay()
+{
+    Shown = Replay{NewModel(ScriptColumns, ScriptRows), TermFrame(), TermFrame(), "", 0, 0, ""};
+    Shown.front.known = false;
+}
+
+void Present(const MemConsole *console)
+{
+    TermFrameOf(console, &Shown.want);
+    Shown.out.clear();
+    TermRender(Shown.want, &Shown.front, ScriptColumns, ScriptRows, &Shown.out);
+    if (Shown.out.empty())
+        return;
+    Shown.bytes += static_cast<long>(Shown.out.size());
+    Shown.frames++;
+    Feed(&Shown.model, Shown.out);
+    if (!Shown.problem.empty())
+        return;
+    Shown.problem = Difference(Shown.model, Shown.want) + EndOfFrameProblem(Shown.model);
+    if (!Shown.problem.empty())
+        Shown.problem = "frame " + std::to_string(Shown.frames) + ": " + Shown.problem;
+}
+
+void Watch(const MemConsole *console)
+{
+    LastConsole = console;
+}
+
+/* The screen of the first key wait, drawn whole on a terminal that shows nothing known. */
+void DrawFirstFrame()
+{
+    StartReplay();
+    Present(LastConsole);
+}
+
+long RollStartBytes;
+
+void NoteRollStart()
+{
+    RollStartBytes = Shown.bytes;
+}
+
+TEST(ScriptedRuns, AWholeGameShowsEveryScreenInNoMoreBytesThanTheLibrary)
+{
+    StartReplay();
+    EXPECT_EQ(RunScriptedGame(Present, nullptr), 0);
+    EXPECT_EQ(Shown.problem, "");
+    EXPECT_GT(Shown.frames, 1000) << "every marble step sends its frames";
+    EXPECT_LE(Shown.bytes, LibraryGameBytes);
+}
+
+TEST(ScriptedRuns, TheFirstScreenDrawnWholeStaysNearTheLibrarysFigure)
+{
+    RunScriptedGame(Watch, DrawFirstFrame);
+    EXPECT_EQ(Shown.problem, "");
+    EXPECT_GT(Shown.bytes, 0);
+    EXPECT_LE(Shown.bytes, static_cast<long>(LibraryFirstFrameBytes * FirstFrameAllowance));
+}
+
+TEST(ScriptedRuns, EveryMarbleRouteRollsInNoMoreBytesThanTheLibrary)
+{
+    for (int route = 0; route < FlipperRouteCount; route++) {
+        SCOPED_TRACE(FlipperRoutes[route].flippers);
+        StartReplay();
+        RollOneMarble(FlipperRoutes[route].ballCount, Present, NoteRollStart, nullptr);
+        EXPECT_EQ(Shown.problem, "");
+        long rollBytes = Shown.bytes - RollStartBytes;
+        EXPECT_GT(rollBytes, 0);
+        EXPECT_LE(rollBytes, LibraryRollBytes[route]);
+    }
+}
+
+} // namespace

@@ -1,0 +1,234 @@
+/* The model terminal of the renderer tests. */
+#include "tests/platform/model_terminal.h"
+
+#include "console/posix/cp437.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+Model NewModel(int columns, int rows)
+{
+    return Model{columns, rows,
+                 std::vector<ModelCell>(static_cast<size_t>(columns * rows),
+                                        ModelCell{"?", -1, -1, false}),
+                 0, 0, false, -1, -1, true, 0, rows - 1};
+}
+
+static ModelCell &CellOf(Model *m, int x, int y)
+{
+    return m->cells[static_cast<size_t>(y * m->columns + x)];
+}
+
+/* ANSI colour numbers (red 1, blue 4) back to Windows order (blue 1, red 4). */
+static int WindowsColour(int ansi)
+{
+    static const int table[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    return table[ansi];
+}
+
+static void ApplySgr(Model *m, const std::vector<int> &params)
+{
+    for (int p : params.empty() ? std::vector<int>{0} : params) {
+        if (p == 0) {
+            m->fg = -1;
+            m->bg = -1;
+        } else if (p >= 30 && p <= 37) {
+            m->fg = WindowsColour(p - 30);
+        } else if (p >= 90 && p <= 97) {
+            m->fg = 8 | WindowsColour(p - 90);
+        } else if (p >= 40 && p <= 47) {
+            m->bg = WindowsColour(p - 40);
+        } else if (p >= 100 && p <= 107) {
+            m->bg = 8 | WindowsColour(p - 100);
+        } else {
+            ADD_FAILURE() << "unexpected SGR " << p;
+        }
+    }
+}
+
+/* Blanks cells [from, to) of row y as an erase does: in the current background. */
+static void EraseCells(Model *m, int y, int from, int to)
+{
+    for (int x = from; x < to; x++)
+        CellOf(m, x, y) = ModelCell{" ", -1, m->bg, true};
+}
+
+/* Moves the rows of the scroll region one up (IND at its bottom) or down (RI at its top). */
+static void ScrollRegion(Model *m, bool up)
+{
+    int fresh = up ? m->bottom : m->top;
+    int step = up ? 1 : -1;
+    for (int y = up ? m->top : m->bottom; y != fresh; y += step)
+        for (int x = 0; x < m->columns; x++)
+            CellOf(m, x, y) = CellOf(m, x, y + step);
+    EraseCells(m, fresh, 0, m->columns);
+}
+
+/* ESC D (IND) and ESC M (RI): down or up a row, scrolling at the region's edge. */
+static void FeedIndex(Model *m, bool down)
+{
+    EXPECT_FALSE(m->pastEnd) << "index from the pending-wrap state";
+    if (down && m->y == m->bottom)
+        ScrollRegion(m, true);
+    else if (!down && m->y == m->top)
+        ScrollRegion(m, false);
+    else
+        m->y += down ? 1 : -1;
+    EXPECT_TRUE(m->y >= 0 && m->y < m->rows) << "index off the screen";
+}
+
+static void FeedCursorMove(Model *m, char final, int n)
+{
+    EXPECT_FALSE(m->pastEnd) << "relative move from the pending-wrap state";
+    EXPECT_TRUE(m->top == 0 && m->bottom == m->rows - 1) << "relative move inside a scroll region";
+    m->y += final == 'B' ? n : final == 'A' ? -n : 0;
+    m->x += final == 'C' ? n : final == 'D' ? -n : 0;
+    EXPECT_TRUE(m->x >= 0 && m->x < m->columns && m->y >= 0 && m->y < m->rows)
+        << "cursor moved off the screen to " << m->x << "," << m->y;
+}
+
+static void FeedMargins(Model *m, const std::vector<int> &params)
+{
+    bool whole = params.empty() || (params.size() == 1 && params[0] < 0);
+    m->top = whole ? 0 : params[0] - 1;
+    m->bottom = whole ? m->rows - 1 : params.at(1) - 1;
+    EXPECT_TRUE(m->top >= 0 && m->top < m->bottom && m->bottom < m->rows) << "bad scroll region";
+    m->x = 0;
+    m->y = 0;
+    m->pastEnd = false;
+}
+
+/* Plays one control sequence of the CSI form. */
+static void FeedCsi(Model *m, bool isPrivate, const std::vector<int> &params, char final)
+{
+    auto param = [&](size_t n) { return n < params.size() && params[n] > 0 ? params[n] : 1; };
+    if (final == 'H' && !isPrivate) {
+        m->y = param(0) - 1;
+        m->x = param(1) - 1;
+        m->pastEnd = false;
+    } else if ((final == 'A' || final == 'B' || final == 'C' || final == 'D') && !isPrivate) {
+        FeedCursorMove(m, final, param(0));
+    } else if (final == 'J' && !isPrivate && params.size() == 1 && params[0] == 2) {
+        for (int y = 0; y < m->rows; y++)
+            EraseCells(m, y, 0, m->columns);
+    } else if (final == 'K' && !isPrivate && params.size() == 1 && params[0] < 1) {
+        EXPECT_FALSE(m->pastEnd) << "EL from the pending-wrap state";
+        EraseCells(m, m->y, m->x, m->columns);
+    } else if (final == 'r' && !isPrivate) {
+        FeedMargins(m, params);
+    } else if (final == 'm' && !isPrivate) {
+        std::vector<int> sgr;
+        for (int p : params)
+            sgr.push_back(p < 0 ? 0 : p);
+        ApplySgr(m, sgr);
+    } else if ((final == 'h' || final == 'l') && isPrivate && params == std::vector<int>{25}) {
+        m->cursorVisible = final == 'h';
+    } else {
+        ADD_FAILURE() << "unexpected sequence ending in '" << final << "'";
+    }
+}
+
+/* Plays one escape sequence starting at bytes[at]; returns its length. */
+static size_t FeedEscape(Model *m, const std::string &bytes, size_t at)
+{
+    size_t i = at + 1;
+    if (i < bytes.size() && (bytes[i] == 'D' || bytes[i] == 'M')) {
+        FeedIndex(m, bytes[i] == 'D');
+        return 2;
+    }
+    EXPECT_TRUE(i < bytes.size() && bytes[i] == '[') << "not a CSI at " << at;
+    bool isPrivate = ++i < bytes.size() && bytes[i] == '?';
+    i += isPrivate ? 1 : 0;
+    std::vector<int> params;
+    for (int value = -1; i < bytes.size(); i++) {
+        char c = bytes[i];
+        if (c >= '0' && c <= '9') {
+            value = (value < 0 ? 0 : value * 10) + (c - '0');
+            continue;
+        }
+        params.push_back(value);
+        value = -1;
+        if (c != ';')
+            break;
+    }
+    FeedCsi(m, isPrivate, params, i < bytes.size() ? bytes[i] : '\0');
+    return i + 1 - at;
+}
+
+void Feed(Model *m, const std::string &bytes)
+{
+    for (size_t i = 0; i < bytes.size();) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c == 0x1b) {
+            i += FeedEscape(m, bytes, i);
+            continue;
+        }
+        ASSERT_GE(c, 0x20) << "raw control byte sent";
+        ASSERT_FALSE(m->pastEnd) << "text after the last column without a CUP";
+        ASSERT_TRUE(m->x >= 0 && m->x < m->columns && m->y >= 0 && m->y < m->rows)
+            << "text outside the screen at " << m->x << "," << m->y;
+        size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        CellOf(m, m->x, m->y) = ModelCell{bytes.substr(i, length), m->fg, m->bg, false};
+        if (++m->x == m->columns) {
+            m->x = m->columns - 1;
+            m->pastEnd = true;
+        }
+        i += length;
+    }
+}
+
+static bool IsPlainBlank(const MemCell &cell)
+{
+    return std::string(Cp437ToUtf8(cell.ch)) == " " && (cell.attr & 0xC000) == 0;
+}
+
+static std::string CellName(int x, int y)
+{
+    return "cell " + std::to_string(x) + "," + std::to_string(y);
+}
+
+/* The first cell that shows otherwise than the frame wants, or "". */
+static std::string CellDifference(const Model &m, const TermFrame &f, int x, int y)
+{
+    const ModelCell &shown = m.cells[static_cast<size_t>(y * m.columns + x)];
+    const MemCell &cell = f.cells[static_cast<size_t>(y * f.width + x)];
+    int bg = (cell.attr >> 4) & 15;
+    if (shown.erased && !(IsPlainBlank(cell) && shown.bg == bg))
+        return CellName(x, y) + " is erased in background " + std::to_string(shown.bg);
+    if (!shown.erased && (shown.glyph != Cp437ToUtf8(cell.ch) || shown.fg != (cell.attr & 15) ||
+                          shown.bg != bg))
+        return CellName(x, y) + " shows '" + shown.glyph + "' " + std::to_string(shown.fg) + "/" +
+               std::to_string(shown.bg);
+    return "";
+}
+
+std::string Difference(const Model &m, const TermFrame &f)
+{
+    int width = std::min(m.columns, f.width);
+    for (int y = 0; y < std::min(m.rows, f.height); y++) {
+        for (int x = 0, run = 0; x <= width; x++) {
+            bool erased = x < width && m.cells[static_cast<size_t>(y * m.columns + x)].erased;
+            if (!erased && run > 0 && run < 5 && run < x && x < width)
+                return "only " + std::to_string(run) + " erased cells before " + CellName(x, y);
+            run = erased ? run + 1 : 0;
+            std::string problem = x < width ? CellDifference(m, f, x, y) : "";
+            if (!problem.empty())
+                return problem;
+        }
+    }
+    if (m.cursorVisible != f.cursorVisible)
+        return "cursor visibility";
+    if (f.cursorVisible && (m.x != f.cursor.X || m.y != f.cursor.Y || m.pastEnd))
+        return "cursor at " + std::to_string(m.x) + "," + std::to_string(m.y);
+    return "";
+}
+
+std::string EndOfFrameProblem(const Model &m)
+{
+    if (m.fg != -1 || m.bg != -1)
+        return "the frame ends in colours of its own";
+    if (m.top != 0 || m.bottom != m.rows - 1)
+        return "the frame leaves a scroll region";
+    return "";
+}

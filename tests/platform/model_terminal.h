@@ -1,0 +1,53 @@
+/*
+ * A small model terminal for the renderer tests: it plays the bytes the
+ * renderer sends and keeps the cells a real terminal would show, so that
+ * tests compare them with the frame that was to be shown.  It knows only
+ * the sequences the renderer may send; anything else is a test failure.
+ */
+#ifndef ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
+#define ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
+
+#include "console/posix/terminal.h"
+
+#include <string>
+#include <vector>
+
+struct ModelCell {
+    std::string glyph;
+    int fg;      /* Windows colour 0..15, -1 for the terminal's default */
+    int bg;
+    bool erased; /* blanked by an erase or a scroll, not written: default foreground */
+};
+
+struct Model {
+    int columns;
+    int rows;
+    std::vector<ModelCell> cells;
+    int x;
+    int y;
+    bool pastEnd; /* the last column was written: where the cursor is differs between terminals */
+    int fg;
+    int bg;
+    bool cursorVisible;
+    int top;      /* the scroll region, inclusive */
+    int bottom;
+};
+
+/* A terminal showing unknown cells ("?") in default colours, cursor at the top left. */
+Model NewModel(int columns, int rows);
+
+/* Plays bytes on the model, failing the test on anything unexpected. */
+void Feed(Model *m, const std::string &bytes);
+
+/*
+ * The first difference between what the model shows and the frame, or "".
+ * An erased cell must be wanted as a plain blank (a space or NUL, neither
+ * reversed nor underscored) of the same background, and erased cells inside
+ * a row must come in runs of five or more: shorter gaps are to be written.
+ */
+std::string Difference(const Model &m, const TermFrame &f);
+
+/* What a frame must leave behind: the terminal's own colours and no scroll region. */
+std::string EndOfFrameProblem(const Model &m);
+
+#endif
