@@ -801,7 +801,7 @@ static void QuerySize(void)
     Term.rows = std::max(1, std::min(static_cast<int>(size.ws_row), static_cast<int>(SHRT_MAX)));
 }
 
-static long NowMs(void)
+long TermNowMs(void)
 {
     struct timespec now = {};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -864,8 +864,8 @@ static COORD AskCursor(void)
     if (!TermWriteText("\x1b[6n"))
         return guess;
     std::string got;
-    long deadline = NowMs() + CURSOR_QUERY_MS;
-    for (long left = CURSOR_QUERY_MS; left > 0; left = deadline - NowMs()) {
+    long deadline = TermNowMs() + CURSOR_QUERY_MS;
+    for (long left = CURSOR_QUERY_MS; left > 0; left = deadline - TermNowMs()) {
         unsigned char chunk[64];
         int n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
         if (n < 0)

@@ -101,4 +101,7 @@ void TermSetTitle(const std::string &title);
  */
 int TermReadBytes(unsigned char *buffer, int size, int timeoutMs);
 
+/* The monotonic clock in milliseconds, which the key reader's timeouts count on. */
+long TermNowMs(void);
+
 #endif

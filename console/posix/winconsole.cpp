@@ -65,14 +65,6 @@ static HANDLE OutputHandle(void)
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x17));
 }
 
-/* The monotonic clock in milliseconds, for the key decoder's timeouts. */
-static long NowMs(void)
-{
-    struct timespec now = {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 /* Finds the terminal on first use: its size becomes the buffer's. */
 static void Probe(void)
 {
@@ -88,7 +80,7 @@ static void Probe(void)
     Platform.kind = PLATFORM_TERMINAL;
     Platform.attached = true;
     KeyDecoderReset(Platform.keys);
-    Platform.lastInputMs = NowMs();
+    Platform.lastInputMs = TermNowMs();
     MemReset(&Platform.console, columns, rows, columns, rows);
     MemSetCursor(&Platform.console, cursor.X, cursor.Y);
 }
@@ -130,6 +122,19 @@ static MemConsole *InputConsole(HANDLE handle)
     }
     return &Platform.console;
 }
+
+/* Starts a call on an output handle: the console behind it, or null when the call fails. */
+static MemConsole *EnterOutput(const char *call, HANDLE handle)
+{
+    return Enter(call) ? OutputConsole(handle) : nullptr;
+}
+
+/* Starts a call on an input handle: the console behind it, or null when the call fails. */
+static MemConsole *EnterInput(const char *call, HANDLE handle)
+{
+    return Enter(call) ? InputConsole(handle) : nullptr;
+}
+
 
 /*
  * Takes in what happened to the terminal: after a resize or a resume the
@@ -282,9 +287,7 @@ BOOL SetConsoleTitleA(LPCSTR title)
 
 BOOL GetConsoleScreenBufferInfo(HANDLE output, CONSOLE_SCREEN_BUFFER_INFO *info)
 {
-    if (!Enter("GetConsoleScreenBufferInfo"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("GetConsoleScreenBufferInfo", output);
     if (!mc)
         return FALSE;
     if (!info)
@@ -295,9 +298,7 @@ BOOL GetConsoleScreenBufferInfo(HANDLE output, CONSOLE_SCREEN_BUFFER_INFO *info)
 
 BOOL SetConsoleTextAttribute(HANDLE output, WORD attributes)
 {
-    if (!Enter("SetConsoleTextAttribute"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("SetConsoleTextAttribute", output);
     if (!mc)
         return FALSE;
     mc->attribute = attributes;
@@ -306,9 +307,7 @@ BOOL SetConsoleTextAttribute(HANDLE output, WORD attributes)
 
 BOOL SetConsoleCursorPosition(HANDLE output, COORD position)
 {
-    if (!Enter("SetConsoleCursorPosition"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("SetConsoleCursorPosition", output);
     if (!mc)
         return FALSE;
     return Finish(MemSetCursor(mc, position.X, position.Y));
@@ -316,9 +315,7 @@ BOOL SetConsoleCursorPosition(HANDLE output, COORD position)
 
 BOOL GetConsoleCursorInfo(HANDLE output, CONSOLE_CURSOR_INFO *info)
 {
-    if (!Enter("GetConsoleCursorInfo"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("GetConsoleCursorInfo", output);
     if (!mc)
         return FALSE;
     if (!info)
@@ -330,9 +327,7 @@ BOOL GetConsoleCursorInfo(HANDLE output, CONSOLE_CURSOR_INFO *info)
 
 BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *info)
 {
-    if (!Enter("SetConsoleCursorInfo"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("SetConsoleCursorInfo", output);
     if (!mc)
         return FALSE;
     if (!info)
@@ -342,9 +337,7 @@ BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *info)
 
 BOOL WriteConsoleA(HANDLE output, const void *buffer, DWORD length, LPDWORD written, LPVOID)
 {
-    if (!Enter("WriteConsoleA"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("WriteConsoleA", output);
     if (!mc)
         return FALSE;
     if ((length > 0 && !buffer) || length > LONGEST_WRITE)
@@ -358,9 +351,7 @@ BOOL WriteConsoleA(HANDLE output, const void *buffer, DWORD length, LPDWORD writ
 BOOL FillConsoleOutputCharacterA(HANDLE output, CHAR character, DWORD length, COORD start,
                                  LPDWORD written)
 {
-    if (!Enter("FillConsoleOutputCharacterA"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("FillConsoleOutputCharacterA", output);
     if (!mc)
         return FALSE;
     DWORD count = MemFillChar(mc, static_cast<unsigned char>(character), length, start);
@@ -372,9 +363,7 @@ BOOL FillConsoleOutputCharacterA(HANDLE output, CHAR character, DWORD length, CO
 BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD length, COORD start,
                                 LPDWORD written)
 {
-    if (!Enter("FillConsoleOutputAttribute"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("FillConsoleOutputAttribute", output);
     if (!mc)
         return FALSE;
     DWORD count = MemFillAttr(mc, attribute, length, start);
@@ -386,9 +375,7 @@ BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD length, COO
 BOOL ScrollConsoleScreenBufferA(HANDLE output, const SMALL_RECT *scroll, const SMALL_RECT *clip,
                                 COORD destination, const CHAR_INFO *fill)
 {
-    if (!Enter("ScrollConsoleScreenBufferA"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("ScrollConsoleScreenBufferA", output);
     if (!mc)
         return FALSE;
     if (!scroll || !fill)
@@ -399,9 +386,7 @@ BOOL ScrollConsoleScreenBufferA(HANDLE output, const SMALL_RECT *scroll, const S
 BOOL ReadConsoleOutputA(HANDLE output, CHAR_INFO *buffer, COORD bufferSize, COORD bufferCoord,
                         SMALL_RECT *readRegion)
 {
-    if (!Enter("ReadConsoleOutputA"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("ReadConsoleOutputA", output);
     if (!mc)
         return FALSE;
     if (!buffer || !readRegion)
@@ -414,9 +399,7 @@ BOOL ReadConsoleOutputA(HANDLE output, CHAR_INFO *buffer, COORD bufferSize, COOR
 
 COORD GetLargestConsoleWindowSize(HANDLE output)
 {
-    if (!Enter("GetLargestConsoleWindowSize"))
-        return COORD{0, 0};
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("GetLargestConsoleWindowSize", output);
     if (!mc)
         return COORD{0, 0};
     return mc->largest;
@@ -426,9 +409,7 @@ COORD GetLargestConsoleWindowSize(HANDLE output)
    is and the call succeeds, so window fitting goes on without a report. */
 BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size)
 {
-    if (!Enter("SetConsoleScreenBufferSize"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("SetConsoleScreenBufferSize", output);
     if (!mc)
         return FALSE;
     if (Platform.kind == PLATFORM_TERMINAL)
@@ -438,9 +419,7 @@ BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size)
 
 BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window)
 {
-    if (!Enter("SetConsoleWindowInfo"))
-        return FALSE;
-    MemConsole *mc = OutputConsole(output);
+    MemConsole *mc = EnterOutput("SetConsoleWindowInfo", output);
     if (!mc)
         return FALSE;
     if (!window)
@@ -510,7 +489,7 @@ static void DecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, i
 /* Decodes what the terminal sent (or, with no bytes, the pause) into the input queue. */
 static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
 {
-    long now = NowMs();
+    long now = TermNowMs();
     int elapsed = static_cast<int>(std::min(now - Platform.lastInputMs, 1000000L));
     Platform.lastInputMs = now;
     DecodeBytes(mc, bytes, count, elapsed);
@@ -554,9 +533,7 @@ static void FetchInput(MemConsole *mc, bool wait)
 
 BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
 {
-    if (!Enter("ReadConsoleInputA"))
-        return FALSE;
-    MemConsole *mc = InputConsole(input);
+    MemConsole *mc = EnterInput("ReadConsoleInputA", input);
     if (!mc)
         return FALSE;
     if (length > 0 && !buffer)
@@ -574,9 +551,7 @@ BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD
 
 BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
 {
-    if (!Enter("PeekConsoleInputA"))
-        return FALSE;
-    MemConsole *mc = InputConsole(input);
+    MemConsole *mc = EnterInput("PeekConsoleInputA", input);
     if (!mc)
         return FALSE;
     if (length > 0 && !buffer)
@@ -590,9 +565,7 @@ BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD
 
 BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count)
 {
-    if (!Enter("GetNumberOfConsoleInputEvents"))
-        return FALSE;
-    MemConsole *mc = InputConsole(input);
+    MemConsole *mc = EnterInput("GetNumberOfConsoleInputEvents", input);
     if (!mc)
         return FALSE;
     if (!count)
@@ -605,9 +578,7 @@ BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count)
 BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length,
                         LPDWORD written)
 {
-    if (!Enter("WriteConsoleInputA"))
-        return FALSE;
-    MemConsole *mc = InputConsole(input);
+    MemConsole *mc = EnterInput("WriteConsoleInputA", input);
     if (!mc)
         return FALSE;
     if (length > 0 && !buffer)
@@ -621,9 +592,7 @@ BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length,
 /* Reads the characters of key presses, returning once at least one came. */
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *)
 {
-    if (!Enter("ReadFile"))
-        return FALSE;
-    MemConsole *mc = InputConsole(file);
+    MemConsole *mc = EnterInput("ReadFile", file);
     if (!mc)
         return FALSE;
     if (length > 0 && !buffer)
