@@ -6,9 +6,7 @@
 #include "game/lifecycle.h"
 #include "game/turn.h"
 
-#include "console/posix/headless.h"
-#include "game/screen.h"
-#include "machine/machine.h"
+#include "tests/game/headless_game.h"
 #include "tests/game/keystorm.h"
 
 #include <gtest/gtest.h>
@@ -101,11 +99,6 @@ bool SendStormWhenDue(bool programWaits)
 /* 12 marbles, the player starts and takes 1, 2, 3, 1, 2, 3, ... marbles. */
 int PlayerTurns;
 
-void TypeKey(char ch)
-{
-    HeadlessPushKey(ch, static_cast<WORD>(ch >= 'a' ? ch - 'a' + 'A' : ch));
-}
-
 void ScriptedPlayer(bool programWaits)
 {
     if (SendStormWhenDue(programWaits) || !programWaits)
@@ -128,13 +121,7 @@ class StormedGame : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        HeadlessOpen(81, 46);
-        MachineReset();
-        StepDelayMs = 0;
-        ConInit();
-        OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
-        ComputeLayout(OutputHandle);
-        DrawFrames(OutputHandle);
+        OpenGameScreen(81, 46);
         PlayerTurns = 0;
         Storm = StormPlan();
         HeadlessSetKeySource(ScriptedPlayer);

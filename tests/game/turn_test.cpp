@@ -1,9 +1,7 @@
 /* Whole games on a headless console, with a scripted player answering each wait for a key. */
 #include "game/turn.h"
 
-#include "console/posix/headless.h"
-#include "game/screen.h"
-#include "machine/machine.h"
+#include "tests/game/headless_game.h"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +23,6 @@ struct Script {
 Script Player;
 int CountAtSetup;
 
-void Type(char ch)
-{
-    WORD vk = ch >= 'a' && ch <= 'z' ? static_cast<WORD>(ch - 'a' + 'A') : static_cast<WORD>(ch);
-    HeadlessPushKey(ch, vk);
-}
-
 int MarblesToTake()
 {
     if (Player.take > 0)
@@ -49,7 +41,7 @@ void ScriptedKeys(bool gameWaits)
             if (key == VK_UP || key == VK_DOWN)
                 HeadlessPushKey(0, key);
             else
-                Type(static_cast<char>(key));
+                TypeKey(static_cast<char>(key));
         }
         Player.setupKeys.clear();
         return;
@@ -63,9 +55,9 @@ void ScriptedKeys(bool gameWaits)
     }
     int take = MarblesToTake();
     for (int i = 0; i < take; i++)
-        Type('b');
+        TypeKey('b');
     if (take < 3)
-        Type('n');
+        TypeKey('n');
 }
 
 /* ------------------------------------------------------------- Fixture */
@@ -74,13 +66,7 @@ class Game : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        HeadlessOpen(81, 46);
-        MachineReset();
-        StepDelayMs = 0;
-        ConInit();
-        OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
-        ComputeLayout(OutputHandle);
-        DrawFrames(OutputHandle);
+        OpenGameScreen(81, 46);
         Player = Script();
         HeadlessSetKeySource(ScriptedKeys);
     }
@@ -226,7 +212,7 @@ TEST_F(Game, AKeyOtherThanEscapeBetweenMachineMarblesIsDropped)
     Player.setupKeys = {'n', 'g'};
     HeadlessSetKeySource([](bool gameWaits) {
         if (!gameWaits && BallCount == 10)
-            Type('x');
+            TypeKey('x');
         ScriptedKeys(gameWaits);
     });
     PlayGame();
@@ -242,7 +228,7 @@ TEST_F(Game, ThePlayerMustRollOneMarbleAndTheThirdEndsTheTurn)
     HeadlessSetKeySource([](bool gameWaits) {
         if (gameWaits && GamePhase == PhasePlaying && BallCount == 15) {
             for (char ch : {'n', 'x', 'b', 'b', 'b'})
-                Type(ch);
+                TypeKey(ch);
             return;
         }
         ScriptedKeys(gameWaits);
