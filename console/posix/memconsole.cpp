@@ -156,14 +156,21 @@ DWORD MemWrite(MemConsole *mc, const unsigned char *bytes, DWORD length)
     return length;
 }
 
-DWORD MemFillChar(MemConsole *mc, unsigned char ch, DWORD length, COORD start)
+/* The cells a fill of length from start reaches: where they begin, and how many (none outside). */
+static long FillRun(const MemConsole *mc, DWORD length, COORD start, size_t *from)
 {
     long room = CellsToEnd(mc, start);
     if (room <= 0)
         return 0;
-    long count = std::min(static_cast<long>(length), room);
-    size_t from = static_cast<size_t>(start.Y) * static_cast<size_t>(mc->width) +
-                  static_cast<size_t>(start.X);
+    *from = static_cast<size_t>(start.Y) * static_cast<size_t>(mc->width) +
+            static_cast<size_t>(start.X);
+    return std::min(static_cast<long>(length), room);
+}
+
+DWORD MemFillChar(MemConsole *mc, unsigned char ch, DWORD length, COORD start)
+{
+    size_t from = 0;
+    long count = FillRun(mc, length, start, &from);
     for (long i = 0; i < count; i++)
         mc->cells[from + static_cast<size_t>(i)].ch = ch;
     return static_cast<DWORD>(count);
@@ -171,12 +178,8 @@ DWORD MemFillChar(MemConsole *mc, unsigned char ch, DWORD length, COORD start)
 
 DWORD MemFillAttr(MemConsole *mc, WORD attr, DWORD length, COORD start)
 {
-    long room = CellsToEnd(mc, start);
-    if (room <= 0)
-        return 0;
-    long count = std::min(static_cast<long>(length), room);
-    size_t from = static_cast<size_t>(start.Y) * static_cast<size_t>(mc->width) +
-                  static_cast<size_t>(start.X);
+    size_t from = 0;
+    long count = FillRun(mc, length, start, &from);
     for (long i = 0; i < count; i++)
         mc->cells[from + static_cast<size_t>(i)].attr = attr;
     return static_cast<DWORD>(count);

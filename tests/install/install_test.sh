@@ -57,6 +57,6 @@ done
 for section in NAME SYNOPSIS DESCRIPTION KEYS RULES TERMINAL "EXIT STATUS" FILES ENVIRONMENT; do
     grep -qx "$section" "$work/page" || fail "the rendered page has no $section section"
 done
-head -n 1 "$work/page" | grep -q '^ZOP(6) ' || fail "the page is not zop in section 6"
+head -n 1 "$work/page" | grep -q '^ZOP(6) ' || fail "the page is not ZOP(6)"
 tail -n 1 "$work/page" | grep -qF "zop $version" || fail "the page does not carry version $version"
 echo "install into a prefix: all checks passed"
