@@ -1,21 +1,17 @@
 # Shared by the tests that run the Windows build under wine in a tmux pane
-# (wine's console needs a terminal).  Sourced; expects $work, a fresh
+# (wine's console needs a terminal).  Sourced; expects $here (this folder) and $work, a fresh
 # temporary directory, and sets up a wine prefix of its own inside it.
 # Prerequisites that are missing make the test skip (exit 77); nothing else does.
+. "$here/../skip.sh"
 
 # Skips unless tmux and wine are installed and the Windows program was built.
 wine_require() {
     for tool in tmux wine wineboot wineserver; do
-        if ! command -v "$tool" >/dev/null 2>&1; then
-            echo "SKIPPED: $tool is not installed"
-            exit 77
-        fi
+        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
     done
     if [ ! -f "$1" ]; then
-        if ! command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1; then
-            echo "SKIPPED: mingw-w64 is not installed, so there is no $1"
-            exit 77
-        fi
+        command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 ||
+            skip "mingw-w64 is not installed, so there is no $1"
         echo "FAIL: $1 was not built (see the windows_build test)"
         exit 1
     fi

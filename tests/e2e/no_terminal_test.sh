@@ -13,10 +13,8 @@ fail() {
     exit 1
 }
 
-if ! command -v setsid >/dev/null 2>&1; then
-    echo "setsid is not installed: skipped"
-    exit 77
-fi
+. "$(dirname "$0")/../skip.sh"
+command -v setsid >/dev/null 2>&1 || skip "setsid is not installed"
 
 setsid -w "$zop" </dev/null >"$work/out" 2>"$work/err"
 status=$?

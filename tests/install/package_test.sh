@@ -11,10 +11,7 @@ src=$1
 dir=$2
 version=$3
 
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
+. "$(dirname "$0")/../skip.sh"
 
 [ "$(id -u)" = 0 ] || skip "installing a package needs root"
 for tool in dpkg dpkg-deb dpkg-shlibdeps file tmux make; do
