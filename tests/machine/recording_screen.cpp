@@ -4,6 +4,9 @@
 #include "machine/machine.h"
 #include "machine/screen_hooks.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 ScreenRecord Screen;
 ConRect MessageWindow = {3, 24, 78, 43};
 
@@ -12,9 +15,17 @@ void ScreenRecordReset()
     Screen = ScreenRecord();
 }
 
+/* No roll of the board shows more than 27 cells: one drawn this often never ends. */
+static const size_t EndlessRollDraws = 100000;
+
 /* The marble is the only 'o' below the rack rows. */
 void DrawBoard()
 {
+    if (Screen.calls.size() >= EndlessRollDraws) {
+        std::fprintf(stderr, "the board was drawn %zu times: a roll that never ends\n",
+                     Screen.calls.size());
+        std::abort(); /* rather than fill the memory until the time limit */
+    }
     Screen.calls.push_back("DrawBoard");
     for (int y = 3; y < BoardRows; y++)
         for (int x = 0; x < BoardColumns; x++)
