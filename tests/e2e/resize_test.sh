@@ -9,11 +9,12 @@ set -u
 name=resize zop=$1 samepicture=$2
 . "$(dirname "$0")/lib.sh"
 
-# Resizes the terminal and waits until the game has shown its picture again.
+# Resizes the terminal and waits until the game has sent its picture again
+# and waits for a key.
 resize_to() {
+    written=$(bytes_written)
     resize_terminal "$1" "$2"
-    sleep 0.2
-    wait_for_key_wait 10 -1 || fail "the game did not wait for a key again at $1 x $2"
+    wait_for_key_wait 10 -1 "$written" || fail "the game did not repaint and wait for a key at $1 x $2"
 }
 
 start_in_pane 81 46 "$zop"

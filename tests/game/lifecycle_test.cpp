@@ -16,6 +16,8 @@ namespace {
 std::vector<std::string> Answers;
 /* The message window's last two rows at each wait after a game. */
 std::vector<std::string> SeenAfterGames;
+/* The program waited for a key once every answer was typed (the end of input answers it). */
+bool WaitedPastTheAnswers;
 
 std::string MessageRow(int fromBottom)
 {
@@ -25,6 +27,8 @@ std::string MessageRow(int fromBottom)
 
 void TypeNextAnswer(bool programWaits)
 {
+    if (programWaits && Answers.empty())
+        WaitedPastTheAnswers = true;
     if (!programWaits || Answers.empty())
         return;
     if (GamePhase == PhaseOver)
@@ -45,6 +49,7 @@ protected:
         StepDelayMs = 0;
         Answers.clear();
         SeenAfterGames.clear();
+        WaitedPastTheAnswers = false;
         HeadlessSetKeySource(TypeNextAnswer);
     }
 
@@ -66,6 +71,7 @@ TEST_F(Program, EscapeInTheFirstSetupEndsWithABlankScreenAndNoQuestion)
     EXPECT_EQ(RunZop(), 0);
     EXPECT_EQ(HeadlessTitle(), "Game of Zop");
     EXPECT_TRUE(SeenAfterGames.empty());
+    EXPECT_FALSE(WaitedPastTheAnswers) << "no question after ESC in the setup";
     ExpectClosedCleanly();
     EXPECT_EQ(HeadlessCallCount("AllocConsole"), 0) << "a console with its cursor home is kept";
 }
@@ -95,7 +101,21 @@ TEST_F(Program, GamesFollowOneAnotherUntilThePlayerSaysNo)
     std::vector<std::string> expected(2, Question);
     EXPECT_EQ(SeenAfterGames, expected);
     EXPECT_TRUE(Answers.empty());
+    EXPECT_FALSE(WaitedPastTheAnswers) << "the last 'n' ended the program";
     ExpectClosedCleanly();
+}
+
+TEST_F(Program, NOrEscapeAtTheQuestionEndsTheProgram)
+{
+    for (const char *no : {"N", "n", "\x1b"}) {
+        SCOPED_TRACE(no);
+        SetUp();
+        Answers = {"pg", "\x1b", no};
+        EXPECT_EQ(RunZop(), 0);
+        EXPECT_EQ(SeenAfterGames, std::vector<std::string>{Question});
+        EXPECT_FALSE(WaitedPastTheAnswers) << "no other game was started";
+        ExpectClosedCleanly();
+    }
 }
 
 TEST_F(Program, AnyAnswerButNOrEscapeStartsAnotherGame)
@@ -128,6 +148,7 @@ TEST_F(Program, EscapeInThePlayersTurnAsksTheQuestion)
     EXPECT_EQ(RunZop(), 0);
     ASSERT_EQ(SeenAfterGames.size(), 1u);
     EXPECT_EQ(SeenAfterGames[0], Question);
+    EXPECT_FALSE(WaitedPastTheAnswers) << "'N' answered the question";
 }
 
 TEST_F(Program, AKeyTypedDuringTheLastTurnAnswersTheQuestionAtOnce)

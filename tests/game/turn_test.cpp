@@ -207,6 +207,31 @@ TEST_F(Game, EscapeBetweenTwoMachineMarblesStillPrintsWhatItTook)
     EXPECT_EQ(TurnState, TurnMachine) << "the machine starts the next game";
 }
 
+bool EscapeTyped;
+
+/* Types ESC once the screen shows the Go command: the key waits when the machine's turn begins. */
+void EscapeAsPlayStarts(const MemConsole *)
+{
+    if (!EscapeTyped && HeadlessRow(MessageWindow.bottom).find("Received Go command.") !=
+                            std::string::npos) {
+        EscapeTyped = true;
+        HeadlessPushKey(27, VK_ESCAPE);
+    }
+}
+
+TEST_F(Game, TheMachinesFirstMarbleRollsEvenWithAnEscapeWaiting)
+{
+    /* 15 marbles, diverter clear: the machine's first turn takes 1, and only then is ESC read. */
+    Player.setupKeys = {'n', 'g'};
+    EscapeTyped = false;
+    HeadlessSetPresentHook(EscapeAsPlayStarts);
+    EXPECT_EQ(PlayGame(), 27) << "the waiting ESC ends the player's turn that follows";
+    HeadlessSetPresentHook(nullptr);
+    EXPECT_TRUE(EscapeTyped);
+    EXPECT_EQ(TurnLines(), std::vector<std::string>{"Zop took: 1"});
+    EXPECT_EQ(BallCount, 14);
+}
+
 TEST_F(Game, AKeyOtherThanEscapeBetweenMachineMarblesIsDropped)
 {
     Player.setupKeys = {'n', 'g'};

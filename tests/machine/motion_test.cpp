@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -112,7 +113,7 @@ TEST_F(Motion, EveryRouteVisitsExactlyItsCellsAndLeavesTheMachineAsItShould)
 
                 EXPECT_EQ(RollBall(), continues ? 1 : 0);
                 EXPECT_EQ(Screen.marbleCells, route);
-                EXPECT_EQ(route.size(), static_cast<size_t>(cellCounts[f]));
+                EXPECT_EQ(Screen.marbleCells.size(), static_cast<size_t>(cellCounts[f]));
                 EXPECT_EQ(FlippersNow(), after[f]);
                 EXPECT_EQ(Elements[Diverter].state, reachesDiverter ? 1 : diverter);
                 int turnAfter = turn == TurnMachine && !continues ? TurnPlayer : turn;
@@ -203,25 +204,41 @@ TEST_F(Motion, AWalledInMarbleReportsThatItIsStuckAndEndsTheRoll)
     EXPECT_EQ(Screen.calls, std::vector<std::string>{"Print:Ball has no where to go??|!! ERROR!!!!"});
 }
 
-TEST_F(Motion, AMarbleAtRestOnAWallGoesRightBeforeLeftAndTurnsBackAtAWall)
+TEST_F(Motion, AMarbleKeepsItsDirectionWhileFallingGoesRightFirstAtRestAndTurnsBackAtAWall)
 {
-    int bx = 3, by = 6, direction = 0; /* open on both sides, wall below */
-    ASSERT_EQ(StepBall(bx, by, direction), 1);
-    EXPECT_EQ(bx, 4);
-    EXPECT_EQ(direction, 2);
-
-    bx = 11, by = 4, direction = 2; /* rolling right into the wall at (12, 4) */
-    ASSERT_EQ(StepBall(bx, by, direction), 1);
-    EXPECT_EQ(bx, 10);
-    EXPECT_EQ(direction, 1);
+    /* Rows 1 and 2 hold the rack: open cells, only 'w' stops a marble; row 3 is wall. */
+    struct Step {
+        int x, y, direction; /* before */
+        int toX, toY, toDirection;
+        const char *why;
+    } const steps[] = {
+        {5, 1, 1, 5, 2, 1, "falling keeps the direction left"},
+        {5, 1, 2, 5, 2, 2, "falling keeps the direction right"},
+        {5, 2, 0, 6, 2, 2, "at rest on a wall, open on both sides: right first"},
+        {5, 2, 1, 4, 2, 1, "rolling left on a wall goes on left"},
+        {5, 2, 2, 6, 2, 2, "rolling right on a wall goes on right"},
+        {11, 4, 2, 10, 4, 1, "rolling right into the wall at (12, 4) turns back"},
+        {1, 2, 1, 2, 2, 2, "rolling left into the wall at (0, 2) turns back"},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.why);
+        int bx = step.x, by = step.y, direction = step.direction;
+        ASSERT_EQ(StepBall(bx, by, direction), 1);
+        EXPECT_EQ(bx, step.toX);
+        EXPECT_EQ(by, step.toY);
+        EXPECT_EQ(direction, step.toDirection);
+    }
 }
 
-TEST(WaitMs, WaitsAtLeastTheAskedTimeOnAMonotonicClock)
+TEST(WaitMs, SleepsAtLeastTheAskedTimeOnAMonotonicClock)
 {
     auto start = std::chrono::steady_clock::now();
-    WaitMs(30);
+    std::clock_t cpuStart = std::clock();
+    WaitMs(200);
+    double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::milliseconds(30));
+    EXPECT_GE(waited, std::chrono::milliseconds(200));
+    EXPECT_LT(cpuMs, 20.0) << "a step delay sleeps; it does not spin on the clock";
     start = std::chrono::steady_clock::now();
     WaitMs(0);
     WaitMs(-5);

@@ -307,6 +307,7 @@ TEST(Render, CursorMovesTakeTheShortestForm)
         {21, 5, "\x1b[5C"}, /* each 'x' leaves the cursor on its right */
         {19, 5, "\x1b[3D"},
         {20, 7, "\x1b[2B"},
+        {21, 8, "\x1b[B"}, /* a move of one leaves its count out */
         {2, 1, "\x1b[2;3H"},
     };
     for (const Case &c : cases) {

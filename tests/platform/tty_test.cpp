@@ -1,0 +1,105 @@
+/* The terminal driver on a real pseudo-terminal: what it sets up, and that it
+   gives every setting back in the mirror order of setup. */
+#include "console/posix/memconsole.h"
+#include "console/posix/terminal.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+/* How the child's run of the driver went, as its exit status. */
+enum ChildResult { CHILD_OK, CHILD_NO_TERMINAL, CHILD_NOT_RAW, CHILD_NOT_RESTORED };
+
+bool SameSettings(const termios &a, const termios &b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag;
+}
+
+/* In the child, on the pseudo-terminal: the driver's whole life, as the program lives it. */
+[[noreturn]] void RunDriver()
+{
+    termios before = {}, during = {}, after = {};
+    tcgetattr(STDIN_FILENO, &before);
+    int columns = 0, rows = 0;
+    COORD cursor = {};
+    if (!TermOpen(&columns, &rows, &cursor) || !TermEnterScreen())
+        _exit(CHILD_NO_TERMINAL);
+    tcgetattr(STDIN_FILENO, &during);
+    bool raw = !(during.c_lflag & (ICANON | ECHO)) && (during.c_lflag & ISIG);
+    TermSetTitle("Game of Zop");
+    MemConsole console;
+    MemReset(&console, columns, rows, columns, rows);
+    MemSetCursorInfo(&console, 100, false);
+    TermPresent(&console);
+    TermRestore();
+    TermRestore(); /* a second restore does nothing */
+    tcgetattr(STDIN_FILENO, &after);
+    _exit(!raw ? CHILD_NOT_RAW : !SameSettings(before, after) ? CHILD_NOT_RESTORED : CHILD_OK);
+}
+
+/* Everything the child sends until it ends, answering its cursor position query. */
+std::string ReadUntilEnd(int master, pid_t child)
+{
+    std::string bytes;
+    bool answered = false;
+    for (int waits = 0; waits < 100; waits++) {
+        pollfd p = {master, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0)
+            continue;
+        char chunk[4096];
+        ssize_t n = read(master, chunk, sizeof chunk);
+        if (n <= 0 && errno != EINTR)
+            return bytes; /* the child has ended: its side of the terminal is closed */
+        if (n > 0)
+            bytes.append(chunk, static_cast<size_t>(n));
+        if (!answered && bytes.find("\x1b[6n") != std::string::npos)
+            answered = write(master, "\x1b[1;1R", 6) == 6;
+    }
+    kill(child, SIGKILL);
+    ADD_FAILURE() << "the child did not end";
+    return bytes;
+}
+
+TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
+{
+    winsize size = {46, 81, 0, 0};
+    int master = -1;
+    pid_t child = forkpty(&master, nullptr, nullptr, &size);
+    ASSERT_GE(child, 0) << "no pseudo-terminal";
+    if (child == 0)
+        RunDriver();
+    std::string bytes = ReadUntilEnd(master, child);
+    close(master);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), CHILD_OK) << "raw mode on, then the settings found at the start";
+
+    size_t enterScreen = bytes.find("\x1b[?1049h");
+    size_t saveTitle = bytes.find("\x1b[22;0t");
+    size_t setTitle = bytes.find("\x1b]2;Game of Zop\x07");
+    size_t hideCursor = bytes.find("\x1b[?25l");
+    size_t giveTitleBack = bytes.find("\x1b[23;0t");
+    size_t showCursor = bytes.find("\x1b[?25h");
+    size_t leaveScreen = bytes.find("\x1b[?1049l");
+    for (size_t at : {enterScreen, saveTitle, setTitle, hideCursor, giveTitleBack, showCursor,
+                      leaveScreen})
+        ASSERT_NE(at, std::string::npos) << testing::PrintToString(bytes);
+    EXPECT_LT(saveTitle, setTitle) << "the player's title is saved before ours is set";
+    EXPECT_LT(std::max({enterScreen, setTitle, hideCursor}), std::min({giveTitleBack, showCursor}));
+    EXPECT_LT(giveTitleBack, leaveScreen) << "undone newest first: the title, then the screen";
+    EXPECT_LT(showCursor, leaveScreen);
+    EXPECT_EQ(bytes.find("\x1b[?1049l", leaveScreen + 1), std::string::npos) << "restored once";
+}
+
+} // namespace
