@@ -495,15 +495,51 @@ static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
     DecodeBytes(mc, bytes, count, elapsed);
 }
 
+/* The most bytes one look at the terminal takes in; more wait for the next look. */
+const int TAKE_MAX = 16384;
+
+/* Reads bytes, waiting at most timeoutMs (negative: no limit), and decodes them; false at end of input. */
+static bool ReadAndDecode(MemConsole *mc, int timeoutMs)
+{
+    unsigned char bytes[256];
+    int count = TermReadBytes(bytes, sizeof bytes, timeoutMs);
+    if (count < 0) {
+        Platform.inputEnded = true;
+        return false;
+    }
+    DecodeInput(mc, bytes, count);
+    return count > 0;
+}
+
+/*
+ * Takes in what the terminal has sent so far, without waiting for more keys.
+ * The decoder tells a lone ESC or a broken sequence by the pause after it,
+ * and the program may not look again for seconds (a marble rolls), a pause
+ * the terminal never made: so no look ends with the start of a sequence
+ * read and its rest left unread.  The rest is waited for as long as the
+ * decoder would wait for it (50 ms after an ESC), and no longer.
+ */
+static void TakeWaitingBytes(MemConsole *mc)
+{
+    for (int taken = 0; taken < TAKE_MAX && !Platform.inputEnded; taken += 256) {
+        if (ReadAndDecode(mc, 0))
+            continue;
+        int rest = KeyDecoderWaitMs(Platform.keys);
+        if (rest < 0 || Platform.inputEnded)
+            return;
+        ReadAndDecode(mc, rest); /* the rest of the sequence, or the pause that ends it */
+    }
+}
+
 /*
  * The one place where the input queue is refilled: called when it has run
  * dry (wait set: a read must wait) or when a peek looks for what is there
- * (wait clear: never blocks).  Headless there is nothing more to come than
- * what a test's key source types, so a read that would wait gets the ESC key
- * instead: every wait of the program ends.  On the terminal it decodes the
- * bytes that come, waiting without a timeout unless an ESC may still begin a
- * sequence; end of input gives ESC at every read from then on.  A signal
- * wakes the wait, so that a resize or a resume is shown at once.
+ * (wait clear: never waits for a key).  Headless there is nothing more to
+ * come than what a test's key source types, so a read that would wait gets
+ * the ESC key instead: every wait of the program ends.  On the terminal it
+ * takes in the bytes that came and, for a read, waits without a timeout
+ * until a key is whole; end of input gives ESC at every read from then on.
+ * A signal wakes the wait, so that a resize or a resume is shown at once.
  */
 static void FetchInput(MemConsole *mc, bool wait)
 {
@@ -518,16 +554,12 @@ static void FetchInput(MemConsole *mc, bool wait)
             MemPushKey(mc, 27, VK_ESCAPE);
             return;
         }
-        if (wait && !mc->input.empty())
+        TakeWaitingBytes(mc);
+        if (Platform.inputEnded)
+            continue;
+        if (!wait || !mc->input.empty())
             return;
-        unsigned char bytes[256];
-        int count = TermReadBytes(bytes, sizeof bytes, wait ? KeyDecoderWaitMs(Platform.keys) : 0);
-        if (count < 0)
-            Platform.inputEnded = true;
-        else
-            DecodeInput(mc, bytes, count);
-        if (!wait)
-            return;
+        ReadAndDecode(mc, -1);
     }
 }
 

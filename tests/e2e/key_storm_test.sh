@@ -58,12 +58,30 @@ wait_for_key_wait 10 -1 || fail "the game did not wait for a key after the storm
 tm capture-pane -p >"$work/screen"
 grep -qF "took:" "$work/screen" && fail "the storm ended the player's turn"
 grep -qF "Ball Count │14│" "$work/screen" || fail "the storm released a marble"
-tm send-keys n
-wait_for_lines "took:" 1 5 || fail "the player's turn did not end"
-type_storm neutral 3
-wait_for_key_wait 30 -1 || fail "the machine's turn did not end"
-wait_for_lines "took:" 2 1 || fail "the storm ended the machine's turn early"
+# Two more marbles end the player's turn at 12.  The player's first marble
+# set the diverter, so the machine takes 3 there, and a storm typed while its
+# first marble rolls is read between its marbles, where a waiting ESC would
+# end its turn.
+tm send-keys b b
+wait_for_text "You took: 3" 20 || fail "the player's turn did not end after three marbles"
+mkdir "$work/neutral-3"
+"$keystorm" neutral 3 900 "$work/neutral-3" >/dev/null || fail "no storm written"
+start=$(bytes_read) size=$(wc -c <"$work/neutral-3/storm-000")
+tm load-buffer -b storm "$work/neutral-3/storm-000"
+tm paste-buffer -r -d -b storm -t zop
+tries=100
+until [ "$(bytes_read)" -ge $((start + size)) ]; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || fail "the game did not read the storm between the machine's marbles"
+    sleep 0.1
+done
+tm capture-pane -p >"$work/screen"
+grep -qF "Zop took:" "$work/screen" && fail "the machine's turn ended as soon as it read the storm"
+wait_for_text "Zop took:" 20 || fail "the machine's turn did not end"
+grep -qF "Zop took: 3" "$work/screen" || fail "the storm changed what the machine took: $(grep -F 'Zop took' "$work/screen")"
+wait_for_key_wait 10 -1 || fail "the game did not wait for the player's key after the machine's turn"
 count=$(tm capture-pane -p | sed -n 's/.*Ball Count │\([0-9 ]*\)│.*/\1/p' | tr -d ' ')
+[ "$count" = 9 ] || fail "$count marbles left, not 9: the storm released marbles"
 [ $((15 - count)) = "$(taken)" ] || fail "the taken lines add up to $(taken), but $((15 - count)) marbles are gone"
 echo "neutral storms while marbles rolled: the turns went on, and the taken lines add up"
 
