@@ -54,5 +54,13 @@ bench:
 	cmake --build $(BENCH_DIR) --parallel $(JOBS) --target zop_bench zop
 	./$(BENCH_DIR)/bench/zop_bench ./$(BENCH_DIR)/zop
 
+# The mutation check: each small break of the product code listed in
+# tests/mutation/breaks.txt, applied alone to a scratch copy in $(MUTANTS_DIR),
+# must make a unit test fail.
+MUTANTS_DIR ?= build-mutants
+.PHONY: mutants
+mutants:
+	MUTANTS_DIR=$(abspath $(MUTANTS_DIR)) bash tests/mutation/run.sh
+
 clean:
-	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(MUTANTS_DIR)
