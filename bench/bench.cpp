@@ -14,7 +14,7 @@
 #include "bench/scripted_game.h"
 
 #include "console/posix/memconsole.h"
-#include "console/posix/terminal.h"
+#include "console/posix/render.h"
 #include "game/screen.h"
 #include "machine/machine.h"
 

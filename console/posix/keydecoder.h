@@ -7,7 +7,7 @@
 #ifndef ZOP_CONSOLE_POSIX_KEYDECODER_H
 #define ZOP_CONSOLE_POSIX_KEYDECODER_H
 
-#include "console/posix/winconsole.h"
+#include "console/posix/wintypes.h"
 
 #include <cstddef>
 #include <vector>

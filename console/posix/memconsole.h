@@ -12,7 +12,7 @@
 #ifndef ZOP_CONSOLE_POSIX_MEMCONSOLE_H
 #define ZOP_CONSOLE_POSIX_MEMCONSOLE_H
 
-#include "console/posix/winconsole.h"
+#include "console/posix/wintypes.h"
 
 #include <deque>
 #include <string>

@@ -1,49 +1,23 @@
 /*
  * The terminal driver: raw mode on the controlling terminal, the alternate
- * screen, the title, presenting the in-memory console by sending only the
- * cells that differ from what the terminal shows, and reading its bytes.
- * Every setting it makes is undone by TermRestore, in the mirror order of
- * setup, and by its signal handlers before the program ends or stops.
+ * screen, the title, presenting the in-memory console through the renderer,
+ * the signals, and reading the terminal's bytes.  Every setting it makes is
+ * undone by TermRestore, in the mirror order of setup, and by its signal
+ * handlers before the program ends or stops.
  */
 #ifndef ZOP_CONSOLE_POSIX_TERMINAL_H
 #define ZOP_CONSOLE_POSIX_TERMINAL_H
 
 #include "console/posix/memconsole.h"
+#include "console/posix/render.h"
 
 #include <string>
-#include <vector>
-
-/* A screen picture: what a terminal shows, or is to show. */
-struct TermFrame {
-    int width;
-    int height;
-    std::vector<MemCell> cells; /* width * height, row-major */
-    COORD cursor;
-    bool cursorVisible;
-    bool known; /* false: what the terminal shows is unknown, so all is sent */
-};
-
-/* ------------------------------------------------------------ Renderer */
-
-/* Copies the cells and cursor of a console into a frame. */
-void TermFrameOf(const MemConsole *mc, TermFrame *frame);
-
-/*
- * Appends to out the bytes that turn the terminal from showing *front into
- * showing want, and then makes *front equal to want.  Only cells inside the
- * terminal's columns x rows are sent; a frame that sends colours ends with
- * SGR 0.  Pure: no I/O, no program state.
- */
-void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
-                std::string *out);
 
 /*
  * Finds a cursor position report (ESC [ row ; column R) in bytes, takes it
  * out and stores its 1-based row and column; other bytes stay, in order.
  */
 bool TermTakeCursorReport(std::string *bytes, int *row, int *column);
-
-/* ------------------------------------------------------------- Driver */
 
 /*
  * Opens the controlling terminal (standard input and output when both are

@@ -6,9 +6,7 @@
 #include "console/posix/winconsole.h"
 
 #include "console/posix/cp437.h"
-#include "console/posix/headless.h"
-#include "console/posix/keydecoder.h"
-#include "console/posix/memconsole.h"
+#include "console/posix/platformstate.h"
 #include "console/posix/terminal.h"
 
 #include <algorithm>
@@ -23,8 +21,6 @@
 
 namespace {
 
-enum PlatformKind { PLATFORM_UNPROBED, PLATFORM_NONE, PLATFORM_HEADLESS, PLATFORM_TERMINAL };
-
 /* Error codes beyond those of the header, produced here only. */
 const DWORD ERROR_FILE_NOT_FOUND = 2;
 const DWORD ERROR_INSUFFICIENT_BUFFER = 122;
@@ -33,25 +29,9 @@ const DWORD STD_ERROR_HANDLE_ID = static_cast<DWORD>(-12);
 /* A write this long was a negative length; reading it would run off the text. */
 const DWORD LONGEST_WRITE = 0x7FFFFFFF;
 
-struct PlatformState {
-    int kind;                       /* a PlatformKind */
-    bool attached;                  /* a console is there; false after FreeConsole */
-    MemConsole console;
-    DWORD lastError;
-    std::string failCall;           /* the call that fails next, or empty */
-    DWORD failError;                /* the error it fails with */
-    std::map<std::string, int> calls; /* calls made, by function name */
-    void (*keySource)(bool);        /* headless: asked for keys when the program finds none */
-    void (*presentHook)(const MemConsole *); /* headless: shown the console after every output call */
-    KeyDecoder keys;                /* terminal bytes not yet whole keys */
-    long lastInputMs;               /* when the decoder last heard from the terminal */
-    std::vector<INPUT_RECORD> decoded; /* reused by DecodeInput */
-    bool inputEnded;                /* the terminal hung up or its input closed */
-};
+} // namespace
 
 PlatformState Platform; /* zero: unprobed, detached */
-
-} // namespace
 
 /* ------------------------------------------------------------- Helpers */
 
@@ -473,8 +453,7 @@ static bool AskKeySource(MemConsole *mc, bool programWaits)
     return !mc->input.empty();
 }
 
-/* Decodes bytes that came elapsed ms after the last ones (no bytes: the pause) into the queue. */
-static void DecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
+void DecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
 {
     std::vector<INPUT_RECORD> &records = Platform.decoded;
     records.clear();
@@ -748,106 +727,4 @@ HLOCAL LocalFree(HLOCAL memory)
         return memory;
     std::free(memory);
     return nullptr;
-}
-
-/* ----------------------------------------------------- Headless console */
-
-void HeadlessOpen(int width, int height, int largestWidth, int largestHeight)
-{
-    if (Platform.kind == PLATFORM_TERMINAL)
-        TermRestore();
-    Platform.kind = PLATFORM_HEADLESS;
-    Platform.attached = true;
-    MemReset(&Platform.console, width, height, largestWidth, largestHeight);
-    Platform.lastError = 0;
-    Platform.failCall.clear();
-    Platform.failError = 0;
-    Platform.calls.clear();
-    Platform.keySource = nullptr;
-    Platform.presentHook = nullptr;
-    KeyDecoderReset(Platform.keys);
-}
-
-void HeadlessFailNext(const char *call, DWORD error)
-{
-    Platform.failCall = call ? call : "";
-    Platform.failError = error;
-}
-
-int HeadlessCallCount(const char *call)
-{
-    auto found = Platform.calls.find(call);
-    return found == Platform.calls.end() ? 0 : found->second;
-}
-
-unsigned char HeadlessChar(int x, int y)
-{
-    return MemCellAt(&Platform.console, x, y).ch;
-}
-
-WORD HeadlessAttr(int x, int y)
-{
-    return MemCellAt(&Platform.console, x, y).attr;
-}
-
-COORD HeadlessCursor()
-{
-    return Platform.console.cursor;
-}
-
-bool HeadlessCursorVisible()
-{
-    return Platform.console.cursorVisible;
-}
-
-std::string HeadlessRow(int y)
-{
-    std::string row;
-    for (int x = 0; MemInside(&Platform.console, x, y); x++)
-        row += static_cast<char>(HeadlessChar(x, y));
-    return row;
-}
-
-std::string HeadlessPicture(int left, int top, int right, int bottom)
-{
-    const MemConsole *mc = &Platform.console;
-    std::string picture;
-    for (int y = std::max(top, 0); y <= std::min(bottom, mc->height - 1); y++) {
-        if (y > std::max(top, 0))
-            picture += '\n';
-        for (int x = std::max(left, 0); x <= std::min(right, mc->width - 1); x++)
-            picture += Cp437ToUtf8(HeadlessChar(x, y));
-    }
-    return picture;
-}
-
-void HeadlessPushInput(const INPUT_RECORD &record)
-{
-    Platform.console.input.push_back(record);
-}
-
-void HeadlessPushKey(char character, WORD virtualKey)
-{
-    MemPushKey(&Platform.console, character, virtualKey);
-}
-
-void HeadlessPushBytes(const std::string &bytes, int elapsedMs)
-{
-    DecodeBytes(&Platform.console, reinterpret_cast<const unsigned char *>(bytes.data()),
-                static_cast<int>(bytes.size()), elapsedMs);
-}
-
-void HeadlessSetKeySource(void (*source)(bool programWaits))
-{
-    Platform.keySource = source;
-}
-
-void HeadlessSetPresentHook(void (*hook)(const MemConsole *console))
-{
-    Platform.presentHook = hook;
-}
-
-std::string HeadlessTitle()
-{
-    return Platform.console.title;
 }

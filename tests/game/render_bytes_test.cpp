@@ -7,7 +7,7 @@
 #include "bench/scripted_game.h"
 
 #include "console/posix/memconsole.h"
-#include "console/posix/terminal.h"
+#include "console/posix/render.h"
 #include "tests/platform/model_terminal.h"
 
 #include <gtest/gtest.h>

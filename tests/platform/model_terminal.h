@@ -7,7 +7,7 @@
 #ifndef ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
 #define ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
 
-#include "console/posix/terminal.h"
+#include "console/posix/render.h"
 
 #include <string>
 #include <vector>

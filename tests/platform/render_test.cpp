@@ -1,7 +1,7 @@
 /* The terminal renderer, rendering into memory: the bytes are played on a
    small model terminal and the result compared with the frame. */
 #include "console/posix/cp437.h"
-#include "console/posix/terminal.h"
+#include "console/posix/render.h"
 #include "tests/platform/model_terminal.h"
 
 #include <gtest/gtest.h>
@@ -352,30 +352,6 @@ TEST(Render, RandomScrollsAndBlanksKeepTheTerminalInStep)
             Put(&want, x, top, std::string(static_cast<size_t>(30 - x), ' '), attrs[random() % 2]);
         RenderOnto(&m, want, &front);
         ASSERT_EQ(Difference(m, want), "") << "round " << round;
-    }
-}
-
-/* ------------------------------------------------------ Cursor reports */
-
-TEST(CursorReport, IsTakenOutOfTheBytesAroundIt)
-{
-    std::string bytes = "ab\x1b[12;5Rcd";
-    int row = 0;
-    int column = 0;
-    ASSERT_TRUE(TermTakeCursorReport(&bytes, &row, &column));
-    EXPECT_EQ(row, 12);
-    EXPECT_EQ(column, 5);
-    EXPECT_EQ(bytes, "abcd");
-    /* A key sequence before the report stays, in order. */
-    bytes = "\x1b[A\x1b[1;1R";
-    ASSERT_TRUE(TermTakeCursorReport(&bytes, &row, &column));
-    EXPECT_EQ(row, 1);
-    EXPECT_EQ(bytes, "\x1b[A");
-    /* Incomplete or absent: nothing taken. */
-    for (std::string partial : {"\x1b[12;", "\x1b[12R", "x\x1b[;R", "q"}) {
-        std::string kept = partial;
-        EXPECT_FALSE(TermTakeCursorReport(&kept, &row, &column)) << partial;
-        EXPECT_EQ(kept, partial);
     }
 }
 

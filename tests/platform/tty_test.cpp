@@ -1,5 +1,6 @@
-/* The terminal driver on a real pseudo-terminal: what it sets up, and that it
-   gives every setting back in the mirror order of setup. */
+/* The terminal driver: on a real pseudo-terminal, what it sets up and that it
+   gives every setting back in the mirror order of setup; and its reading of
+   the cursor position report. */
 #include "console/posix/memconsole.h"
 #include "console/posix/terminal.h"
 
@@ -100,6 +101,28 @@ TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
     EXPECT_LT(giveTitleBack, leaveScreen) << "undone newest first: the title, then the screen";
     EXPECT_LT(showCursor, leaveScreen);
     EXPECT_EQ(bytes.find("\x1b[?1049l", leaveScreen + 1), std::string::npos) << "restored once";
+}
+
+TEST(CursorReport, IsTakenOutOfTheBytesAroundIt)
+{
+    std::string bytes = "ab\x1b[12;5Rcd";
+    int row = 0;
+    int column = 0;
+    ASSERT_TRUE(TermTakeCursorReport(&bytes, &row, &column));
+    EXPECT_EQ(row, 12);
+    EXPECT_EQ(column, 5);
+    EXPECT_EQ(bytes, "abcd");
+    /* A key sequence before the report stays, in order. */
+    bytes = "\x1b[A\x1b[1;1R";
+    ASSERT_TRUE(TermTakeCursorReport(&bytes, &row, &column));
+    EXPECT_EQ(row, 1);
+    EXPECT_EQ(bytes, "\x1b[A");
+    /* Incomplete or absent: nothing taken. */
+    for (std::string partial : {"\x1b[12;", "\x1b[12R", "x\x1b[;R", "q"}) {
+        std::string kept = partial;
+        EXPECT_FALSE(TermTakeCursorReport(&kept, &row, &column)) << partial;
+        EXPECT_EQ(kept, partial);
+    }
 }
 
 } // namespace

@@ -1,0 +1,470 @@
+/* The renderer: front and back screen pictures to terminal bytes. */
+#include "console/posix/render.h"
+
+#include "console/posix/cp437.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+/* Attribute bits beyond the colours that the terminal can show. */
+const WORD ATTR_REVERSE = 0x4000;
+const WORD ATTR_UNDERSCORE = 0x8000;
+const WORD ATTR_SHOWN = 0xC0FF;
+
+/* Where the renderer's output has left the terminal's cursor and colours. */
+struct Pen {
+    int x;
+    int y;
+    bool placed; /* false: position unknown, so the next cell needs a CUP */
+    int attr;    /* -1: the terminal's default colours (after SGR 0) */
+};
+
+} // namespace
+
+/*
+ * The front frame records what the terminal shows, cell by cell.  Besides
+ * cells written from a console, it holds two marks of its own: a cell the
+ * terminal erased (EL, ED or a scroll) in the background colour kept in
+ * bits 4 to 7, and a cell whose content is unknown.  Console attributes are
+ * compared without the mark bit, so no console cell is ever taken for one.
+ *
+ * Erasing relies on the terminal filling erased cells with the background
+ * colour then in effect (background colour erase), as xterm-compatible
+ * terminals do.  An erased blank shows exactly what a written one shows,
+ * but a terminal's copy of the screen gives it the default foreground; so
+ * inside a row blanks are left erased only in runs of ERASED_RUN_MIN cells
+ * or more, and every shorter gap between two cells is written in its own
+ * colours.  At either end of a row, blanks may stay erased however few.
+ */
+
+namespace {
+
+const WORD CELL_ERASED = 0x2000;
+const WORD CELL_UNKNOWN = 0x2100;
+/* Skipping a shorter run costs a cursor move of 3 or 4 bytes: no less than writing it. */
+const int ERASED_RUN_MIN = 5;
+/* A scroll region is tried only when at least this many rows moved. */
+const int SCROLL_ROWS_MIN = 2;
+/* Rewriting more unchanged cells than this never beats a cursor move. */
+const int REWRITE_MAX = 4;
+
+} // namespace
+
+void TermFrameOf(const MemConsole *mc, TermFrame *frame)
+{
+    frame->width = mc->width;
+    frame->height = mc->height;
+    frame->cells = mc->cells;
+    frame->cursor = mc->cursor;
+    frame->cursorVisible = mc->cursorVisible;
+    frame->known = true;
+}
+
+static size_t CellAt(const TermFrame &frame, int x, int y)
+{
+    return static_cast<size_t>(y) * static_cast<size_t>(frame.width) + static_cast<size_t>(x);
+}
+
+static int Background(WORD attr)
+{
+    return (attr >> 4) & 0xF;
+}
+
+/* A cell that shows only its background: a space or NUL, not reversed or underscored. */
+static bool IsPlainBlank(const MemCell &cell)
+{
+    return (cell.ch == ' ' || cell.ch == 0) && !(cell.attr & (ATTR_REVERSE | ATTR_UNDERSCORE));
+}
+
+/* Whether the terminal shows the wanted cell as written from a console. */
+static bool SameCell(const MemCell &want, const MemCell &front)
+{
+    return !(front.attr & CELL_ERASED) && want.ch == front.ch &&
+           static_cast<WORD>(want.attr & ~CELL_ERASED) == front.attr;
+}
+
+/* Whether the terminal shows the wanted blank as an erased cell of its background. */
+static bool ErasedAlike(const MemCell &want, const MemCell &front)
+{
+    return (front.attr & CELL_UNKNOWN) == CELL_ERASED && IsPlainBlank(want) &&
+           Background(front.attr) == Background(want.attr);
+}
+
+static bool ShowsAlike(const MemCell &want, const MemCell &front)
+{
+    return SameCell(want, front) || ErasedAlike(want, front);
+}
+
+static MemCell ErasedCell(int background)
+{
+    return MemCell{' ', static_cast<WORD>(CELL_ERASED | (background << 4))};
+}
+
+/* Appends a CSI sequence with one parameter, left out when it is 1. */
+static void AppendCsi(int n, char final, std::string *out)
+{
+    out->append("\x1b[");
+    if (n != 1)
+        out->append(std::to_string(n));
+    out->push_back(final);
+}
+
+static void AppendCup(int x, int y, std::string *out)
+{
+    out->append("\x1b[").append(std::to_string(y + 1)).append(";");
+    out->append(std::to_string(x + 1)).push_back('H');
+}
+
+/* Moves from the pen across rows (CUU, CUD), then along the row (CUF, CUB). */
+static void AppendRelativeMove(const Pen &pen, int x, int y, std::string *out)
+{
+    if (y != pen.y)
+        AppendCsi(std::abs(y - pen.y), y > pen.y ? 'B' : 'A', out);
+    if (x != pen.x)
+        AppendCsi(std::abs(x - pen.x), x > pen.x ? 'C' : 'D', out);
+}
+
+/* Moves right along the pen's row by writing again the cells passed over, when
+   the terminal shows them as wanted in the pen's colours; false when it cannot. */
+static bool AppendRewrite(const Pen &pen, int x, const TermFrame &want, const TermFrame &front,
+                          std::string *out)
+{
+    if (pen.attr < 0 || x <= pen.x || x - pen.x > REWRITE_MAX)
+        return false;
+    for (int i = pen.x; i < x; i++) {
+        const MemCell &cell = want.cells[CellAt(want, i, pen.y)];
+        if (!SameCell(cell, front.cells[CellAt(front, i, pen.y)]) ||
+            (cell.attr & ATTR_SHOWN) != pen.attr)
+            return false;
+        out->append(Cp437ToUtf8(cell.ch));
+    }
+    return true;
+}
+
+/* Moves the terminal's cursor to (x, y) the cheapest way: CUP, relative moves,
+   or writing again a few cells that already show what they should. */
+static void RenderMove(Pen *pen, int x, int y, const TermFrame &want, const TermFrame &front,
+                       std::string *out)
+{
+    if (pen->placed && pen->y == y && pen->x == x)
+        return;
+    std::string best;
+    AppendCup(x, y, &best);
+    if (pen->placed) {
+        std::string other;
+        AppendRelativeMove(*pen, x, y, &other);
+        if (other.size() < best.size())
+            best.swap(other);
+        other.clear();
+        bool rewrites = pen->y == y && AppendRewrite(*pen, x, want, front, &other);
+        if (rewrites && other.size() < best.size())
+            best.swap(other);
+    }
+    out->append(best);
+    *pen = Pen{x, y, true, pen->attr};
+}
+
+/* Windows colour bits (blue 1, green 2, red 4) in ANSI order (red 1, blue 4). */
+static int AnsiColour(int windowsColour)
+{
+    return ((windowsColour & 1) << 2) | (windowsColour & 2) | ((windowsColour & 4) >> 2);
+}
+
+/* Sends the SGR for an attribute, unless the terminal already draws in it. */
+static void RenderAttr(Pen *pen, WORD attr, std::string *out)
+{
+    int shown = attr & ATTR_SHOWN;
+    if (pen->attr == shown)
+        return;
+    int fg = attr & 0xF;
+    int bg = (attr >> 4) & 0xF;
+    out->append("\x1b[");
+    if (pen->attr >= 0 && (pen->attr & ~shown & (ATTR_REVERSE | ATTR_UNDERSCORE)))
+        out->append("0;");
+    out->append(std::to_string((fg & 8 ? 90 : 30) + AnsiColour(fg & 7)));
+    out->append(";").append(std::to_string((bg & 8 ? 100 : 40) + AnsiColour(bg & 7)));
+    if (attr & ATTR_REVERSE)
+        out->append(";7");
+    if (attr & ATTR_UNDERSCORE)
+        out->append(";4");
+    out->push_back('m');
+    pen->attr = shown;
+}
+
+/* Writes the wanted cell at (x, y) and records it in the front. */
+static void RenderCell(const TermFrame &want, int x, int y, int columns, TermFrame *front,
+                       Pen *pen, std::string *out)
+{
+    const MemCell &cell = want.cells[CellAt(want, x, y)];
+    RenderMove(pen, x, y, want, *front, out);
+    RenderAttr(pen, cell.attr, out);
+    out->append(Cp437ToUtf8(cell.ch));
+    front->cells[CellAt(*front, x, y)] =
+        MemCell{cell.ch, static_cast<WORD>(cell.attr & ~CELL_ERASED)};
+    pen->x++;
+    /* Terminals differ on where the cursor is after the last column. */
+    if (x == columns - 1)
+        pen->placed = false;
+}
+
+/*
+ * At a blank to be sent, erases the rest of the row (EL) when the rest is to
+ * show blanks of that background throughout, is long enough to stay erased
+ * and has at least three cells to change.  Returns whether it did.
+ */
+static bool RenderEraseRest(const TermFrame &want, int x, int y, int width, int columns,
+                            TermFrame *front, Pen *pen, std::string *out)
+{
+    if (width != columns || width - x < ERASED_RUN_MIN)
+        return false;
+    const MemCell &first = want.cells[CellAt(want, x, y)];
+    int changes = 0;
+    for (int i = x; i < width; i++) {
+        const MemCell &cell = want.cells[CellAt(want, i, y)];
+        if (!IsPlainBlank(cell) || Background(cell.attr) != Background(first.attr))
+            return false;
+        changes += ShowsAlike(cell, front->cells[CellAt(*front, i, y)]) ? 0 : 1;
+    }
+    if (changes < 3)
+        return false;
+    RenderMove(pen, x, y, want, *front, out);
+    RenderAttr(pen, first.attr, out);
+    out->append("\x1b[K");
+    for (int i = x; i < width; i++)
+        front->cells[CellAt(*front, i, y)] = ErasedCell(Background(first.attr));
+    return true;
+}
+
+/* Where the run of cells from x that the terminal shows as erased alike ends. */
+static int ErasedRunEnd(const TermFrame &want, const TermFrame &front, int x, int y, int width)
+{
+    while (x < width &&
+           ErasedAlike(want.cells[CellAt(want, x, y)], front.cells[CellAt(front, x, y)]))
+        x++;
+    return x;
+}
+
+/* Sends what differs in one row; returns whether anything was sent. */
+static bool RenderRow(const TermFrame &want, int y, int width, int columns, TermFrame *front,
+                      Pen *pen, std::string *out)
+{
+    bool sent = false;
+    for (int x = 0; x < width;) {
+        const MemCell &cell = want.cells[CellAt(want, x, y)];
+        const MemCell &shown = front->cells[CellAt(*front, x, y)];
+        if (SameCell(cell, shown)) {
+            x++;
+        } else if (ErasedAlike(cell, shown)) {
+            int end = ErasedRunEnd(want, *front, x, y, width);
+            /* A short gap between two cells is written; a long run, or one at an end, stays. */
+            bool write = x > 0 && end < width && end - x < ERASED_RUN_MIN;
+            for (; write && x < end; x++)
+                RenderCell(want, x, y, columns, front, pen, out);
+            sent = sent || write;
+            x = end;
+        } else if (IsPlainBlank(cell) &&
+                   RenderEraseRest(want, x, y, width, columns, front, pen, out)) {
+            return true;
+        } else {
+            RenderCell(want, x, y, columns, front, pen, out);
+            sent = true;
+            x++;
+        }
+    }
+    return sent;
+}
+
+/* Whether a row of want shows alike what the front shows in row from. */
+static bool RowShowsAlike(const TermFrame &want, int y, const TermFrame &front, int from, int width)
+{
+    for (int x = 0; x < width; x++)
+        if (!ShowsAlike(want.cells[CellAt(want, x, y)], front.cells[CellAt(front, x, from)]))
+            return false;
+    return true;
+}
+
+/* The visible rows with something to send, first and last; false when there are none. */
+static bool ChangedRows(const TermFrame &want, const TermFrame &front, int width, int height,
+                        int *first, int *last)
+{
+    *first = -1;
+    for (int y = 0; y < height; y++) {
+        if (RowShowsAlike(want, y, front, y, width))
+            continue;
+        if (*first < 0)
+            *first = y;
+        *last = y;
+    }
+    return *first >= 0;
+}
+
+/* The colours most plain blanks of rows top to bottom have, or -1 when none has one. */
+static int CommonBlank(const TermFrame &want, int width, int top, int bottom)
+{
+    int counts[256] = {};
+    int best = 0;
+    for (int y = top; y <= bottom; y++)
+        for (int x = 0; x < width; x++) {
+            const MemCell &cell = want.cells[CellAt(want, x, y)];
+            int colours = cell.attr & 0xFF;
+            if (IsPlainBlank(cell) && ++counts[colours] > counts[best])
+                best = colours;
+        }
+    return counts[best] > 0 ? best : -1;
+}
+
+/* Starts a whole frame that covers the terminal from a screen erased (ED) in
+   its most common blank colours, so that those blanks cost nothing. */
+static void RenderClear(const TermFrame &want, int width, int height, TermFrame *front, Pen *pen,
+                        std::string *out)
+{
+    int blank = CommonBlank(want, width, 0, height - 1);
+    if (blank < 0)
+        return;
+    RenderAttr(pen, static_cast<WORD>(blank), out);
+    out->append("\x1b[2J");
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            front->cells[CellAt(*front, x, y)] = ErasedCell(Background(static_cast<WORD>(blank)));
+}
+
+/* A block of rows that moved one row up or down on the screen. */
+struct Scroll {
+    int top;    /* the scroll region, inclusive */
+    int bottom;
+    bool up;    /* the rows moved up: the region scrolls up and its bottom row is new */
+};
+
+/*
+ * Finds the longest run of changed rows that the front shows one row lower
+ * (up) or higher (down), at least SCROLL_ROWS_MIN long; the region takes in
+ * the row the scroll brings in.  False when there is none.
+ */
+static bool FindScroll(const TermFrame &want, const TermFrame &front, int width, int first,
+                       int last, bool up, Scroll *scroll)
+{
+    int bestTop = 0, bestLength = 0;
+    for (int y = first, length = 0; y <= last; y++) {
+        int from = up ? y + 1 : y - 1;
+        bool moved = from >= first && from <= last && !RowShowsAlike(want, y, front, y, width) &&
+                     RowShowsAlike(want, y, front, from, width);
+        length = moved ? length + 1 : 0;
+        if (length > bestLength) {
+            bestLength = length;
+            bestTop = y - length + 1;
+        }
+    }
+    if (bestLength < SCROLL_ROWS_MIN)
+        return false;
+    *scroll = up ? Scroll{bestTop, bestTop + bestLength, true}
+                 : Scroll{bestTop - 1, bestTop + bestLength - 1, false};
+    return true;
+}
+
+/*
+ * Scrolls the region by one row (DECSTBM, then IND at its bottom or RI at its
+ * top, then the whole screen as the region again) and moves the front's rows
+ * with it.  The row brought in is erased in the colours of the new row's
+ * blanks, set before the scroll; without blanks it is unknown.
+ */
+static void RenderScroll(const TermFrame &want, const Scroll &scroll, int width, TermFrame *front,
+                         Pen *pen, std::string *out)
+{
+    int fresh = scroll.up ? scroll.bottom : scroll.top;
+    int blank = CommonBlank(want, width, fresh, fresh);
+    if (blank >= 0)
+        RenderAttr(pen, static_cast<WORD>(blank), out);
+    out->append("\x1b[").append(std::to_string(scroll.top + 1)).append(";");
+    out->append(std::to_string(scroll.bottom + 1)).append("r");
+    AppendCup(0, fresh, out);
+    out->append(scroll.up ? "\x1b" "D" : "\x1bM");
+    out->append("\x1b[r");
+    pen->placed = false; /* a margin change homes the cursor */
+    int step = scroll.up ? 1 : -1;
+    for (int y = scroll.up ? scroll.top : scroll.bottom; y != fresh; y += step)
+        for (int x = 0; x < width; x++)
+            front->cells[CellAt(*front, x, y)] = front->cells[CellAt(*front, x, y + step)];
+    for (int x = 0; x < width; x++)
+        front->cells[CellAt(*front, x, fresh)] =
+            pen->attr >= 0 ? ErasedCell(Background(static_cast<WORD>(pen->attr)))
+                           : MemCell{0, CELL_UNKNOWN};
+}
+
+static bool RenderRows(const TermFrame &want, int first, int last, int width, int columns,
+                       TermFrame *front, Pen *pen, std::string *out)
+{
+    bool sent = false;
+    for (int y = first; y <= last; y++)
+        sent = RenderRow(want, y, width, columns, front, pen, out) || sent;
+    return sent;
+}
+
+/*
+ * Sends the changed rows first..last; when some of them moved a row up or down
+ * as whole screen rows, also tries scrolling them and keeps whichever sends
+ * fewer bytes.  Returns whether anything was sent.
+ */
+static bool RenderChanges(const TermFrame &want, int first, int last, int width, int columns,
+                          TermFrame *front, Pen *pen, std::string *out)
+{
+    Scroll scroll = {};
+    bool found = width == columns && last - first >= SCROLL_ROWS_MIN &&
+                 (FindScroll(want, *front, width, first, last, true, &scroll) ||
+                  FindScroll(want, *front, width, first, last, false, &scroll));
+    if (!found)
+        return RenderRows(want, first, last, width, columns, front, pen, out);
+    TermFrame scrolled = *front;
+    Pen scrolledPen = *pen;
+    std::string scrolledOut;
+    RenderScroll(want, scroll, width, &scrolled, &scrolledPen, &scrolledOut);
+    RenderRows(want, first, last, width, columns, &scrolled, &scrolledPen, &scrolledOut);
+    std::string plainOut;
+    bool sent = RenderRows(want, first, last, width, columns, front, pen, &plainOut);
+    if (scrolledOut.size() < plainOut.size()) {
+        front->cells.swap(scrolled.cells);
+        *pen = scrolledPen;
+        plainOut.swap(scrolledOut);
+        sent = true;
+    }
+    out->append(plainOut);
+    return sent;
+}
+
+void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
+                std::string *out)
+{
+    int width = std::min(want.width, columns);
+    int height = std::min(want.height, rows);
+    bool whole = !front->known || front->width != want.width || front->height != want.height;
+    bool showChange = whole || front->cursorVisible != want.cursorVisible;
+    /* The cursor is where the last frame left it, unless that is unknown. */
+    Pen pen = {front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0, -1};
+    if (whole) {
+        front->width = want.width;
+        front->height = want.height;
+        front->cells.assign(want.cells.size(), MemCell{0, CELL_UNKNOWN});
+    }
+    if (showChange && !want.cursorVisible)
+        out->append("\x1b[?25l");
+    if (whole && want.width >= columns && want.height >= rows)
+        RenderClear(want, width, height, front, &pen, out);
+    int first = 0, last = 0;
+    if (ChangedRows(want, *front, width, height, &first, &last))
+        RenderChanges(want, first, last, width, columns, front, &pen, out);
+    if (pen.attr >= 0)
+        out->append("\x1b[0m");
+    pen.attr = -1;
+    bool cursorOnScreen = want.cursor.X < columns && want.cursor.Y < rows;
+    if (want.cursorVisible && cursorOnScreen) {
+        RenderMove(&pen, want.cursor.X, want.cursor.Y, want, *front, out);
+        if (showChange)
+            out->append("\x1b[?25h");
+    }
+    front->cursor = pen.placed ? COORD{static_cast<SHORT>(pen.x), static_cast<SHORT>(pen.y)}
+                               : COORD{-1, -1};
+    front->cursorVisible = want.cursorVisible;
+    front->known = true;
+}

@@ -1,0 +1,38 @@
+/*
+ * The renderer: the bytes that turn a terminal from showing one screen
+ * picture into showing another, sending only the cells that differ, with the
+ * cheapest cursor moves, colour changes only where the colour changes, and
+ * erases and scroll regions where they save bytes.  Pure: no I/O, no
+ * program state.  The terminal driver sends what it returns.
+ */
+#ifndef ZOP_CONSOLE_POSIX_RENDER_H
+#define ZOP_CONSOLE_POSIX_RENDER_H
+
+#include "console/posix/memconsole.h"
+
+#include <string>
+#include <vector>
+
+/* A screen picture: what a terminal shows, or is to show. */
+struct TermFrame {
+    int width;
+    int height;
+    std::vector<MemCell> cells; /* width * height, row-major */
+    COORD cursor;
+    bool cursorVisible;
+    bool known; /* false: what the terminal shows is unknown, so all is sent */
+};
+
+/* Copies the cells and cursor of a console into a frame. */
+void TermFrameOf(const MemConsole *mc, TermFrame *frame);
+
+/*
+ * Appends to out the bytes that turn the terminal from showing *front into
+ * showing want, and then makes *front equal to want.  Only cells inside the
+ * terminal's columns x rows are sent; a frame that sends colours ends with
+ * SGR 0.  Pure: no I/O, no program state.
+ */
+void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
+                std::string *out);
+
+#endif
