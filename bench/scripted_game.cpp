@@ -32,6 +32,13 @@ static void Type(char ch)
     HeadlessPushKey(ch, static_cast<WORD>(ch - 'a' + 'A'));
 }
 
+/* Shows the console to the hook at the points asked for (null: to none). */
+static void SetPresentHook(PresentHook present, PresentPoints points)
+{
+    HeadlessSetPresentHook(points == PRESENT_AT_WAITS ? present : nullptr);
+    HeadlessSetOutputHook(points == PRESENT_PER_CALL ? present : nullptr);
+}
+
 /* The scripted player: types only when the program waits for a key. */
 static void ScriptedKeys(bool programWaits)
 {
@@ -53,16 +60,16 @@ static void ScriptedKeys(bool programWaits)
     }
 }
 
-int RunScriptedGame(PresentHook present, void (*firstWait)(void))
+int RunScriptedGame(PresentHook present, void (*firstWait)(void), PresentPoints points)
 {
     HeadlessOpen(ScriptColumns, ScriptRows);
     MachineReset();
     StepDelayMs = 0;
     Script = ScriptState{firstWait, false};
     HeadlessSetKeySource(ScriptedKeys);
-    HeadlessSetPresentHook(present);
+    SetPresentHook(present, points);
     int status = RunZop();
-    HeadlessSetPresentHook(nullptr);
+    SetPresentHook(nullptr, points);
     HeadlessSetKeySource(nullptr);
     return status;
 }
@@ -85,12 +92,12 @@ static void DrawGameScreen(int ballCount)
 }
 
 void RollOneMarble(int ballCount, PresentHook present, void (*rollStarts)(void),
-                   void (*rollEnds)(void))
+                   void (*rollEnds)(void), PresentPoints points)
 {
     HeadlessOpen(ScriptColumns, ScriptRows);
     MachineReset();
     StepDelayMs = 0;
-    HeadlessSetPresentHook(present);
+    SetPresentHook(present, points);
     DrawGameScreen(ballCount);
     GamePhase = PhasePlaying;
     TurnState = TurnMachine;
@@ -98,11 +105,13 @@ void RollOneMarble(int ballCount, PresentHook present, void (*rollStarts)(void),
     StampElements(BoardMap);
     StampElements(DisplayMap);
     DrawBoard();
+    FlushFileBuffers(OutputHandle); /* the screen as the wait before the roll shows it */
     if (rollStarts != nullptr)
         rollStarts();
     RollBall();
+    FlushFileBuffers(OutputHandle); /* the last picture, which the next wait shows */
     if (rollEnds != nullptr)
         rollEnds();
-    HeadlessSetPresentHook(nullptr); /* the shutdown is not part of the roll */
+    SetPresentHook(nullptr, points); /* the shutdown is not part of the roll */
     ConShutdown();
 }

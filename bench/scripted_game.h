@@ -2,9 +2,10 @@
  * The scripted runs the benchmark measures, on a headless console of 81 x 46
  * with the marble step delay at 0: the whole program playing one game, and
  * one marble rolled down each of the four flipper routes.  A present hook
- * sees the console after every output call, where the terminal driver would
- * send what changed to the terminal.  The byte-count test drives the same
- * runs, so that its figures are the benchmark's.
+ * sees the console where the terminal driver sends what changed to the
+ * terminal: at every wait of the program, or (for comparison) after every
+ * output call.  The byte-count test drives the same runs, so that its
+ * figures are the benchmark's.
  */
 #ifndef ZOP_BENCH_SCRIPTED_GAME_H
 #define ZOP_BENCH_SCRIPTED_GAME_H
@@ -15,8 +16,12 @@ struct MemConsole;
 const int ScriptColumns = 81;
 const int ScriptRows = 46;
 
-/* Sees the console after every output call. */
+/* Sees the console where the terminal would be shown it. */
 typedef void (*PresentHook)(const MemConsole *console);
+
+/* Where the terminal is shown the console: at the program's waits, as the
+   terminal driver does, or after every output call. */
+enum PresentPoints { PRESENT_AT_WAITS, PRESENT_PER_CALL };
 
 /*
  * Runs the whole program: one game of 15 marbles, Dr. Zop starts ('N'), the
@@ -24,7 +29,7 @@ typedef void (*PresentHook)(const MemConsole *console);
  * null, is called once, when the program first waits for a key: the whole
  * screen is drawn then.  Returns the program's exit status.
  */
-int RunScriptedGame(PresentHook present, void (*firstWait)(void));
+int RunScriptedGame(PresentHook present, void (*firstWait)(void), PresentPoints points);
 
 /* A marble's route down the board, set up by the flipper presets of a ball count. */
 struct FlipperRoute {
@@ -38,10 +43,12 @@ extern const FlipperRoute FlipperRoutes[FlipperRouteCount];
 /*
  * Draws the game screen mid-game with the flippers preset for ballCount, the
  * diverter set and Dr. Zop to play, then rolls one marble between the calls
- * of rollStarts and rollEnds (either may be null).  present sees every
- * output call up to the end of the roll, the preparation's too.
+ * of rollStarts and rollEnds (either may be null).  present sees the console
+ * up to the end of the roll, the preparation's too; at waits, once more
+ * before rollStarts and before rollEnds, where the waits before and after
+ * the roll show it.
  */
 void RollOneMarble(int ballCount, PresentHook present, void (*rollStarts)(void),
-                   void (*rollEnds)(void));
+                   void (*rollEnds)(void), PresentPoints points);
 
 #endif

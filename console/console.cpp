@@ -238,3 +238,11 @@ void ConDrawFrame(const ConRect &rect, const char *glyphs)
     DrawSide(rect, rect.right, glyphs[3]);
     DrawEdgeRow(rect, rect.bottom, glyphs[4], glyphs[5], glyphs[6]);
 }
+
+/* --------------------------------------------------------------- Waiting */
+
+/* A console that holds its output back until the program waits shows it here too. */
+void ConPause(int ms)
+{
+    Sleep(static_cast<DWORD>(ms > 0 ? ms : 0));
+}

@@ -88,6 +88,9 @@ void ConDrawBox(const ConRect &rect, int style);
 /* Draws a rectangle's outline from seven glyphs: corners, edges and side, clockwise from top-left. */
 void ConDrawFrame(const ConRect &rect, const char *glyphs);
 
+/* Waits at least ms milliseconds with the screen showing all that was drawn. */
+void ConPause(int ms);
+
 /* Reports a failed system call with the system's text for its error, then waits for any key. */
 int ConReportFailure(const char *sourceFile, int line, const char *callName, DWORD errorCode);
 

@@ -42,6 +42,9 @@ static void AppendSystemText(char *report, DWORD errorCode)
 
 int ConReportFailure(const char *sourceFile, int line, const char *callName, DWORD errorCode)
 {
+    /* The screen as drawn is shown before the report is printed over it.  (A console
+       whose output is not buffered, as on Windows, has nothing to flush and says so.) */
+    FlushFileBuffers(GetStdHandle(STD_OUTPUT_HANDLE));
     char report[ReportSize];
     std::snprintf(report, BodySize, "%s: Error %d from %s on line %d: (qk)\n", sourceFile,
                   static_cast<int>(errorCode), callName, line);

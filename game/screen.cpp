@@ -117,6 +117,11 @@ void DrawBoard()
     HighlightBoardCell(10, 10); /* the player's side */
 }
 
+void WaitMs(int ms)
+{
+    ConPause(ms);
+}
+
 void PrintInWindow(const ConRect &window, const char *text)
 {
     ConScrollRect(window, 1, 1);

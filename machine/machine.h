@@ -92,7 +92,7 @@ void MachineReset();
 
 /* ---------------------------------------------------------- Ball motion */
 
-/* Milliseconds each marble step is shown; tests set it to 0. */
+/* Milliseconds each marble step is shown (WaitMs, a screen hook); tests set it to 0. */
 extern int StepDelayMs;
 
 /* Moves the marble one step; 1 when it moved, 0 when the roll is over. */
@@ -100,8 +100,5 @@ int StepBall(int &bx, int &by, int &direction);
 
 /* Releases one marble and rolls it out; 1 when it left through the continue outlet. */
 int RollBall();
-
-/* Sleeps at least ms milliseconds of a monotonic clock. */
-void WaitMs(int ms);
 
 #endif

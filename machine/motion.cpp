@@ -2,9 +2,6 @@
 #include "machine/machine.h"
 #include "machine/screen_hooks.h"
 
-#include <chrono>
-#include <thread>
-
 int StepDelayMs = 200;
 
 /* Where a released marble is first shown: the entry chute. */
@@ -148,12 +145,4 @@ int RollBall()
 
     DrawBoard();
     return onContinueOutlet;
-}
-
-void WaitMs(int ms)
-{
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < deadline)
-        std::this_thread::sleep_until(deadline);
 }

@@ -1,6 +1,7 @@
 /*
- * The three screen operations the marble machine shows its progress through.
- * The screen code of the game defines them; the machine only calls them.
+ * The screen operations the marble machine shows its progress through, and
+ * the marble step delay.  The screen code of the game defines them; the
+ * machine only calls them.
  */
 #ifndef ZOP_MACHINE_SCREEN_HOOKS_H
 #define ZOP_MACHINE_SCREEN_HOOKS_H
@@ -18,5 +19,10 @@ void ShowCount();
 
 /* Scrolls the window up one row and writes the text, cut to its width, on the bottom row. */
 void PrintInWindow(const ConRect &window, const char *text);
+
+/* Waits at least ms milliseconds, the screen showing the board as drawn: the
+   step delay.  It reaches the console, which shows its picture only when the
+   program waits, and sleeps there without spinning. */
+void WaitMs(int ms);
 
 #endif

@@ -21,6 +21,7 @@ void HeadlessOpen(int width, int height, int largestWidth, int largestHeight)
     Platform.calls.clear();
     Platform.keySource = nullptr;
     Platform.presentHook = nullptr;
+    Platform.outputHook = nullptr;
     KeyDecoderReset(Platform.keys);
 }
 
@@ -101,6 +102,11 @@ void HeadlessSetKeySource(void (*source)(bool programWaits))
 void HeadlessSetPresentHook(void (*hook)(const MemConsole *console))
 {
     Platform.presentHook = hook;
+}
+
+void HeadlessSetOutputHook(void (*hook)(const MemConsole *console))
+{
+    Platform.outputHook = hook;
 }
 
 std::string HeadlessTitle()

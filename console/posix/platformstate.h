@@ -18,13 +18,15 @@ enum PlatformKind { PLATFORM_UNPROBED, PLATFORM_NONE, PLATFORM_HEADLESS, PLATFOR
 struct PlatformState {
     int kind;                       /* a PlatformKind */
     bool attached;                  /* a console is there; false after FreeConsole */
+    bool drawn;                     /* the program has drawn on it: the terminal is to show it */
     MemConsole console;
     DWORD lastError;
     std::string failCall;           /* the call that fails next, or empty */
     DWORD failError;                /* the error it fails with */
     std::map<std::string, int> calls; /* calls made, by function name */
     void (*keySource)(bool);        /* headless: asked for keys when the program finds none */
-    void (*presentHook)(const MemConsole *); /* headless: shown the console after every output call */
+    void (*presentHook)(const MemConsole *); /* headless: shown the console where a terminal would be */
+    void (*outputHook)(const MemConsole *);  /* headless: shown the console after every output call */
     KeyDecoder keys;                /* terminal bytes not yet whole keys */
     long lastInputMs;               /* when the decoder last heard from the terminal */
     std::vector<INPUT_RECORD> decoded; /* reused by DecodeInput */

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -49,6 +51,8 @@ struct TermState {
     std::string title;      /* the title set, in UTF-8, to set again on resume */
     struct termios raw;     /* the raw settings, to enter again on resume */
     bool handlersSet;       /* our signal handlers are installed */
+    bool screenWanted;      /* the alternate screen is to be entered at the next present */
+    bool titlePending;      /* the title is to be set at the next present */
 };
 
 /* What the signal handlers noted for the driver's next look; set in handlers only. */
@@ -277,6 +281,8 @@ void TermRestore(void)
     }
     TermWriteText(bytes);
     Term.front.known = false;
+    Term.screenWanted = false;
+    Term.titlePending = false;
     BuildEmergency();
     RemoveHandlers();
 }
@@ -488,20 +494,38 @@ int TermEnterScreen(void)
         return 0;
     EnterRawMode();
     InstallHandlers();
-    if (!HasUndo(UNDO_ALT_SCREEN) && TermWriteText("\x1b[?1049h"))
-        PushUndo(UNDO_ALT_SCREEN);
+    Term.screenWanted = !HasUndo(UNDO_ALT_SCREEN);
     Term.front.known = false;
     return 1;
 }
 
 /* --------------------------------------------------------------- Output */
 
+/* The settings asked for since the last present: the alternate screen, then the title. */
+static void AppendSettings(std::string *out)
+{
+    if (Term.screenWanted) {
+        out->append("\x1b[?1049h");
+        PushUndo(UNDO_ALT_SCREEN);
+        Term.screenWanted = false;
+    }
+    if (Term.titlePending) {
+        if (!HasUndo(UNDO_TITLE)) {
+            out->append("\x1b[22;0t"); /* the player's title is saved, to be put back */
+            PushUndo(UNDO_TITLE);
+        }
+        out->append("\x1b]2;").append(Term.title).append("\x07");
+        Term.titlePending = false;
+    }
+}
+
 void TermPresent(const MemConsole *mc)
 {
     if (!Term.open)
         return;
-    TermFrameOf(mc, &Term.want);
     Term.out.clear();
+    AppendSettings(&Term.out);
+    TermFrameOf(mc, &Term.want);
     TermRender(Term.want, &Term.front, Term.columns, Term.rows, &Term.out);
     if (!mc->cursorVisible)
         PushUndo(UNDO_CURSOR);
@@ -517,16 +541,10 @@ void TermSetTitle(const std::string &title)
 {
     if (!Term.open)
         return;
-    std::string bytes;
-    if (!HasUndo(UNDO_TITLE)) {
-        bytes += "\x1b[22;0t";
-        PushUndo(UNDO_TITLE);
-    }
     Term.title.clear();
     for (unsigned char c : title)
         Term.title += Cp437ToUtf8(c);
-    bytes += "\x1b]2;" + Term.title + "\x07";
-    TermWriteText(bytes);
+    Term.titlePending = true;
 }
 
 /* ---------------------------------------------------------------- Input */
@@ -544,4 +562,14 @@ int TermReadBytes(unsigned char *buffer, int size, int timeoutMs)
     if (!Term.open)
         return -1;
     return ReadSome(buffer, size, timeoutMs);
+}
+
+/* ---------------------------------------------------------------- Waits */
+
+void TermSleepMs(int ms)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < deadline)
+        std::this_thread::sleep_until(deadline);
 }

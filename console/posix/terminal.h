@@ -41,7 +41,7 @@ enum { TERM_RESIZED = 1, TERM_RESUMED = 2 };
  */
 int TermTakeEvents(int *columns, int *rows);
 
-/* Sets up a console of our own: raw mode and the alternate screen. */
+/* Sets up a console of our own: raw mode, and the alternate screen from the next present on. */
 int TermEnterScreen(void);
 
 /*
@@ -55,15 +55,16 @@ void TermRestore(void);
    saved terminal settings back, without touching any other state. */
 void TermEmergencyRestore(void);
 
-/* Shows the console on the terminal: sends what differs, in one write. */
+/* Shows the console on the terminal: the settings asked for since the last
+   present (alternate screen, title) and the cells that differ, in one write. */
 void TermPresent(const MemConsole *mc);
 
 /* Forgets what the terminal shows, so the next present repaints it all
    (after a resize, or on resume from a stop). */
 void TermInvalidate(void);
 
-/* Sets the terminal title from code page 437 text; the old title is saved
-   the first time and put back by TermRestore. */
+/* Sets the terminal title from code page 437 text at the next present; the
+   old title is saved the first time and put back by TermRestore. */
 void TermSetTitle(const std::string &title);
 
 /*
@@ -77,5 +78,8 @@ int TermReadBytes(unsigned char *buffer, int size, int timeoutMs);
 
 /* The monotonic clock in milliseconds, which the key reader's timeouts count on. */
 long TermNowMs(void);
+
+/* Sleeps at least ms milliseconds of the monotonic clock; it never spins. */
+void TermSleepMs(int ms);
 
 #endif

@@ -10,6 +10,7 @@
 #include "console/posix/terminal.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +46,8 @@ static HANDLE OutputHandle(void)
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x17));
 }
 
+static void PresentAtExit(void);
+
 /* Finds the terminal on first use: its size becomes the buffer's. */
 static void Probe(void)
 {
@@ -59,6 +62,7 @@ static void Probe(void)
     }
     Platform.kind = PLATFORM_TERMINAL;
     Platform.attached = true;
+    std::atexit(PresentAtExit); /* registered after the driver's restore, so it runs before it */
     KeyDecoderReset(Platform.keys);
     Platform.lastInputMs = TermNowMs();
     MemReset(&Platform.console, columns, rows, columns, rows);
@@ -147,23 +151,37 @@ static void FollowTerminal(void)
         TermPresent(mc);
 }
 
-/* Shows the console's new state on the terminal, when there is one. */
+/*
+ * Shows the console on the terminal, when there is one.  Called only where
+ * the program is about to wait (for a key, the step delay, a report's key)
+ * or hands the terminal back: all it drew since the last wait goes out in
+ * one write, and a cell changed and changed back meanwhile sends nothing.
+ */
 static void Present(void)
 {
     if (Platform.kind == PLATFORM_HEADLESS && Platform.presentHook != nullptr)
         Platform.presentHook(&Platform.console);
-    if (Platform.kind != PLATFORM_TERMINAL || !Platform.attached)
+    /* A console found on the terminal and not drawn on is the shell's screen: left as it is. */
+    if (Platform.kind != PLATFORM_TERMINAL || !Platform.attached || !Platform.drawn)
         return;
     FollowTerminal();
     TermPresent(&Platform.console);
 }
 
-/* Ends an output call: FALSE with the error, or TRUE after presenting. */
+/* The console is shown once more before the terminal is handed back at exit. */
+static void PresentAtExit(void)
+{
+    Present();
+}
+
+/* Ends an output call: FALSE with the error, or TRUE (nothing is shown before the next wait). */
 static BOOL Finish(DWORD error)
 {
     if (error != ERROR_SUCCESS)
         return Fail(error);
-    Present();
+    Platform.drawn = true;
+    if (Platform.kind == PLATFORM_HEADLESS && Platform.outputHook != nullptr)
+        Platform.outputHook(&Platform.console);
     return TRUE;
 }
 
@@ -232,8 +250,7 @@ BOOL AllocConsole(void)
     MemConsole *mc = &Platform.console;
     MemReset(mc, mc->width, mc->height, mc->largest.X, mc->largest.Y);
     Platform.attached = true;
-    Present();
-    return TRUE;
+    return Finish(ERROR_SUCCESS);
 }
 
 /* Lets the console go: on the terminal every setting made is undone. */
@@ -243,9 +260,11 @@ BOOL FreeConsole(void)
         return FALSE;
     if (!Platform.attached)
         return Fail(ERROR_INVALID_HANDLE);
+    Present();
     if (Platform.kind == PLATFORM_TERMINAL)
         TermRestore();
     Platform.attached = false;
+    Platform.drawn = false;
     return TRUE;
 }
 
@@ -513,16 +532,19 @@ static void TakeWaitingBytes(MemConsole *mc)
 /*
  * The one place where the input queue is refilled: called when it has run
  * dry (wait set: a read must wait) or when a peek looks for what is there
- * (wait clear: never waits for a key).  Headless there is nothing more to
- * come than what a test's key source types, so a read that would wait gets
- * the ESC key instead: every wait of the program ends.  On the terminal it
- * takes in the bytes that came and, for a read, waits without a timeout
- * until a key is whole; end of input gives ESC at every read from then on.
- * A signal wakes the wait, so that a resize or a resume is shown at once.
+ * (wait clear: never waits for a key).  A read that must wait shows the
+ * console first.  Headless there is nothing more to come than what a test's
+ * key source types, so a read that would wait gets the ESC key instead:
+ * every wait of the program ends.  On the terminal it takes in the bytes
+ * that came and, for a read, waits without a timeout until a key is whole;
+ * end of input gives ESC at every read from then on.  A signal wakes the
+ * wait, so that a resize or a resume is shown at once.
  */
 static void FetchInput(MemConsole *mc, bool wait)
 {
     if (Platform.kind != PLATFORM_TERMINAL) {
+        if (wait)
+            Present();
         if (!AskKeySource(mc, wait) && wait)
             MemPushKey(mc, 27, VK_ESCAPE);
         return;
@@ -538,6 +560,7 @@ static void FetchInput(MemConsole *mc, bool wait)
             continue;
         if (!wait || !mc->input.empty())
             return;
+        Present();
         ReadAndDecode(mc, -1);
     }
 }
@@ -567,6 +590,7 @@ BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD
         return FALSE;
     if (length > 0 && !buffer)
         return Fail(ERROR_INVALID_PARAMETER);
+    Present(); /* a look for keys is a wait too: the machine looks between its marbles */
     FetchInput(mc, false);
     DWORD count = MemTakeInput(mc, buffer, length, false);
     if (read)
@@ -581,6 +605,7 @@ BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count)
         return FALSE;
     if (!count)
         return Fail(ERROR_INVALID_PARAMETER);
+    Present();
     FetchInput(mc, false);
     *count = static_cast<DWORD>(mc->input.size());
     return TRUE;
@@ -616,6 +641,25 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *)
     }
     if (read)
         *read = count;
+    return TRUE;
+}
+
+/* --------------------------------------------------------------- Waits */
+
+/* The program waits: the console is shown first, then the time passes. */
+void Sleep(DWORD milliseconds)
+{
+    Enter("Sleep");
+    Present();
+    TermSleepMs(static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX)));
+}
+
+/* Output is held back until the program waits; this shows it at once. */
+BOOL FlushFileBuffers(HANDLE file)
+{
+    if (!EnterOutput("FlushFileBuffers", file))
+        return FALSE;
+    Present();
     return TRUE;
 }
 

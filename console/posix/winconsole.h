@@ -1,7 +1,7 @@
 /*
  * The Win32 console calls that the console module makes, declared as Win32
  * declares them.  On POSIX they act on an in-memory console that a terminal
- * driver presents on the tty.
+ * driver presents on the tty whenever the program is about to wait.
  */
 #ifndef ZOP_CONSOLE_POSIX_WINCONSOLE_H
 #define ZOP_CONSOLE_POSIX_WINCONSOLE_H
@@ -49,6 +49,11 @@ BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count);
 BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length,
                         LPDWORD written);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *overlapped);
+
+/* The console output is held back until the program waits: before a key read
+   blocks or input is looked at, in Sleep, and when FlushFileBuffers asks. */
+void Sleep(DWORD milliseconds);
+BOOL FlushFileBuffers(HANDLE file);
 
 DWORD GetLastError(void);
 void SetLastError(DWORD error);

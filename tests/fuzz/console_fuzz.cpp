@@ -225,7 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int width = input.ConsumeIntegralInRange(1, 120);
     int height = input.ConsumeIntegralInRange(1, 60);
     HeadlessOpen(width, height, 240, 120);
-    HeadlessSetPresentHook(TakeConsole);
+    HeadlessSetOutputHook(TakeConsole);
     ConInitOutput();
     ConGotoXY(0, 0); /* an output call: the hook now knows the console */
     for (int operations = 0; operations < 32 && input.remaining_bytes() > 0; operations++) {

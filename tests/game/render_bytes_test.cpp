@@ -1,8 +1,9 @@
 /*
  * What the terminal driver sends for the benchmark's scripted runs, played
- * on the model terminal after every output call: the terminal must show
- * each console state, and the byte counts may not grow past what the
- * established terminal library sends for the same screens.
+ * on the model terminal where it presents (at every wait of the program) and,
+ * as it once did, after every output call: the terminal must show each
+ * console state, and the byte counts may not grow past what the established
+ * terminal library sends for the same screens.
  */
 #include "bench/scripted_game.h"
 
@@ -22,10 +23,14 @@ namespace {
  * its two colour set-ups (plain, and with use_default_colors).
  */
 const long LibraryGameBytes = 57536;     /* the whole scripted game */
+const long LibraryGameBytesAtWaits = 15582; /* the same, refreshed once at each wait */
 const long LibraryFirstFrameBytes = 3157; /* the first key wait's screen, drawn whole */
 const long LibraryRollBytes[FlipperRouteCount] = {2275, 2782, 3271, 3774};
 /* The first whole frame may cost a tenth more than the library's. */
 const double FirstFrameAllowance = 1.10;
+/* Presented at waits, a marble step changes two cells: the mean step may cost no more. */
+const double StepBytesAtWaits = 24.0;
+const int RouteCells[FlipperRouteCount] = {15, 19, 23, 27};
 
 /* Our terminal: the renderer's output played on the model. */
 struct Replay {
@@ -86,7 +91,7 @@ void NoteRollStart()
 TEST(ScriptedRuns, AWholeGameShowsEveryScreenInNoMoreBytesThanTheLibrary)
 {
     StartReplay();
-    EXPECT_EQ(RunScriptedGame(Present, nullptr), 0);
+    EXPECT_EQ(RunScriptedGame(Present, nullptr, PRESENT_PER_CALL), 0);
     EXPECT_EQ(Shown.problem, "");
     EXPECT_GT(Shown.frames, 1000) << "every marble step sends its frames";
     EXPECT_LE(Shown.bytes, LibraryGameBytes);
@@ -94,7 +99,7 @@ TEST(ScriptedRuns, AWholeGameShowsEveryScreenInNoMoreBytesThanTheLibrary)
 
 TEST(ScriptedRuns, TheFirstScreenDrawnWholeStaysNearTheLibrarysFigure)
 {
-    RunScriptedGame(Watch, DrawFirstFrame);
+    RunScriptedGame(Watch, DrawFirstFrame, PRESENT_PER_CALL);
     EXPECT_EQ(Shown.problem, "");
     EXPECT_GT(Shown.bytes, 0);
     EXPECT_LE(Shown.bytes, static_cast<long>(LibraryFirstFrameBytes * FirstFrameAllowance));
@@ -105,12 +110,58 @@ TEST(ScriptedRuns, EveryMarbleRouteRollsInNoMoreBytesThanTheLibrary)
     for (int route = 0; route < FlipperRouteCount; route++) {
         SCOPED_TRACE(FlipperRoutes[route].flippers);
         StartReplay();
-        RollOneMarble(FlipperRoutes[route].ballCount, Present, NoteRollStart, nullptr);
+        RollOneMarble(FlipperRoutes[route].ballCount, Present, NoteRollStart, nullptr, PRESENT_PER_CALL);
         EXPECT_EQ(Shown.problem, "");
         long rollBytes = Shown.bytes - RollStartBytes;
         EXPECT_GT(rollBytes, 0);
         EXPECT_LE(rollBytes, LibraryRollBytes[route]);
     }
+}
+
+/* --------------------------------------------------- At the program's waits */
+
+/* The screen cells of the lever labels, board cells (8, 10) and (10, 10). */
+const int LabelCells[2][2] = {{16, 16}, {18, 16}};
+
+int LabelCellsSent()
+{
+    int sent = 0;
+    for (const auto &cell : LabelCells)
+        sent += Shown.model.sent[static_cast<size_t>(cell[1] * ScriptColumns + cell[0])];
+    return sent;
+}
+
+int LabelsSentBeforeRoll;
+
+void NoteRollStartAndLabels()
+{
+    NoteRollStart();
+    LabelsSentBeforeRoll = LabelCellsSent();
+}
+
+TEST(ScriptedRunsAtWaits, AWholeGameShowsTheScreenOfEveryWaitInNoMoreBytesThanTheLibrary)
+{
+    StartReplay();
+    EXPECT_EQ(RunScriptedGame(Present, nullptr, PRESENT_AT_WAITS), 0);
+    EXPECT_EQ(Shown.problem, "");
+    EXPECT_GT(Shown.frames, 280) << "every marble step of the 14 marbles sends its frame";
+    EXPECT_LE(Shown.bytes, LibraryGameBytesAtWaits);
+}
+
+TEST(ScriptedRunsAtWaits, AMarbleStepSendsAFewBytesAndTheLeverLabelsNone)
+{
+    double meanStepBytes = 0;
+    for (int route = 0; route < FlipperRouteCount; route++) {
+        SCOPED_TRACE(FlipperRoutes[route].flippers);
+        StartReplay();
+        RollOneMarble(FlipperRoutes[route].ballCount, Present, NoteRollStartAndLabels, nullptr,
+                      PRESENT_AT_WAITS);
+        EXPECT_EQ(Shown.problem, "");
+        EXPECT_EQ(LabelCellsSent(), LabelsSentBeforeRoll) << "a label was sent during the roll";
+        meanStepBytes += static_cast<double>(Shown.bytes - RollStartBytes) / RouteCells[route];
+    }
+    meanStepBytes /= FlipperRouteCount;
+    EXPECT_LE(meanStepBytes, StepBytesAtWaits);
 }
 
 } // namespace

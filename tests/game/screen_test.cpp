@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <string>
 
 namespace {
@@ -205,6 +207,28 @@ TEST(TinyScreens, EveryPanelOnEverySmallBufferEndsAndMessagesLandInTheirWindow)
             }
             ConShutdown();
         }
+}
+
+int PresentsSeen;
+
+TEST(StepDelay, ShowsTheScreenThenSleepsAtLeastTheDelayWithoutSpinning)
+{
+    HeadlessOpen(81, 46);
+    PresentsSeen = 0;
+    HeadlessSetPresentHook([](const MemConsole *) { PresentsSeen++; });
+    auto start = std::chrono::steady_clock::now();
+    std::clock_t cpuStart = std::clock();
+    WaitMs(200);
+    double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(PresentsSeen, 1) << "the screen is shown before the wait";
+    EXPECT_GE(waited, std::chrono::milliseconds(200));
+    EXPECT_LT(cpuMs, 20.0) << "a step delay sleeps; it does not spin on the clock";
+    start = std::chrono::steady_clock::now();
+    WaitMs(0);
+    WaitMs(-5);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(PresentsSeen, 3) << "a step delay of 0 still shows the step";
 }
 
 } // namespace

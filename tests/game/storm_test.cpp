@@ -284,10 +284,10 @@ TEST(RandomStorm, LeavesTheWholeProgramConsistentAndItEnds)
             Seen = Consistency{BallCount, GamePhase, -1, 0, 0, 0, "", {}};
             MessageWindow = ConRect{0, 0, 0, 0}; /* no layout yet: no messages to watch */
             HeadlessSetKeySource(StormThenSilence);
-            HeadlessSetPresentHook(WatchOutput);
+            HeadlessSetOutputHook(WatchOutput);
             EXPECT_EQ(RunZop(), 0);
             HeadlessSetKeySource(nullptr);
-            HeadlessSetPresentHook(nullptr);
+            HeadlessSetOutputHook(nullptr);
             EXPECT_TRUE(Storm.sent);
             EXPECT_TRUE(Seen.faults.empty()) << ::testing::PrintToString(Seen.faults);
             gamesSeen += Seen.games;

@@ -18,7 +18,15 @@ void ScreenRecordReset()
 /* No roll of the board shows more than 27 cells: one drawn this often never ends. */
 static const size_t EndlessRollDraws = 100000;
 
-/* The marble is the only 'o' below the rack rows. */
+/* Adds the marble's cell, the only 'o' below the rack rows, to the cells. */
+static void NoteMarble(std::vector<Cell> *cells)
+{
+    for (int y = 3; y < BoardRows; y++)
+        for (int x = 0; x < BoardColumns; x++)
+            if (DisplayMap[x + BoardColumns * y] == CellMarble)
+                cells->emplace_back(x, y);
+}
+
 void DrawBoard()
 {
     if (Screen.calls.size() >= EndlessRollDraws) {
@@ -27,10 +35,13 @@ void DrawBoard()
         std::abort(); /* rather than fill the memory until the time limit */
     }
     Screen.calls.push_back("DrawBoard");
-    for (int y = 3; y < BoardRows; y++)
-        for (int x = 0; x < BoardColumns; x++)
-            if (DisplayMap[x + BoardColumns * y] == CellMarble)
-                Screen.marbleCells.emplace_back(x, y);
+    NoteMarble(&Screen.marbleCells);
+}
+
+void WaitMs(int ms)
+{
+    Screen.delays.push_back(ms);
+    NoteMarble(&Screen.heldCells);
 }
 
 void ShowCount()

@@ -12,12 +12,20 @@ Model NewModel(int columns, int rows)
     return Model{columns, rows,
                  std::vector<ModelCell>(static_cast<size_t>(columns * rows),
                                         ModelCell{"?", -1, -1, false}),
-                 0, 0, false, -1, -1, true, 0, rows - 1};
+                 0, 0, false, -1, -1, true, 0, rows - 1,
+                 std::vector<int>(static_cast<size_t>(columns * rows), 0)};
 }
 
 static ModelCell &CellOf(Model *m, int x, int y)
 {
     return m->cells[static_cast<size_t>(y * m->columns + x)];
+}
+
+/* The cell at (x, y), counted as sent: the terminal was told to change it. */
+static ModelCell &SentCell(Model *m, int x, int y)
+{
+    m->sent[static_cast<size_t>(y * m->columns + x)]++;
+    return CellOf(m, x, y);
 }
 
 /* ANSI colour numbers (red 1, blue 4) back to Windows order (blue 1, red 4). */
@@ -51,7 +59,7 @@ static void ApplySgr(Model *m, const std::vector<int> &params)
 static void EraseCells(Model *m, int y, int from, int to)
 {
     for (int x = from; x < to; x++)
-        CellOf(m, x, y) = ModelCell{" ", -1, m->bg, true};
+        SentCell(m, x, y) = ModelCell{" ", -1, m->bg, true};
 }
 
 /* Moves the rows of the scroll region one up (IND at its bottom) or down (RI at its top). */
@@ -61,7 +69,7 @@ static void ScrollRegion(Model *m, bool up)
     int step = up ? 1 : -1;
     for (int y = up ? m->top : m->bottom; y != fresh; y += step)
         for (int x = 0; x < m->columns; x++)
-            CellOf(m, x, y) = CellOf(m, x, y + step);
+            SentCell(m, x, y) = CellOf(m, x, y + step);
     EraseCells(m, fresh, 0, m->columns);
 }
 
@@ -169,7 +177,7 @@ void Feed(Model *m, const std::string &bytes)
         ASSERT_TRUE(m->x >= 0 && m->x < m->columns && m->y >= 0 && m->y < m->rows)
             << "text outside the screen at " << m->x << "," << m->y;
         size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        CellOf(m, m->x, m->y) = ModelCell{bytes.substr(i, length), m->fg, m->bg, false};
+        SentCell(m, m->x, m->y) = ModelCell{bytes.substr(i, length), m->fg, m->bg, false};
         if (++m->x == m->columns) {
             m->x = m->columns - 1;
             m->pastEnd = true;

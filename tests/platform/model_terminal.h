@@ -31,6 +31,7 @@ struct Model {
     bool cursorVisible;
     int top;      /* the scroll region, inclusive */
     int bottom;
+    std::vector<int> sent; /* per cell: how often a write, an erase or a scroll reached it */
 };
 
 /* A terminal showing unknown cells ("?") in default colours, cursor at the top left. */

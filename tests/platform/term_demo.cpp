@@ -82,6 +82,8 @@ int main(int argc, char **argv)
     SetConsoleTextAttribute(out, 10);
     WriteAt(out, info.dwSize.X - 1, info.dwSize.Y - 1, &corner, 1);
 
+    /* The demo waits on the terminal itself, so it shows the picture first, as a key read would. */
+    FlushFileBuffers(out);
     unsigned char key = 0;
     TermReadBytes(&key, 1, waitMs);
 
