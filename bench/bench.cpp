@@ -15,6 +15,7 @@
 
 #include "console/posix/memconsole.h"
 #include "console/posix/render.h"
+#include "console/posix/terminfo.h"
 #include "game/screen.h"
 #include "machine/machine.h"
 
@@ -40,6 +41,7 @@ const double IdleSeconds = 5.0;
 
 /* Our renderer drawing into memory, as the terminal driver does when it presents. */
 struct OurTerminal {
+    TermCaps caps;     /* those of xterm-256color in a UTF-8 locale, from its terminfo entry */
     TermFrame front;   /* what the terminal shows */
     TermFrame want;
     std::string out;   /* one present's bytes */
@@ -102,6 +104,8 @@ static bool StartRenderer(int renderer, PresentPoints points, const char *dumpDi
     Bench.dumpDir = dumpDir;
     Bench.ours.front.known = false;
     Bench.ours.dump = dump;
+    if (TermInfoRead("xterm-256color", true, &Bench.ours.caps) != TERMINFO_PLAYABLE)
+        std::fprintf(stderr, "zop_bench: no terminfo entry for xterm-256color\n");
     bool defaultColours = renderer == RENDER_CURSES_DEFAULT;
     if (renderer == RENDER_ZOP || CursesOpen(ScriptColumns, ScriptRows, defaultColours))
         return true;
@@ -121,7 +125,7 @@ static long RenderOurs(const MemConsole *mc)
     OurTerminal &t = Bench.ours;
     TermFrameOf(mc, &t.want);
     t.out.clear();
-    TermRender(t.want, &t.front, mc->width, mc->height, &t.out);
+    TermRender(t.want, &t.front, mc->width, mc->height, &t.out, t.caps);
     t.bytes += static_cast<long>(t.out.size());
     if (t.dump != nullptr)
         t.dump->append(t.out);

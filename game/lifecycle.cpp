@@ -7,6 +7,7 @@
 #include "machine/machine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -91,6 +92,25 @@ static int WaitForRoom()
     return answer;
 }
 
+/* Says in one line on standard error why there is no console: the system's text for the error. */
+static void SayWhyNoConsole(DWORD error)
+{
+    char *text = nullptr;
+    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                  FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
+    if (!FormatMessageA(flags, nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                        reinterpret_cast<LPSTR>(&text), 0, nullptr)) {
+        std::fprintf(stderr, "zop: no console to play in (error %lu)\n",
+                     static_cast<unsigned long>(error));
+        return;
+    }
+    size_t length = std::strlen(text);
+    while (length > 0 && std::isspace(static_cast<unsigned char>(text[length - 1])))
+        text[--length] = '\0';
+    std::fprintf(stderr, "zop: %s\n", text);
+    LocalFree(text);
+}
+
 /* ---------------------------------------------------------------- Games */
 
 /* Plays games until the player declines another. */
@@ -122,8 +142,7 @@ int RunZop()
     SetConsoleTitleA("Game of Zop");
     OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
     if (OutputHandle == INVALID_HANDLE_VALUE || OutputHandle == nullptr) {
-        std::fputs("zop: no terminal to play in: standard input, standard output and the "
-                   "controlling terminal are not terminals\n", stderr);
+        SayWhyNoConsole(GetLastError());
         return 1;
     }
     HideCursor();

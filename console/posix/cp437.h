@@ -19,4 +19,14 @@ const char *Cp437ToUtf8(unsigned char byte);
  */
 int UnicodeToCp437(char32_t codePoint);
 
+/*
+ * The character of DEC special graphics (a terminal's alternate character
+ * set) that draws a byte's glyph, or the nearest line drawing ('q' for both
+ * ─ and ═); 0 where there is none.
+ */
+char Cp437ToDecGraphics(unsigned char byte);
+
+/* A plain ASCII character standing in for a byte's glyph, one cell wide. */
+char Cp437ToAscii(unsigned char byte);
+
 #endif

@@ -212,6 +212,9 @@ static void TakeGroundByte(KeyDecoder &decoder, unsigned char byte, Records &rec
         AddControlKey(records, byte);
     } else if (byte < 0x80) {
         AddPrintableKey(records, byte);
+    } else if (decoder.singleByte) {
+        int cp437 = UnicodeToCp437(decoder.highBytes[byte - 0x80]);
+        AddKey(records, static_cast<char>(cp437 <= 0 ? 0 : cp437), 0, 0);
     } else if (byte >= 0xC2 && byte <= 0xF4) {
         decoder.mode = DecodeUtf8;
         decoder.sequence[0] = byte;
@@ -562,6 +565,13 @@ void KeyDecoderReset(KeyDecoder &decoder)
 {
     std::memset(&decoder, 0, sizeof decoder);
     decoder.mode = DecodeGround;
+}
+
+void KeyDecoderSetCharset(KeyDecoder &decoder, const char32_t *highBytes)
+{
+    decoder.singleByte = highBytes != nullptr;
+    if (highBytes != nullptr)
+        std::memcpy(decoder.highBytes, highBytes, sizeof decoder.highBytes);
 }
 
 void KeyDecoderIdle(KeyDecoder &decoder, int elapsedMs, Records &records)

@@ -33,10 +33,16 @@ struct KeyDecoder {
     int cursorReportReady;    /* a cursor position report came and was not taken yet */
     int cursorRow;            /* the report's row, 1-based as the terminal counts */
     int cursorColumn;         /* the report's column, 1-based */
+    int singleByte;           /* text comes in a single-byte character set, not UTF-8 */
+    char32_t highBytes[128];  /* then: the character of each byte 0x80 to 0xFF, 0 for none */
 };
 
-/* Forgets every unfinished sequence and report. */
+/* Forgets every unfinished sequence and report, and reads UTF-8 again. */
 void KeyDecoderReset(KeyDecoder &decoder);
+
+/* Reads text as UTF-8 (null), or in a single-byte character set: the
+   characters of bytes 0x80 to 0xFF, 0 where a byte stands for none. */
+void KeyDecoderSetCharset(KeyDecoder &decoder, const char32_t *highBytes);
 
 /*
  * Decodes bytes that arrived `elapsedMs` after the previous call (feed or

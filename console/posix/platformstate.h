@@ -19,6 +19,7 @@ struct PlatformState {
     int kind;                       /* a PlatformKind */
     bool attached;                  /* a console is there; false after FreeConsole */
     bool drawn;                     /* the program has drawn on it: the terminal is to show it */
+    DWORD unavailable;              /* no console: why not, the error handles fail with */
     MemConsole console;
     DWORD lastError;
     std::string failCall;           /* the call that fails next, or empty */

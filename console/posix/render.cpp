@@ -14,13 +14,19 @@ const WORD ATTR_REVERSE = 0x4000;
 const WORD ATTR_UNDERSCORE = 0x8000;
 const WORD ATTR_SHOWN = 0xC0FF;
 
-/* Where the renderer's output has left the terminal's cursor and colours. */
+/* Where the renderer's output has left the terminal (cursor, colours, character
+   set), and what may be sent to it. */
 struct Pen {
     int x;
     int y;
     bool placed; /* false: position unknown, so the next cell needs a CUP */
-    int attr;    /* -1: the terminal's default colours (after SGR 0) */
+    int attr;    /* the attribute drawn in; -1: the terminal's default colours (after SGR 0) */
+    bool acs;    /* the alternate character set is on */
+    const TermCaps *caps;
 };
+
+/* The full block: where there is no UTF-8 it is drawn as a space in reverse video. */
+const unsigned char FULL_BLOCK = 0xDB;
 
 } // namespace
 
@@ -103,6 +109,40 @@ static MemCell ErasedCell(int background)
     return MemCell{' ', static_cast<WORD>(CELL_ERASED | (background << 4))};
 }
 
+/* How a cell is drawn here: the cell itself, or for the full block without UTF-8 a reversed space. */
+static MemCell Look(const MemCell &cell, const TermCaps &caps)
+{
+    if (!caps.utf8 && cell.ch == FULL_BLOCK && caps.reverse)
+        return MemCell{' ', static_cast<WORD>(cell.attr ^ ATTR_REVERSE)};
+    return cell;
+}
+
+/* The byte the alternate character set draws a glyph with, or 0 when it is sent as ASCII. */
+static char AcsByte(unsigned char ch, const TermCaps &caps)
+{
+    char dec = Cp437ToDecGraphics(ch);
+    if (caps.utf8 || dec == 0 || caps.enterAcs.empty())
+        return 0;
+    return caps.acs[static_cast<unsigned char>(dec)];
+}
+
+/* Appends a glyph: in UTF-8, or as ASCII or a line drawing, switching the alternate
+   character set on or off as it needs. */
+static void AppendGlyph(Pen *pen, unsigned char ch, std::string *out)
+{
+    const TermCaps &caps = *pen->caps;
+    if (caps.utf8) {
+        out->append(Cp437ToUtf8(ch));
+        return;
+    }
+    char acs = AcsByte(ch, caps);
+    if ((acs != 0) != pen->acs) {
+        out->append(acs != 0 ? caps.enterAcs : caps.leaveAcs);
+        pen->acs = acs != 0;
+    }
+    out->push_back(acs != 0 ? acs : Cp437ToAscii(ch));
+}
+
 /* Appends a CSI sequence with one parameter, left out when it is 1. */
 static void AppendCsi(int n, char final, std::string *out)
 {
@@ -134,12 +174,14 @@ static bool AppendRewrite(const Pen &pen, int x, const TermFrame &want, const Te
 {
     if (pen.attr < 0 || x <= pen.x || x - pen.x > REWRITE_MAX)
         return false;
+    Pen rewriting = pen;
     for (int i = pen.x; i < x; i++) {
         const MemCell &cell = want.cells[CellAt(want, i, pen.y)];
+        MemCell look = Look(cell, *pen.caps);
         if (!SameCell(cell, front.cells[CellAt(front, i, pen.y)]) ||
-            (cell.attr & ATTR_SHOWN) != pen.attr)
+            (look.attr & ATTR_SHOWN) != pen.attr || (AcsByte(look.ch, *pen.caps) != 0) != pen.acs)
             return false;
-        out->append(Cp437ToUtf8(cell.ch));
+        AppendGlyph(&rewriting, look.ch, out);
     }
     return true;
 }
@@ -155,8 +197,9 @@ static void RenderMove(Pen *pen, int x, int y, const TermFrame &want, const Term
     AppendCup(x, y, &best);
     if (pen->placed) {
         std::string other;
-        AppendRelativeMove(*pen, x, y, &other);
-        if (other.size() < best.size())
+        if (pen->caps->relativeMoves)
+            AppendRelativeMove(*pen, x, y, &other);
+        if (!other.empty() && other.size() < best.size())
             best.swap(other);
         other.clear();
         bool rewrites = pen->y == y && AppendRewrite(*pen, x, want, front, &other);
@@ -164,7 +207,9 @@ static void RenderMove(Pen *pen, int x, int y, const TermFrame &want, const Term
             best.swap(other);
     }
     out->append(best);
-    *pen = Pen{x, y, true, pen->attr};
+    pen->x = x;
+    pen->y = y;
+    pen->placed = true;
 }
 
 /* Windows colour bits (blue 1, green 2, red 4) in ANSI order (red 1, blue 4). */
@@ -173,24 +218,74 @@ static int AnsiColour(int windowsColour)
     return ((windowsColour & 1) << 2) | (windowsColour & 2) | ((windowsColour & 4) >> 2);
 }
 
+/* An attribute as the terminal sets it: colours, and the video attributes. */
+struct Sgr {
+    int fg;         /* a Windows colour 0..15, or -1 for none */
+    int bg;
+    bool bold;      /* for a bright colour where the terminal has only 8 */
+    bool reverse;
+    bool underline;
+};
+
+/*
+ * The SGR that shows an attribute as near as the terminal can: the 16
+ * colours as they are; with 8, a bright text colour in bold and a bright
+ * background as reverse video of the colours swapped; with none, bold for
+ * bright text and reverse video for any background but black.
+ */
+static Sgr SgrOf(int attr, const TermCaps &caps)
+{
+    int fg = attr & 0xF, bg = (attr >> 4) & 0xF;
+    bool reverse = (attr & ATTR_REVERSE) != 0;
+    Sgr sgr = {fg, bg, false, reverse, (attr & ATTR_UNDERSCORE) != 0};
+    if (caps.colours == TERM_COLOURS_8 && (bg & 8)) {
+        sgr = Sgr{bg & 7, fg & 7, true, !reverse, sgr.underline};
+    } else if (caps.colours == TERM_COLOURS_8) {
+        sgr.fg = fg & 7;
+        sgr.bold = (fg & 8) != 0;
+    } else if (caps.colours == TERM_COLOURS_NONE) {
+        sgr = Sgr{-1, -1, (fg & 8) != 0, reverse != (bg != 0), sgr.underline};
+    }
+    sgr.bold = sgr.bold && caps.bold;
+    sgr.reverse = sgr.reverse && caps.reverse;
+    sgr.underline = sgr.underline && caps.underline;
+    return sgr;
+}
+
+/* Appends ";" and a colour's SGR parameter (base 30 for the text, 40 for the background):
+   base + 0..7, base + 60 + 0..7 for the bright ones, or the colour's index. */
+static void AppendColour(int colour, int base, const TermCaps &caps, std::string *out)
+{
+    int ansi = (colour & 8) | AnsiColour(colour & 7);
+    if (caps.colours == TERM_COLOURS_INDEXED)
+        out->append(base == 30 ? ";38;5;" : ";48;5;").append(std::to_string(ansi));
+    else
+        out->append(";").append(std::to_string(base + (colour & 8 ? 60 : 0) + AnsiColour(colour & 7)));
+}
+
 /* Sends the SGR for an attribute, unless the terminal already draws in it. */
 static void RenderAttr(Pen *pen, WORD attr, std::string *out)
 {
     int shown = attr & ATTR_SHOWN;
     if (pen->attr == shown)
         return;
-    int fg = attr & 0xF;
-    int bg = (attr >> 4) & 0xF;
-    out->append("\x1b[");
-    if (pen->attr >= 0 && (pen->attr & ~shown & (ATTR_REVERSE | ATTR_UNDERSCORE)))
-        out->append("0;");
-    out->append(std::to_string((fg & 8 ? 90 : 30) + AnsiColour(fg & 7)));
-    out->append(";").append(std::to_string((bg & 8 ? 100 : 40) + AnsiColour(bg & 7)));
-    if (attr & ATTR_REVERSE)
-        out->append(";7");
-    if (attr & ATTR_UNDERSCORE)
-        out->append(";4");
-    out->push_back('m');
+    const TermCaps &caps = *pen->caps;
+    Sgr sgr = SgrOf(shown, caps);
+    Sgr before = pen->attr >= 0 ? SgrOf(pen->attr, caps) : Sgr{-1, -1, false, false, false};
+    bool dropping = (before.bold && !sgr.bold) || (before.reverse && !sgr.reverse) ||
+                    (before.underline && !sgr.underline);
+    std::string parameters = dropping ? ";0" : "";
+    if (sgr.fg >= 0)
+        AppendColour(sgr.fg, 30, caps, &parameters);
+    if (sgr.bg >= 0)
+        AppendColour(sgr.bg, 40, caps, &parameters);
+    if (sgr.bold)
+        parameters.append(";1");
+    if (sgr.reverse)
+        parameters.append(";7");
+    if (sgr.underline)
+        parameters.append(";4");
+    out->append("\x1b[").append(parameters.empty() ? "0" : parameters.substr(1)).push_back('m');
     pen->attr = shown;
 }
 
@@ -199,9 +294,10 @@ static void RenderCell(const TermFrame &want, int x, int y, int columns, TermFra
                        Pen *pen, std::string *out)
 {
     const MemCell &cell = want.cells[CellAt(want, x, y)];
+    MemCell look = Look(cell, *pen->caps);
     RenderMove(pen, x, y, want, *front, out);
-    RenderAttr(pen, cell.attr, out);
-    out->append(Cp437ToUtf8(cell.ch));
+    RenderAttr(pen, look.attr, out);
+    AppendGlyph(pen, look.ch, out);
     front->cells[CellAt(*front, x, y)] =
         MemCell{cell.ch, static_cast<WORD>(cell.attr & ~CELL_ERASED)};
     pen->x++;
@@ -213,12 +309,14 @@ static void RenderCell(const TermFrame &want, int x, int y, int columns, TermFra
 /*
  * At a blank to be sent, erases the rest of the row (EL) when the rest is to
  * show blanks of that background throughout, is long enough to stay erased
- * and has at least three cells to change.  Returns whether it did.
+ * and has at least three cells to change, and the terminal erases in the
+ * background colour.  Returns whether it did.
  */
 static bool RenderEraseRest(const TermFrame &want, int x, int y, int width, int columns,
                             TermFrame *front, Pen *pen, std::string *out)
 {
-    if (width != columns || width - x < ERASED_RUN_MIN)
+    if (width != columns || width - x < ERASED_RUN_MIN || !pen->caps->eraseLine ||
+        !pen->caps->backgroundErase)
         return false;
     const MemCell &first = want.cells[CellAt(want, x, y)];
     int changes = 0;
@@ -322,7 +420,7 @@ static void RenderClear(const TermFrame &want, int width, int height, TermFrame 
                         std::string *out)
 {
     int blank = CommonBlank(want, width, 0, height - 1);
-    if (blank < 0)
+    if (blank < 0 || !pen->caps->eraseScreen || !pen->caps->backgroundErase)
         return;
     RenderAttr(pen, static_cast<WORD>(blank), out);
     out->append("\x1b[2J");
@@ -368,7 +466,8 @@ static bool FindScroll(const TermFrame &want, const TermFrame &front, int width,
  * Scrolls the region by one row (DECSTBM, then IND at its bottom or RI at its
  * top, then the whole screen as the region again) and moves the front's rows
  * with it.  The row brought in is erased in the colours of the new row's
- * blanks, set before the scroll; without blanks it is unknown.
+ * blanks, set before the scroll; without blanks, or where erased cells do
+ * not take the background colour, it is unknown.
  */
 static void RenderScroll(const TermFrame &want, const Scroll &scroll, int width, TermFrame *front,
                          Pen *pen, std::string *out)
@@ -387,10 +486,11 @@ static void RenderScroll(const TermFrame &want, const Scroll &scroll, int width,
     for (int y = scroll.up ? scroll.top : scroll.bottom; y != fresh; y += step)
         for (int x = 0; x < width; x++)
             front->cells[CellAt(*front, x, y)] = front->cells[CellAt(*front, x, y + step)];
+    bool erasedAlike = pen->attr >= 0 && pen->caps->backgroundErase;
     for (int x = 0; x < width; x++)
         front->cells[CellAt(*front, x, fresh)] =
-            pen->attr >= 0 ? ErasedCell(Background(static_cast<WORD>(pen->attr)))
-                           : MemCell{0, CELL_UNKNOWN};
+            erasedAlike ? ErasedCell(Background(static_cast<WORD>(pen->attr)))
+                        : MemCell{0, CELL_UNKNOWN};
 }
 
 static bool RenderRows(const TermFrame &want, int first, int last, int width, int columns,
@@ -411,7 +511,7 @@ static bool RenderChanges(const TermFrame &want, int first, int last, int width,
                           TermFrame *front, Pen *pen, std::string *out)
 {
     Scroll scroll = {};
-    bool found = width == columns && last - first >= SCROLL_ROWS_MIN &&
+    bool found = width == columns && last - first >= SCROLL_ROWS_MIN && pen->caps->scrollRegion &&
                  (FindScroll(want, *front, width, first, last, true, &scroll) ||
                   FindScroll(want, *front, width, first, last, false, &scroll));
     if (!found)
@@ -434,26 +534,28 @@ static bool RenderChanges(const TermFrame &want, int first, int last, int width,
 }
 
 void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
-                std::string *out)
+                std::string *out, const TermCaps &caps)
 {
     int width = std::min(want.width, columns);
     int height = std::min(want.height, rows);
     bool whole = !front->known || front->width != want.width || front->height != want.height;
     bool showChange = whole || front->cursorVisible != want.cursorVisible;
     /* The cursor is where the last frame left it, unless that is unknown. */
-    Pen pen = {front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0, -1};
+    Pen pen = {front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0, -1, false, &caps};
     if (whole) {
         front->width = want.width;
         front->height = want.height;
         front->cells.assign(want.cells.size(), MemCell{0, CELL_UNKNOWN});
     }
     if (showChange && !want.cursorVisible)
-        out->append("\x1b[?25l");
+        out->append(caps.hideCursor);
     if (whole && want.width >= columns && want.height >= rows)
         RenderClear(want, width, height, front, &pen, out);
     int first = 0, last = 0;
     if (ChangedRows(want, *front, width, height, &first, &last))
         RenderChanges(want, first, last, width, columns, front, &pen, out);
+    if (pen.acs)
+        out->append(caps.leaveAcs);
     if (pen.attr >= 0)
         out->append("\x1b[0m");
     pen.attr = -1;
@@ -461,10 +563,16 @@ void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
     if (want.cursorVisible && cursorOnScreen) {
         RenderMove(&pen, want.cursor.X, want.cursor.Y, want, *front, out);
         if (showChange)
-            out->append("\x1b[?25h");
+            out->append(caps.showCursor);
     }
     front->cursor = pen.placed ? COORD{static_cast<SHORT>(pen.x), static_cast<SHORT>(pen.y)}
                                : COORD{-1, -1};
     front->cursorVisible = want.cursorVisible;
     front->known = true;
+}
+
+void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
+                std::string *out)
+{
+    TermRender(want, front, columns, rows, out, TermCapsXterm());
 }

@@ -9,6 +9,7 @@
 #define ZOP_CONSOLE_POSIX_RENDER_H
 
 #include "console/posix/memconsole.h"
+#include "console/posix/termcaps.h"
 
 #include <string>
 #include <vector>
@@ -28,10 +29,15 @@ void TermFrameOf(const MemConsole *mc, TermFrame *frame);
 
 /*
  * Appends to out the bytes that turn the terminal from showing *front into
- * showing want, and then makes *front equal to want.  Only cells inside the
- * terminal's columns x rows are sent; a frame that sends colours ends with
- * SGR 0.  Pure: no I/O, no program state.
+ * showing want, and then makes *front equal to want, sending only what caps
+ * says the terminal takes.  Only cells inside the terminal's columns x rows
+ * are sent; a frame that sends colours ends with SGR 0, one that draws lines
+ * with the alternate character set off.  Pure: no I/O, no program state.
  */
+void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
+                std::string *out, const TermCaps &caps);
+
+/* The same on a terminal of the xterm kind with UTF-8 (TermCapsXterm). */
 void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
                 std::string *out);
 

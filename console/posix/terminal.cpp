@@ -6,16 +6,20 @@
 #include "console/posix/terminal.h"
 
 #include "console/posix/cp437.h"
+#include "console/posix/terminfo.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
+#include <cwchar>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -42,7 +46,7 @@ struct TermState {
     int rows;
     int undo[UNDO_MAX];     /* settings made, oldest first */
     int undoCount;
-    char emergency[64];     /* the bytes of TermEmergencyRestore */
+    char emergency[160];    /* the bytes of TermEmergencyRestore */
     volatile sig_atomic_t emergencyLength;
     TermFrame front;        /* what the terminal shows */
     TermFrame want;         /* reused by TermPresent */
@@ -53,6 +57,10 @@ struct TermState {
     bool handlersSet;       /* our signal handlers are installed */
     bool screenWanted;      /* the alternate screen is to be entered at the next present */
     bool titlePending;      /* the title is to be set at the next present */
+    bool acsEnabled;        /* the entry's enacs has been sent */
+    TermCaps caps;          /* what the terminal can do */
+    bool singleByte;        /* the locale's characters are single bytes, not UTF-8 */
+    char32_t highBytes[128]; /* then: the character of each byte 0x80 to 0xFF, 0 for none */
 };
 
 /* What the signal handlers noted for the driver's next look; set in handlers only. */
@@ -194,16 +202,18 @@ static void ReapplySettings(void)
             tcsetattr(Term.inFd, TCSANOW, &Term.raw);
             break;
         case UNDO_ALT_SCREEN:
-            bytes += "\x1b[?1049h";
+            bytes += Term.caps.enterScreen;
             break;
         case UNDO_CURSOR:
-            bytes += "\x1b[?25l";
+            bytes += Term.caps.hideCursor;
             break;
         case UNDO_TITLE:
-            bytes += "\x1b[22;0t\x1b]2;" + Term.title + "\x07";
+            bytes += "\x1b[22;0t" + Term.caps.titleStart + Term.title + Term.caps.titleEnd;
             break;
         }
     }
+    if (Term.acsEnabled)
+        bytes += Term.caps.enableAcs;
     TermWriteText(bytes);
 }
 
@@ -218,18 +228,26 @@ static void ReapplyRawMode(void)
 
 /* ---------------------------------------------------------- Undo stack */
 
-static const char *UndoBytes(int step)
+static std::string UndoBytes(int step)
 {
     switch (step) {
     case UNDO_ALT_SCREEN:
-        return "\x1b[?1049l";
+        return Term.caps.leaveScreen;
     case UNDO_CURSOR:
-        return "\x1b[?25h";
+        return Term.caps.showCursor;
     case UNDO_TITLE:
         return "\x1b[23;0t";
     default:
         return "";
     }
+}
+
+/* The colours back to the terminal's own, where the game sets any. */
+static std::string ResetBytes(void)
+{
+    const TermCaps &caps = Term.caps;
+    bool video = caps.colours != TERM_COLOURS_NONE || caps.bold || caps.reverse || caps.underline;
+    return video ? "\x1b[0m" : "";
 }
 
 static bool HasUndo(int step)
@@ -245,8 +263,11 @@ static bool HasUndo(int step)
 static void BuildEmergency(void)
 {
     Term.emergencyLength = 0;
-    /* A signal may come in the middle of a frame that set a scroll region. */
-    std::string bytes = "\x1b[r\x1b[0m";
+    /* A signal may come in the middle of a frame that set a scroll region or drew lines. */
+    std::string bytes = Term.caps.scrollRegion ? "\x1b[r" : "";
+    if (!Term.caps.utf8)
+        bytes += Term.caps.leaveAcs;
+    bytes += ResetBytes();
     for (int i = Term.undoCount - 1; i >= 0; i--)
         bytes += UndoBytes(Term.undo[i]);
     /* On the shell's own screen, its next words go below the picture rather than into it. */
@@ -269,7 +290,7 @@ void TermRestore(void)
 {
     if (!Term.open || Term.undoCount == 0)
         return;
-    std::string bytes = "\x1b[0m";
+    std::string bytes = ResetBytes();
     while (Term.undoCount > 0) {
         int step = Term.undo[--Term.undoCount];
         bytes += UndoBytes(step);
@@ -408,7 +429,7 @@ bool TermTakeCursorReport(std::string *bytes, int *row, int *column)
 static COORD AskCursor(void)
 {
     COORD guess = {0, static_cast<SHORT>(Term.rows - 1)};
-    if (!TermWriteText("\x1b[6n"))
+    if (!Term.caps.cursorReport || !TermWriteText("\x1b[6n"))
         return guess;
     std::string got;
     long deadline = TermNowMs() + CURSOR_QUERY_MS;
@@ -430,16 +451,50 @@ static COORD AskCursor(void)
     return guess;
 }
 
+/* The character of each byte 0x80 to 0xFF in the locale's single-byte character set. */
+static void ReadHighBytes(void)
+{
+    for (int byte = 0x80; byte <= 0xFF; byte++) {
+        char text = static_cast<char>(byte);
+        wchar_t wide = 0;
+        std::mbstate_t state = {};
+        size_t length = std::mbrtowc(&wide, &text, 1, &state);
+        Term.highBytes[byte - 0x80] = length == 1 ? static_cast<char32_t>(wide) : 0;
+    }
+}
+
+/* What the terminal can do, from TERM's entry, and the locale's characters; a TermInfoVerdict. */
+static int ReadCapabilities(void)
+{
+    std::setlocale(LC_CTYPE, "");
+    const char *codeset = nl_langinfo(CODESET);
+    bool utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+    Term.singleByte = !utf8;
+    if (!utf8)
+        ReadHighBytes();
+    return TermInfoRead(std::getenv("TERM"), utf8, &Term.caps);
+}
+
+/* Lets go of a terminal that will not be played on. */
+static int Refuse(int why)
+{
+    if (Term.ownFd)
+        close(Term.inFd);
+    return why;
+}
+
 int TermOpen(int *columns, int *rows, COORD *cursor)
 {
     if (!Term.open) {
         if (!FindTerminal())
-            return 0;
-        if (tcgetattr(Term.inFd, &Term.saved) != 0) {
-            if (Term.ownFd)
-                close(Term.inFd);
-            return 0;
-        }
+            return TERM_NOT_A_TERMINAL;
+        int verdict = ReadCapabilities();
+        if (verdict == TERMINFO_UNSET)
+            return Refuse(TERM_NAME_UNSET);
+        if (verdict == TERMINFO_CANNOT_ADDRESS)
+            return Refuse(TERM_CANNOT_ADDRESS);
+        if (tcgetattr(Term.inFd, &Term.saved) != 0)
+            return Refuse(TERM_NOT_A_TERMINAL);
         Term.open = true;
         if (!Term.exitHookSet && std::atexit(TermRestore) == 0)
             Term.exitHookSet = true;
@@ -452,7 +507,7 @@ int TermOpen(int *columns, int *rows, COORD *cursor)
     *columns = Term.columns;
     *rows = Term.rows;
     *cursor = AskCursor();
-    return 1;
+    return TERM_OPENED;
 }
 
 int TermTakeEvents(int *columns, int *rows)
@@ -494,7 +549,7 @@ int TermEnterScreen(void)
         return 0;
     EnterRawMode();
     InstallHandlers();
-    Term.screenWanted = !HasUndo(UNDO_ALT_SCREEN);
+    Term.screenWanted = !HasUndo(UNDO_ALT_SCREEN) && !Term.caps.enterScreen.empty();
     Term.front.known = false;
     return 1;
 }
@@ -504,19 +559,24 @@ int TermEnterScreen(void)
 /* The settings asked for since the last present: the alternate screen, then the title. */
 static void AppendSettings(std::string *out)
 {
+    const TermCaps &caps = Term.caps;
     if (Term.screenWanted) {
-        out->append("\x1b[?1049h");
+        out->append(caps.enterScreen);
         PushUndo(UNDO_ALT_SCREEN);
         Term.screenWanted = false;
     }
-    if (Term.titlePending) {
+    if (!Term.acsEnabled && !caps.utf8 && !caps.enterAcs.empty()) {
+        out->append(caps.enableAcs);
+        Term.acsEnabled = true;
+    }
+    if (Term.titlePending && caps.title) {
         if (!HasUndo(UNDO_TITLE)) {
             out->append("\x1b[22;0t"); /* the player's title is saved, to be put back */
             PushUndo(UNDO_TITLE);
         }
-        out->append("\x1b]2;").append(Term.title).append("\x07");
-        Term.titlePending = false;
+        out->append(caps.titleStart).append(Term.title).append(caps.titleEnd);
     }
+    Term.titlePending = false;
 }
 
 void TermPresent(const MemConsole *mc)
@@ -526,8 +586,8 @@ void TermPresent(const MemConsole *mc)
     Term.out.clear();
     AppendSettings(&Term.out);
     TermFrameOf(mc, &Term.want);
-    TermRender(Term.want, &Term.front, Term.columns, Term.rows, &Term.out);
-    if (!mc->cursorVisible)
+    TermRender(Term.want, &Term.front, Term.columns, Term.rows, &Term.out, Term.caps);
+    if (!mc->cursorVisible && !Term.caps.hideCursor.empty())
         PushUndo(UNDO_CURSOR);
     TermWriteText(Term.out);
 }
@@ -573,3 +633,11 @@ void TermSleepMs(int ms)
     while (Clock::now() < deadline)
         std::this_thread::sleep_until(deadline);
 }
+
+/* --------------------------------------------------- Character set */
+
+const char32_t *TermKeyCharset(void)
+{
+    return Term.singleByte ? Term.highBytes : nullptr;
+}
+

@@ -19,12 +19,22 @@
  */
 bool TermTakeCursorReport(std::string *bytes, int *row, int *column);
 
+/* What TermOpen found. */
+enum {
+    TERM_OPENED,
+    TERM_NOT_A_TERMINAL, /* no terminal on standard input and output, nor at /dev/tty */
+    TERM_NAME_UNSET,     /* TERM is not set, so the kind of terminal is unknown */
+    TERM_CANNOT_ADDRESS  /* TERM's terminal cannot place the cursor as the game does */
+};
+
 /*
  * Opens the controlling terminal (standard input and output when both are
- * terminals, else /dev/tty), switches it to raw mode and asks where the
- * cursor stands.  Returns 1, or 0 when there is no terminal.  The size and
- * the cursor position go to the out-arguments; a terminal that does not
- * answer the position query gives a position other than (0, 0).
+ * terminals, else /dev/tty), reads what it can do from TERM's terminfo entry
+ * and the locale, switches it to raw mode and asks where the cursor stands.
+ * Returns TERM_OPENED, or why the terminal cannot be played on, having sent
+ * it nothing.  The size and the cursor position go to the out-arguments; a
+ * terminal that does not answer the position query gives a position other
+ * than (0, 0).
  */
 int TermOpen(int *columns, int *rows, COORD *cursor);
 bool TermIsOpen(void);
@@ -81,5 +91,9 @@ long TermNowMs(void);
 
 /* Sleeps at least ms milliseconds of the monotonic clock; it never spins. */
 void TermSleepMs(int ms);
+
+/* Where the locale's characters are single bytes, the character of each
+   byte 0x80 to 0xFF (0 for none); null where they are UTF-8. */
+const char32_t *TermKeyCharset(void);
 
 #endif

@@ -29,6 +29,10 @@ const DWORD ERROR_MR_MID_NOT_FOUND = 317;
 const DWORD STD_ERROR_HANDLE_ID = static_cast<DWORD>(-12);
 /* A write this long was a negative length; reading it would run off the text. */
 const DWORD LONGEST_WRITE = 0x7FFFFFFF;
+/* Why there is no console at all: codes of our own, with the customer bit (29) set. */
+const DWORD ERROR_NO_TERMINAL = 0x20000001;
+const DWORD ERROR_TERM_UNSET = 0x20000002;
+const DWORD ERROR_TERM_CANNOT_ADDRESS = 0x20000003;
 
 } // namespace
 
@@ -56,14 +60,19 @@ static void Probe(void)
     int columns = 0;
     int rows = 0;
     COORD cursor = {0, 0};
-    if (!TermOpen(&columns, &rows, &cursor)) {
+    int found = TermOpen(&columns, &rows, &cursor);
+    if (found != TERM_OPENED) {
         Platform.kind = PLATFORM_NONE;
+        Platform.unavailable = found == TERM_NAME_UNSET       ? ERROR_TERM_UNSET
+                               : found == TERM_CANNOT_ADDRESS ? ERROR_TERM_CANNOT_ADDRESS
+                                                              : ERROR_NO_TERMINAL;
         return;
     }
     Platform.kind = PLATFORM_TERMINAL;
     Platform.attached = true;
     std::atexit(PresentAtExit); /* registered after the driver's restore, so it runs before it */
     KeyDecoderReset(Platform.keys);
+    KeyDecoderSetCharset(Platform.keys, TermKeyCharset());
     Platform.lastInputMs = TermNowMs();
     MemReset(&Platform.console, columns, rows, columns, rows);
     MemSetCursor(&Platform.console, cursor.X, cursor.Y);
@@ -192,7 +201,7 @@ HANDLE GetStdHandle(DWORD nStdHandle)
     if (!Enter("GetStdHandle"))
         return INVALID_HANDLE_VALUE;
     if (!Platform.attached) {
-        Fail(ERROR_INVALID_HANDLE);
+        Fail(Platform.kind == PLATFORM_NONE ? Platform.unavailable : ERROR_INVALID_HANDLE);
         return INVALID_HANDLE_VALUE;
     }
     if (nStdHandle == STD_INPUT_HANDLE)
@@ -676,9 +685,20 @@ void SetLastError(DWORD error)
 }
 
 /* Our wording for the errors this layer produces; null for any other code. */
-static const char *ErrorText(DWORD code)
+static std::string ErrorText(DWORD code)
 {
     switch (code) {
+    case ERROR_NO_TERMINAL:
+        return "no terminal to play in: standard input, standard output and the controlling "
+               "terminal are not terminals";
+    case ERROR_TERM_UNSET:
+        return "TERM is not set, so the kind of terminal is not known: set it to the "
+               "terminal's name (such as xterm-256color)";
+    case ERROR_TERM_CANNOT_ADDRESS: {
+        const char *term = std::getenv("TERM");
+        return std::string("the terminal TERM=") + (term ? term : "") +
+               " cannot place the cursor, which the game needs: play in one that can";
+    }
     case ERROR_INVALID_FUNCTION:
         return "This console cannot do that.";
     case ERROR_FILE_NOT_FOUND:
@@ -698,7 +718,7 @@ static const char *ErrorText(DWORD code)
     case ERROR_MR_MID_NOT_FOUND:
         return "There is no text for that message number.";
     default:
-        return nullptr;
+        return "";
     }
 }
 
@@ -709,15 +729,15 @@ static const char *ErrorText(DWORD code)
  * the text into lines of at most that many characters at spaces ("\r\n"),
  * never inside a word, so only a longer word makes a longer line.
  */
-static std::string LayOutMessage(const char *text, DWORD width)
+static std::string LayOutMessage(const std::string &text, DWORD width)
 {
     if (width == 0)
-        return std::string(text) + "\r\n";
+        return text + "\r\n";
     if (width == FORMAT_MESSAGE_MAX_WIDTH_MASK)
-        return std::string(text) + " ";
+        return text + " ";
     std::string laidOut;
     size_t lineLength = 0;
-    for (const char *word = text; *word;) {
+    for (const char *word = text.c_str(); *word;) {
         size_t length = std::strcspn(word, " ");
         if (lineLength > 0 && lineLength + 1 + length > width) {
             laidOut += "\r\n";
@@ -748,8 +768,8 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer,
         return 0;
     if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer)
         return Fail(ERROR_INVALID_PARAMETER);
-    const char *text = ErrorText(messageId);
-    if (!text)
+    std::string text = ErrorText(messageId);
+    if (text.empty())
         return Fail(ERROR_MR_MID_NOT_FOUND);
     std::string message = LayOutMessage(text, flags & FORMAT_MESSAGE_MAX_WIDTH_MASK);
     char *target = buffer;

@@ -13,7 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -41,14 +45,17 @@ struct Replay {
     long bytes;
     long frames;         /* presents that sent something */
     std::string problem; /* the first frame the model did not show right, or "" */
+    TermCaps caps;       /* what the terminal can do */
+    std::string sent;    /* every byte sent */
 };
 
 Replay Shown;
 const MemConsole *LastConsole;
 
-void StartReplay()
+void StartReplay(const TermCaps &caps = TermCapsXterm())
 {
-    Shown = Replay{NewModel(ScriptColumns, ScriptRows), TermFrame(), TermFrame(), "", 0, 0, ""};
+    Shown = Replay{NewModel(ScriptColumns, ScriptRows, caps), TermFrame(), TermFrame(), "", 0, 0,
+                   "", caps, ""};
     Shown.front.known = false;
 }
 
@@ -56,10 +63,11 @@ void Present(const MemConsole *console)
 {
     TermFrameOf(console, &Shown.want);
     Shown.out.clear();
-    TermRender(Shown.want, &Shown.front, ScriptColumns, ScriptRows, &Shown.out);
+    TermRender(Shown.want, &Shown.front, ScriptColumns, ScriptRows, &Shown.out, Shown.caps);
     if (Shown.out.empty())
         return;
     Shown.bytes += static_cast<long>(Shown.out.size());
+    Shown.sent += Shown.out;
     Shown.frames++;
     Feed(&Shown.model, Shown.out);
     if (!Shown.problem.empty())
@@ -162,6 +170,70 @@ TEST(ScriptedRunsAtWaits, AMarbleStepSendsAFewBytesAndTheLeverLabelsNone)
     }
     meanStepBytes /= FlipperRouteCount;
     EXPECT_LE(meanStepBytes, StepBytesAtWaits);
+}
+
+/* ------------------------------------------------- Terminals of every kind */
+
+/* The control sequences in bytes, as their final byte and their parameters. */
+std::vector<std::pair<char, std::vector<int>>> Sequences(const std::string &bytes)
+{
+    std::vector<std::pair<char, std::vector<int>>> sequences;
+    for (size_t at = bytes.find("\x1b["); at != std::string::npos; at = bytes.find("\x1b[", at + 1)) {
+        std::vector<int> parameters(1, 0);
+        size_t i = at + 2;
+        for (; i < bytes.size() && (std::isdigit(static_cast<unsigned char>(bytes[i])) ||
+                                    bytes[i] == ';' || bytes[i] == '?');
+             i++) {
+            if (bytes[i] == ';')
+                parameters.push_back(0);
+            else if (bytes[i] != '?')
+                parameters.back() = parameters.back() * 10 + (bytes[i] - '0');
+        }
+        if (i < bytes.size())
+            sequences.emplace_back(bytes[i], parameters);
+    }
+    return sequences;
+}
+
+TermCaps Profile(void (*change)(TermCaps *))
+{
+    TermCaps caps = TermCapsXterm();
+    change(&caps);
+    return caps;
+}
+
+/* A whole game on terminals that lack one thing or another: every screen shows right on a
+   model of that terminal, and no sequence it lacks is ever sent. */
+TEST(ScriptedRunsAtWaits, EveryKindOfTerminalShowsEveryScreenOfAWholeGame)
+{
+    struct Kind {
+        const char *name;
+        TermCaps caps;
+        const char *finals;  /* the CSI sequences it may be sent */
+        int brightest;       /* the highest SGR parameter it may be sent */
+    } const kinds[] = {
+        {"no background colour erase", TermCapsAnsi(), "HABCDmrhl", 107},
+        {"8 colours", Profile([](TermCaps *c) { c->colours = TERM_COLOURS_8; }), "HABCDKJmrhl", 47},
+        {"no UTF-8", Profile([](TermCaps *c) { c->utf8 = false; }), "HABCDKJmrhl", 107},
+        {"cursor addressing only", Profile([](TermCaps *c) {
+             c->relativeMoves = c->scrollRegion = c->eraseLine = c->eraseScreen = false;
+         }), "Hmhl", 107},
+    };
+    for (const Kind &kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        StartReplay(kind.caps);
+        EXPECT_EQ(RunScriptedGame(Present, nullptr, PRESENT_AT_WAITS), 0);
+        EXPECT_EQ(Shown.problem, "");
+        for (const auto &sequence : Sequences(Shown.sent)) {
+            ASSERT_NE(std::strchr(kind.finals, sequence.first), nullptr)
+                << "ESC [ ... " << sequence.first << " sent";
+            for (int parameter : sequence.second) {
+                if (sequence.first == 'm') {
+                    ASSERT_LE(parameter, kind.brightest) << "SGR " << parameter << " sent";
+                }
+            }
+        }
+    }
 }
 
 } // namespace

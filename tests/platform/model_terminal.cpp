@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 Model NewModel(int columns, int rows)
 {
@@ -13,7 +14,17 @@ Model NewModel(int columns, int rows)
                  std::vector<ModelCell>(static_cast<size_t>(columns * rows),
                                         ModelCell{"?", -1, -1, false}),
                  0, 0, false, -1, -1, true, 0, rows - 1,
-                 std::vector<int>(static_cast<size_t>(columns * rows), 0)};
+                 std::vector<int>(static_cast<size_t>(columns * rows), 0),
+                 false, false, false, true, false, true};
+}
+
+Model NewModel(int columns, int rows, const TermCaps &caps)
+{
+    Model m = NewModel(columns, rows);
+    m.backgroundErase = caps.backgroundErase;
+    m.boldBrightens = caps.colours == TERM_COLOURS_8;
+    m.utf8 = caps.utf8;
+    return m;
 }
 
 static ModelCell &CellOf(Model *m, int x, int y)
@@ -37,10 +48,19 @@ static int WindowsColour(int ansi)
 
 static void ApplySgr(Model *m, const std::vector<int> &params)
 {
-    for (int p : params.empty() ? std::vector<int>{0} : params) {
+    std::vector<int> all = params.empty() ? std::vector<int>{0} : params;
+    for (size_t i = 0; i < all.size(); i++) {
+        int p = all[i];
         if (p == 0) {
             m->fg = -1;
             m->bg = -1;
+            m->bold = m->reverse = false;
+        } else if (p == 1 || p == 7) {
+            (p == 1 ? m->bold : m->reverse) = true;
+        } else if ((p == 38 || p == 48) && i + 2 < all.size() && all[i + 1] == 5 && all[i + 2] < 16) {
+            int indexed = all[i + 2];
+            (p == 38 ? m->fg : m->bg) = (indexed & 8) | WindowsColour(indexed & 7);
+            i += 2;
         } else if (p >= 30 && p <= 37) {
             m->fg = WindowsColour(p - 30);
         } else if (p >= 90 && p <= 97) {
@@ -55,11 +75,30 @@ static void ApplySgr(Model *m, const std::vector<int> &params)
     }
 }
 
-/* Blanks cells [from, to) of row y as an erase does: in the current background. */
+/* Blanks cells [from, to) of row y as an erase does: in the current background, where
+   the terminal erases so. */
 static void EraseCells(Model *m, int y, int from, int to)
 {
     for (int x = from; x < to; x++)
-        SentCell(m, x, y) = ModelCell{" ", -1, m->bg, true};
+        SentCell(m, x, y) = ModelCell{" ", -1, m->backgroundErase ? m->bg : -1, true};
+}
+
+/* The colours a written cell shows: bold brightens on 8 colours, reverse swaps. */
+static ModelCell WrittenCell(const Model *m, const std::string &glyph)
+{
+    int fg = m->fg;
+    if (m->bold && m->boldBrightens && fg >= 0 && fg < 8)
+        fg |= 8;
+    return m->reverse ? ModelCell{glyph, m->bg, fg, false} : ModelCell{glyph, fg, m->bg, false};
+}
+
+/* The line drawing of DEC special graphics that the renderer uses, as UTF-8. */
+static std::string DecGlyph(char c)
+{
+    static const char Chars[] = "jklmnqtuvwx";
+    static const char *const Glyphs[] = {"┘", "┐", "┌", "└", "┼", "─", "├", "┤", "┴", "┬", "│"};
+    const char *found = std::strchr(Chars, c);
+    return c != 0 && found != nullptr ? Glyphs[found - Chars] : std::string("\xEE") + c;
 }
 
 /* Moves the rows of the scroll region one up (IND at its bottom) or down (RI at its top). */
@@ -145,6 +184,10 @@ static size_t FeedEscape(Model *m, const std::string &bytes, size_t at)
         FeedIndex(m, bytes[i] == 'D');
         return 2;
     }
+    if (i + 1 < bytes.size() && bytes[i] == '(' && (bytes[i + 1] == '0' || bytes[i + 1] == 'B')) {
+        m->lineDrawing = bytes[i + 1] == '0';
+        return 3;
+    }
     EXPECT_TRUE(i < bytes.size() && bytes[i] == '[') << "not a CSI at " << at;
     bool isPrivate = ++i < bytes.size() && bytes[i] == '?';
     i += isPrivate ? 1 : 0;
@@ -173,11 +216,13 @@ void Feed(Model *m, const std::string &bytes)
             continue;
         }
         ASSERT_GE(c, 0x20) << "raw control byte sent";
+        ASSERT_TRUE(c < 0x80 || m->utf8) << "a byte beyond ASCII to a terminal without UTF-8";
         ASSERT_FALSE(m->pastEnd) << "text after the last column without a CUP";
         ASSERT_TRUE(m->x >= 0 && m->x < m->columns && m->y >= 0 && m->y < m->rows)
             << "text outside the screen at " << m->x << "," << m->y;
         size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        SentCell(m, m->x, m->y) = ModelCell{bytes.substr(i, length), m->fg, m->bg, false};
+        std::string glyph = m->lineDrawing ? DecGlyph(bytes[i]) : bytes.substr(i, length);
+        SentCell(m, m->x, m->y) = WrittenCell(m, glyph);
         if (++m->x == m->columns) {
             m->x = m->columns - 1;
             m->pastEnd = true;
@@ -197,15 +242,33 @@ static std::string CellName(int x, int y)
 }
 
 /* The first cell that shows otherwise than the frame wants, or "". */
+/* The look a wanted cell is to have on the model's profile: its glyph ("" where any one
+   character will do) and the colours shown. */
+static ModelCell WantedLook(const Model &m, const MemCell &cell)
+{
+    static const char SingleLines[] = "\xB3\xB4\xBF\xC0\xC1\xC2\xC3\xC4\xC5\xD9\xDA";
+    int fg = cell.attr & 15, bg = (cell.attr >> 4) & 15;
+    if (m.boldBrightens && (bg & 8))
+        fg &= 7;
+    if (cell.attr & 0x4000)
+        std::swap(fg, bg);
+    std::string glyph = Cp437ToUtf8(cell.ch);
+    bool drawnAlike = cell.ch == 0 || (cell.ch >= 0x20 && cell.ch < 0x7F) ||
+                      std::strchr(SingleLines, static_cast<char>(cell.ch)) != nullptr;
+    if (!m.utf8 && cell.ch == 0xDB)
+        return ModelCell{" ", bg, fg, false}; /* a space in reverse video */
+    return ModelCell{m.utf8 || drawnAlike ? glyph : "", fg, bg, false};
+}
+
 static std::string CellDifference(const Model &m, const TermFrame &f, int x, int y)
 {
     const ModelCell &shown = m.cells[static_cast<size_t>(y * m.columns + x)];
     const MemCell &cell = f.cells[static_cast<size_t>(y * f.width + x)];
-    int bg = (cell.attr >> 4) & 15;
-    if (shown.erased && !(IsPlainBlank(cell) && shown.bg == bg))
+    ModelCell want = WantedLook(m, cell);
+    if (shown.erased && !(IsPlainBlank(cell) && shown.bg == want.bg))
         return CellName(x, y) + " is erased in background " + std::to_string(shown.bg);
-    if (!shown.erased && (shown.glyph != Cp437ToUtf8(cell.ch) || shown.fg != (cell.attr & 15) ||
-                          shown.bg != bg))
+    bool glyphAlike = want.glyph.empty() ? shown.glyph.size() == 1 : shown.glyph == want.glyph;
+    if (!shown.erased && (!glyphAlike || shown.fg != want.fg || shown.bg != want.bg))
         return CellName(x, y) + " shows '" + shown.glyph + "' " + std::to_string(shown.fg) + "/" +
                std::to_string(shown.bg);
     return "";
@@ -234,8 +297,10 @@ std::string Difference(const Model &m, const TermFrame &f)
 
 std::string EndOfFrameProblem(const Model &m)
 {
-    if (m.fg != -1 || m.bg != -1)
+    if (m.fg != -1 || m.bg != -1 || m.bold || m.reverse)
         return "the frame ends in colours of its own";
+    if (m.lineDrawing)
+        return "the frame ends with the alternate character set on";
     if (m.top != 0 || m.bottom != m.rows - 1)
         return "the frame leaves a scroll region";
     return "";

@@ -3,6 +3,9 @@
  * renderer sends and keeps the cells a real terminal would show, so that
  * tests compare them with the frame that was to be shown.  It knows only
  * the sequences the renderer may send; anything else is a test failure.
+ * It can be a terminal of a capability profile: one whose erased cells keep
+ * its own background, one of 8 colours (bold brightens the text colour), or
+ * one without UTF-8 (ASCII and the alternate character set, ESC ( 0).
  */
 #ifndef ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
 #define ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
@@ -13,8 +16,8 @@
 #include <vector>
 
 struct ModelCell {
-    std::string glyph;
-    int fg;      /* Windows colour 0..15, -1 for the terminal's default */
+    std::string glyph; /* as UTF-8 */
+    int fg;      /* the colour shown, Windows colour 0..15, -1 for the terminal's default */
     int bg;
     bool erased; /* blanked by an erase or a scroll, not written: default foreground */
 };
@@ -32,10 +35,19 @@ struct Model {
     int top;      /* the scroll region, inclusive */
     int bottom;
     std::vector<int> sent; /* per cell: how often a write, an erase or a scroll reached it */
+    bool bold;    /* the video attributes in effect */
+    bool reverse;
+    bool lineDrawing; /* the alternate character set is on */
+    bool backgroundErase; /* the profile: erased cells take the background colour in effect */
+    bool boldBrightens;   /* a bold text colour 0..7 shows as its bright one (8 colours) */
+    bool utf8;            /* bytes from 0x80 are UTF-8; else none may come */
 };
 
 /* A terminal showing unknown cells ("?") in default colours, cursor at the top left. */
 Model NewModel(int columns, int rows);
+
+/* The same, of the profile that caps describe. */
+Model NewModel(int columns, int rows, const TermCaps &caps);
 
 /* Plays bytes on the model, failing the test on anything unexpected. */
 void Feed(Model *m, const std::string &bytes);
@@ -45,6 +57,9 @@ void Feed(Model *m, const std::string &bytes);
  * An erased cell must be wanted as a plain blank (a space or NUL, neither
  * reversed nor underscored) of the same background, and erased cells inside
  * a row must come in runs of five or more: shorter gaps are to be written.
+ * On 8 colours a bright background dims a bright text colour; without UTF-8
+ * a full block may show as a space in its colour, and glyphs beyond ASCII,
+ * the line drawing and the full block may show as any one character.
  */
 std::string Difference(const Model &m, const TermFrame &f);
 

@@ -3,6 +3,7 @@
    the cursor position report. */
 #include "console/posix/memconsole.h"
 #include "console/posix/terminal.h"
+#include "console/posix/terminfo.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,8 @@
 
 namespace {
 
-/* How the child's run of the driver went, as its exit status. */
-enum ChildResult { CHILD_OK, CHILD_NO_TERMINAL, CHILD_NOT_RAW, CHILD_NOT_RESTORED };
+/* How the child's run of the driver went, as its exit status; refusals add TermOpen's answer. */
+enum ChildResult { CHILD_OK, CHILD_NOT_RAW, CHILD_NOT_RESTORED, CHILD_REFUSED = 10 };
 
 bool SameSettings(const termios &a, const termios &b)
 {
@@ -27,14 +28,20 @@ bool SameSettings(const termios &a, const termios &b)
 }
 
 /* In the child, on the pseudo-terminal: the driver's whole life, as the program lives it. */
-[[noreturn]] void RunDriver()
+[[noreturn]] void RunDriver(const char *term)
 {
+    if (term != nullptr)
+        setenv("TERM", term, 1);
+    else
+        unsetenv("TERM");
+    setenv("LC_ALL", "C.UTF-8", 1);
     termios before = {}, during = {}, after = {};
     tcgetattr(STDIN_FILENO, &before);
     int columns = 0, rows = 0;
     COORD cursor = {};
-    if (!TermOpen(&columns, &rows, &cursor) || !TermEnterScreen())
-        _exit(CHILD_NO_TERMINAL);
+    int opened = TermOpen(&columns, &rows, &cursor);
+    if (opened != TERM_OPENED || !TermEnterScreen())
+        _exit(CHILD_REFUSED + opened);
     tcgetattr(STDIN_FILENO, &during);
     bool raw = !(during.c_lflag & (ICANON | ECHO)) && (during.c_lflag & ISIG);
     TermSetTitle("Game of Zop");
@@ -71,20 +78,32 @@ std::string ReadUntilEnd(int master, pid_t child)
     return bytes;
 }
 
-TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
+/* Runs the driver on a pseudo-terminal of 81 x 46 with TERM set so (null: unset); what it
+   sent, and the child's ChildResult. */
+std::string DriveTerminal(const char *term, int *result)
 {
     winsize size = {46, 81, 0, 0};
     int master = -1;
     pid_t child = forkpty(&master, nullptr, nullptr, &size);
-    ASSERT_GE(child, 0) << "no pseudo-terminal";
+    if (child < 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+        return "";
+    }
     if (child == 0)
-        RunDriver();
+        RunDriver(term);
     std::string bytes = ReadUntilEnd(master, child);
     close(master);
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), CHILD_OK) << "raw mode on, then the settings found at the start";
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    *result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return bytes;
+}
+
+TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
+{
+    int result = -1;
+    std::string bytes = DriveTerminal("xterm-256color", &result);
+    EXPECT_EQ(result, CHILD_OK) << "raw mode on, then the settings found at the start";
 
     size_t enterScreen = bytes.find("\x1b[?1049h");
     size_t saveTitle = bytes.find("\x1b[22;0t");
@@ -101,6 +120,74 @@ TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
     EXPECT_LT(giveTitleBack, leaveScreen) << "undone newest first: the title, then the screen";
     EXPECT_LT(showCursor, leaveScreen);
     EXPECT_EQ(bytes.find("\x1b[?1049l", leaveScreen + 1), std::string::npos) << "restored once";
+}
+
+TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPlayOn)
+{
+    /* A VT100 has no alternate screen, no cursor to hide and no title. */
+    int result = -1;
+    std::string bytes = DriveTerminal("vt100", &result);
+    EXPECT_EQ(result, CHILD_OK);
+    for (const char *absent : {"\x1b[?1049", "\x1b[?25", "\x1b]", "\x1b[22;0t"})
+        EXPECT_EQ(bytes.find(absent), std::string::npos) << testing::PrintToString(bytes);
+    EXPECT_NE(bytes.find("\x1b[6n"), std::string::npos) << "it is asked where the cursor is";
+
+    struct Refusal {
+        const char *term;
+        int opened;
+    } const refusals[] = {{"dumb", TERM_CANNOT_ADDRESS}, {nullptr, TERM_NAME_UNSET},
+                          {"", TERM_NAME_UNSET}};
+    for (const Refusal &refusal : refusals) {
+        SCOPED_TRACE(refusal.term ? refusal.term : "TERM unset");
+        bytes = DriveTerminal(refusal.term, &result);
+        EXPECT_EQ(result, CHILD_REFUSED + refusal.opened);
+        EXPECT_EQ(bytes, "") << "not a byte to a terminal that is not played on";
+    }
+}
+
+/* What entries of the terminfo database that every Debian system has say, as the renderer takes them. */
+TEST(TermInfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
+{
+    struct Entry {
+        const char *term;
+        int verdict;
+        int colours;
+        bool backgroundErase, relativeMoves, scrollRegion, lineDrawing, title;
+        const char *enterScreen; /* "" for none */
+        const char *hideCursor;
+    } const entries[] = {
+        {"xterm-256color", TERMINFO_PLAYABLE, TERM_COLOURS_16, true, true, true, true, true,
+         "\x1b[?1049h\x1b[22;0;0t", "\x1b[?25l"},
+        {"screen", TERMINFO_PLAYABLE, TERM_COLOURS_8, false, true, true, true, true,
+         "\x1b[?1049h", "\x1b[?25l"},
+        {"linux", TERMINFO_PLAYABLE, TERM_COLOURS_8, true, true, true, true, false, "",
+         "\x1b[?25l\x1b[?1c"},
+        {"rxvt-unicode-256color", TERMINFO_PLAYABLE, TERM_COLOURS_INDEXED, true, true, true,
+         true, true, "\x1b[?1049h", "\x1b[?25l"},
+        {"vt100", TERMINFO_PLAYABLE, TERM_COLOURS_NONE, false, true, true, true, false, "", ""},
+        /* No entry: the common ANSI sequences, but nothing is erased in a colour. */
+        {"no-such-terminal", TERMINFO_PLAYABLE, TERM_COLOURS_16, false, true, true, true, true,
+         "\x1b[?1049h", "\x1b[?25l"},
+        {"dumb", TERMINFO_CANNOT_ADDRESS, 0, false, false, false, false, false, "", ""},
+        {"", TERMINFO_UNSET, 0, false, false, false, false, false, "", ""},
+    };
+    for (const Entry &e : entries) {
+        SCOPED_TRACE(e.term);
+        TermCaps caps = {};
+        ASSERT_EQ(TermInfoRead(e.term, false, &caps), e.verdict);
+        if (e.verdict != TERMINFO_PLAYABLE)
+            continue;
+        EXPECT_EQ(caps.colours, e.colours);
+        EXPECT_EQ(caps.backgroundErase, e.backgroundErase);
+        EXPECT_EQ(caps.relativeMoves, e.relativeMoves);
+        EXPECT_EQ(caps.scrollRegion, e.scrollRegion);
+        EXPECT_EQ(!caps.enterAcs.empty() && caps.acs['q'] != 0, e.lineDrawing);
+        EXPECT_EQ(caps.title, e.title);
+        EXPECT_EQ(caps.enterScreen, e.enterScreen) << "padding and all, as the entry says";
+        EXPECT_EQ(caps.hideCursor, e.hideCursor);
+        EXPECT_FALSE(caps.utf8) << "the locale's word, not the entry's";
+    }
+    EXPECT_EQ(TermInfoRead(nullptr, true, nullptr), TERMINFO_UNSET);
 }
 
 TEST(CursorReport, IsTakenOutOfTheBytesAroundIt)

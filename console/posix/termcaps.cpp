@@ -1,0 +1,46 @@
+/* The capability profiles the terminal driver starts from. */
+#include "console/posix/termcaps.h"
+
+/* The line drawing of DEC special graphics, by the characters that select it. */
+static const char DecGraphics[] = "`afgjklmnopqrstuvwxyz{|}~";
+
+static TermCaps MakeXterm(void)
+{
+    TermCaps caps = {};
+    caps.colours = TERM_COLOURS_16;
+    caps.backgroundErase = true;
+    caps.eraseLine = true;
+    caps.eraseScreen = true;
+    caps.relativeMoves = true;
+    caps.scrollRegion = true;
+    caps.bold = true;
+    caps.reverse = true;
+    caps.underline = true;
+    caps.utf8 = true;
+    caps.enterAcs = "\x1b(0";
+    caps.leaveAcs = "\x1b(B";
+    for (const char *c = DecGraphics; *c; c++)
+        caps.acs[static_cast<unsigned char>(*c)] = *c;
+    caps.hideCursor = "\x1b[?25l";
+    caps.showCursor = "\x1b[?25h";
+    caps.enterScreen = "\x1b[?1049h";
+    caps.leaveScreen = "\x1b[?1049l";
+    caps.cursorReport = true;
+    caps.title = true;
+    caps.titleStart = "\x1b]2;";
+    caps.titleEnd = "\x07";
+    return caps;
+}
+
+const TermCaps &TermCapsXterm(void)
+{
+    static const TermCaps xterm = MakeXterm();
+    return xterm;
+}
+
+TermCaps TermCapsAnsi(void)
+{
+    TermCaps caps = TermCapsXterm();
+    caps.backgroundErase = false;
+    return caps;
+}

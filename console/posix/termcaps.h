@@ -1,0 +1,54 @@
+/*
+ * What a terminal can do, as its terminfo entry and the locale say, read
+ * once at start: which sequences the renderer may send, the strings of the
+ * settings the driver makes, and the character set glyphs are sent in.
+ * Plain data: the renderer and the key decoder are tested on every profile.
+ */
+#ifndef ZOP_CONSOLE_POSIX_TERMCAPS_H
+#define ZOP_CONSOLE_POSIX_TERMCAPS_H
+
+#include <string>
+
+/* How the colours are set. */
+enum TermColours {
+    TERM_COLOURS_NONE,    /* no colours: bold for bright text, reverse video for a coloured background */
+    TERM_COLOURS_8,       /* 30-37, 40-47; bright text in bold, a bright background by reverse video */
+    TERM_COLOURS_16,      /* the bright colours as 90-97, 100-107 */
+    TERM_COLOURS_INDEXED  /* every colour as 38;5;n and 48;5;n */
+};
+
+struct TermCaps {
+    int colours;              /* a TermColours */
+    bool backgroundErase;     /* erased cells take the background colour in effect (bce) */
+    bool eraseLine;           /* EL, ESC [ K */
+    bool eraseScreen;         /* ED, ESC [ 2 J */
+    bool relativeMoves;       /* CUU, CUD, CUF, CUB */
+    bool scrollRegion;        /* DECSTBM with IND (ESC D) and RI (ESC M) */
+    bool bold;
+    bool reverse;
+    bool underline;
+    bool utf8;                /* glyphs in UTF-8; else ASCII, with the alternate character set */
+    std::string enterAcs;     /* smacs: line drawing on, empty when there is none */
+    std::string leaveAcs;     /* rmacs */
+    char acs[128];            /* the byte the terminal draws each line-drawing character of
+                                 DEC special graphics with ('q', 'x', 'l'...), 0 for none */
+    std::string enableAcs;    /* enacs, sent once before any line drawing */
+    std::string hideCursor;   /* civis, empty when the cursor cannot be hidden */
+    std::string showCursor;   /* cnorm */
+    std::string enterScreen;  /* smcup: the alternate screen, empty when there is none */
+    std::string leaveScreen;  /* rmcup */
+    bool cursorReport;        /* it answers where the cursor is (u7, DSR 6) */
+    bool title;               /* the terminal takes a title, and a saved one back */
+    std::string titleStart;   /* tsl, or OSC 2 where the entry has none */
+    std::string titleEnd;     /* fsl, or BEL */
+};
+
+/* A terminal of the xterm kind with UTF-8: everything the renderer can use. */
+const TermCaps &TermCapsXterm(void);
+
+/* A terminal of which nothing is known but that it takes the sequences the
+   common terminals do (a TERM without an entry): that of xterm, except that
+   erased cells may not take the background colour. */
+TermCaps TermCapsAnsi(void);
+
+#endif
