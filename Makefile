@@ -62,5 +62,17 @@ MUTANTS_DIR ?= build-mutants
 mutants:
 	MUTANTS_DIR=$(abspath $(MUTANTS_DIR)) bash tests/mutation/run.sh
 
+# Screenshots of the game in real terminal emulators (needs Xvfb, the
+# terminals and ImageMagick, as the terminal tests do) into $(SCREENSHOTS_DIR);
+# the game in progress in xterm becomes the README's picture.
+SCREENSHOTS_DIR ?= build-screenshots
+.PHONY: screenshots
+screenshots:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target zop
+	sh tests/terminals/screenshots.sh $(SCREENSHOTS_DIR) $(abspath $(BUILD_DIR))/zop
+	cp $(SCREENSHOTS_DIR)/game-in-xterm.png docs/zop-in-xterm.png
+
 clean:
-	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(MUTANTS_DIR)
+	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(MUTANTS_DIR) \
+	  $(SCREENSHOTS_DIR)

@@ -576,3 +576,14 @@ void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
 {
     TermRender(want, front, columns, rows, out, TermCapsXterm());
 }
+
+bool TermShowsBlank(const TermFrame &front)
+{
+    if (!front.known)
+        return false;
+    for (const MemCell &cell : front.cells)
+        if ((cell.attr & CELL_UNKNOWN) == CELL_UNKNOWN || (!(cell.attr & CELL_ERASED) && !IsPlainBlank(cell)))
+            return false;
+    return true;
+}
+

@@ -27,6 +27,7 @@ static TermCaps MakeXterm(void)
     caps.leaveScreen = "\x1b[?1049l";
     caps.cursorReport = true;
     caps.title = true;
+    caps.titleStack = true;
     caps.titleStart = "\x1b]2;";
     caps.titleEnd = "\x07";
     return caps;
@@ -42,5 +43,6 @@ TermCaps TermCapsAnsi(void)
 {
     TermCaps caps = TermCapsXterm();
     caps.backgroundErase = false;
+    caps.title = caps.titleStack = false;
     return caps;
 }

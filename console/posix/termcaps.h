@@ -38,7 +38,8 @@ struct TermCaps {
     std::string enterScreen;  /* smcup: the alternate screen, empty when there is none */
     std::string leaveScreen;  /* rmcup */
     bool cursorReport;        /* it answers where the cursor is (u7, DSR 6) */
-    bool title;               /* the terminal takes a title, and a saved one back */
+    bool title;               /* the terminal takes a title */
+    bool titleStack;          /* it saves the title and puts it back (CSI 22 t, CSI 23 t) */
     std::string titleStart;   /* tsl, or OSC 2 where the entry has none */
     std::string titleEnd;     /* fsl, or BEL */
 };
@@ -48,7 +49,7 @@ const TermCaps &TermCapsXterm(void);
 
 /* A terminal of which nothing is known but that it takes the sequences the
    common terminals do (a TERM without an entry): that of xterm, except that
-   erased cells may not take the background colour. */
+   erased cells may not take the background colour and it takes no title. */
 TermCaps TermCapsAnsi(void);
 
 #endif

@@ -208,12 +208,14 @@ static void ReapplySettings(void)
             bytes += Term.caps.hideCursor;
             break;
         case UNDO_TITLE:
-            bytes += "\x1b[22;0t" + Term.caps.titleStart + Term.title + Term.caps.titleEnd;
+            bytes += "\x1b[22;0t";
             break;
         }
     }
     if (Term.acsEnabled)
         bytes += Term.caps.enableAcs;
+    if (Term.caps.title && !Term.title.empty())
+        bytes += Term.caps.titleStart + Term.title + Term.caps.titleEnd;
     TermWriteText(bytes);
 }
 
@@ -286,11 +288,20 @@ static void PushUndo(int step)
     BuildEmergency();
 }
 
+/* A blank picture left on the shell's own screen is erased in the terminal's own
+   colours, so that the shell goes on in its colours rather than in the game's black. */
+static std::string EraseBlankPicture(void)
+{
+    if (HasUndo(UNDO_ALT_SCREEN) || !Term.caps.eraseScreen || !TermShowsBlank(Term.front))
+        return "";
+    return "\x1b[H\x1b[2J";
+}
+
 void TermRestore(void)
 {
     if (!Term.open || Term.undoCount == 0)
         return;
-    std::string bytes = ResetBytes();
+    std::string bytes = ResetBytes() + EraseBlankPicture();
     while (Term.undoCount > 0) {
         int step = Term.undo[--Term.undoCount];
         bytes += UndoBytes(step);
@@ -570,7 +581,7 @@ static void AppendSettings(std::string *out)
         Term.acsEnabled = true;
     }
     if (Term.titlePending && caps.title) {
-        if (!HasUndo(UNDO_TITLE)) {
+        if (caps.titleStack && !HasUndo(UNDO_TITLE)) {
             out->append("\x1b[22;0t"); /* the player's title is saved, to be put back */
             PushUndo(UNDO_TITLE);
         }

@@ -85,6 +85,11 @@ static void ReadLineDrawing(TermCaps *caps)
     }
 }
 
+static bool StartsWith(const char *text, const char *start)
+{
+    return std::strncmp(text, start, std::strlen(start)) == 0;
+}
+
 /* Terminals that take a title although their entries do not say so. */
 static bool TitleFamily(const char *term)
 {
@@ -92,9 +97,15 @@ static bool TitleFamily(const char *term)
                                            "gnome", "konsole", "putty", "alacritty", "kitty",
                                            "foot", "mlterm"};
     for (const char *family : Families)
-        if (std::strncmp(term, family, std::strlen(family)) == 0)
+        if (StartsWith(term, family))
             return true;
     return std::strcmp(term, "st") == 0;
+}
+
+/* Whether the terminal keeps a stack of titles: xterm's extension, which tmux has too. */
+static bool TitleStack(const char *term)
+{
+    return StartsWith(term, "xterm") || StartsWith(term, "tmux");
 }
 
 /* The title: through the entry's status line (tsl, fsl), else OSC 2 where it takes one. */
@@ -102,14 +113,15 @@ static void ReadTitle(const char *term, TermCaps *caps)
 {
     caps->titleStart = Capability("tsl");
     caps->titleEnd = Capability("fsl");
-    if (!caps->titleStart.empty() && !caps->titleEnd.empty()) {
-        caps->title = true;
+    caps->titleStack = TitleStack(term);
+    caps->title = true;
+    if (!caps->titleStart.empty() && !caps->titleEnd.empty())
         return;
-    }
     caps->title = Flag("XT") || TitleFamily(term);
     caps->titleStart = "\x1b]2;";
     caps->titleEnd = "\x07";
 }
+
 
 /* Pairs of settings count only whole: what is set must be undone. */
 static void ReadSettings(const char *term, TermCaps *caps)

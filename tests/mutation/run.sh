@@ -14,10 +14,12 @@ scratch=${MUTANTS_DIR:-$top/build-mutants}
 jobs=$(nproc 2>/dev/null || echo 2)
 command -v perl >/dev/null || { echo "run.sh needs perl"; exit 1; }
 
-# A copy of the tree as it stands, without build directories.
-rm -rf "$scratch/src"
+# A copy of the tree as it stands, without build directories, and a second one
+# to restore each broken file from (the tree itself may change meanwhile).
+rm -rf "$scratch/src" "$scratch/pristine"
 mkdir -p "$scratch/src"
 tar -C "$top" --exclude='./build*' --exclude=./.git -cf - . | tar -C "$scratch/src" -xf -
+cp -R "$scratch/src" "$scratch/pristine"
 src=$scratch/src build=$scratch/build
 
 # Builds the unit test programs (all of the tree until they are known).
@@ -81,7 +83,7 @@ while IFS= read -r line; do
                 verdict="$verdict and $(($(printf '%s\n' "$caught" | wc -l) - 2)) more"
         fi
     fi
-    cp "$top/$file" "$src/$file"
+    cp "$scratch/pristine/$file" "$src/$file"
     printf '%2d  %-66s %s\n' "$number" "$what" "$verdict"
 done <"$list"
 build || { cat "$scratch/build.log"; echo "the tree does not build again after the breaks"; exit 1; }

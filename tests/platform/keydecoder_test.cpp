@@ -327,6 +327,30 @@ TEST(KeyDecoderUtf8, InvalidBytesAreDroppedAndDecodingGoesOn)
     EXPECT_EQ(Decode("\xc3"), Keys({}));
 }
 
+TEST(KeyDecoderSingleByte, TextInTheLocalesCharacterSetBecomesTheCodePageCharacterOrZero)
+{
+    char32_t latin1[128];
+    for (int i = 0; i < 128; i++)
+        latin1[i] = i < 0x20 ? 0 : static_cast<char32_t>(0x80 + i); /* C1 controls stand for none */
+    KeyDecoder decoder;
+    KeyDecoderReset(decoder);
+    KeyDecoderSetCharset(decoder, latin1);
+    std::vector<INPUT_RECORD> records;
+    std::string bytes = "\xe9\xdf\x85\xc3\xa9x\x1b[B";
+    KeyDecoderFeed(decoder, bytes.data(), bytes.size(), 0, records);
+    std::vector<Key> keys;
+    TakeKeys(records, keys);
+    /* é, ß, a C1 control, Ã (not in code page 437), © (neither), x, and the down arrow */
+    EXPECT_EQ(keys, Keys({Char('\x82', 0), Char('\xe1', 0), Char('\0', 0), Char('\0', 0),
+                          Char('\0', 0), Char('x'), {0, VK_DOWN, Enhanced}}));
+    KeyDecoderReset(decoder);
+    records.clear();
+    keys.clear();
+    KeyDecoderFeed(decoder, "\xc3\xa9", 2, 0, records);
+    TakeKeys(records, keys);
+    EXPECT_EQ(keys, Keys({Char('\x82', 0)})) << "a reset decoder reads UTF-8 again";
+}
+
 /* ---------------------------------------------------- Swallowed input */
 
 const char *const Swallowed[] = {

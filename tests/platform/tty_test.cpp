@@ -152,24 +152,25 @@ TEST(TermInfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
         const char *term;
         int verdict;
         int colours;
-        bool backgroundErase, relativeMoves, scrollRegion, lineDrawing, title;
+        bool backgroundErase, relativeMoves, scrollRegion, lineDrawing, title, titleStack;
         const char *enterScreen; /* "" for none */
         const char *hideCursor;
     } const entries[] = {
-        {"xterm-256color", TERMINFO_PLAYABLE, TERM_COLOURS_16, true, true, true, true, true,
+        {"xterm-256color", TERMINFO_PLAYABLE, TERM_COLOURS_16, true, true, true, true, true, true,
          "\x1b[?1049h\x1b[22;0;0t", "\x1b[?25l"},
-        {"screen", TERMINFO_PLAYABLE, TERM_COLOURS_8, false, true, true, true, true,
+        {"screen", TERMINFO_PLAYABLE, TERM_COLOURS_8, false, true, true, true, true, false,
          "\x1b[?1049h", "\x1b[?25l"},
-        {"linux", TERMINFO_PLAYABLE, TERM_COLOURS_8, true, true, true, true, false, "",
+        {"linux", TERMINFO_PLAYABLE, TERM_COLOURS_8, true, true, true, true, false, false, "",
          "\x1b[?25l\x1b[?1c"},
         {"rxvt-unicode-256color", TERMINFO_PLAYABLE, TERM_COLOURS_INDEXED, true, true, true,
-         true, true, "\x1b[?1049h", "\x1b[?25l"},
-        {"vt100", TERMINFO_PLAYABLE, TERM_COLOURS_NONE, false, true, true, true, false, "", ""},
+         true, true, false, "\x1b[?1049h", "\x1b[?25l"},
+        {"vt100", TERMINFO_PLAYABLE, TERM_COLOURS_NONE, false, true, true, true, false, false, "",
+         ""},
         /* No entry: the common ANSI sequences, but nothing is erased in a colour. */
-        {"no-such-terminal", TERMINFO_PLAYABLE, TERM_COLOURS_16, false, true, true, true, true,
-         "\x1b[?1049h", "\x1b[?25l"},
-        {"dumb", TERMINFO_CANNOT_ADDRESS, 0, false, false, false, false, false, "", ""},
-        {"", TERMINFO_UNSET, 0, false, false, false, false, false, "", ""},
+        {"no-such-terminal", TERMINFO_PLAYABLE, TERM_COLOURS_16, false, true, true, true, false,
+         false, "\x1b[?1049h", "\x1b[?25l"},
+        {"dumb", TERMINFO_CANNOT_ADDRESS, 0, false, false, false, false, false, false, "", ""},
+        {"", TERMINFO_UNSET, 0, false, false, false, false, false, false, "", ""},
     };
     for (const Entry &e : entries) {
         SCOPED_TRACE(e.term);
@@ -183,6 +184,7 @@ TEST(TermInfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
         EXPECT_EQ(caps.scrollRegion, e.scrollRegion);
         EXPECT_EQ(!caps.enterAcs.empty() && caps.acs['q'] != 0, e.lineDrawing);
         EXPECT_EQ(caps.title, e.title);
+        EXPECT_EQ(caps.titleStack, e.titleStack);
         EXPECT_EQ(caps.enterScreen, e.enterScreen) << "padding and all, as the entry says";
         EXPECT_EQ(caps.hideCursor, e.hideCursor);
         EXPECT_FALSE(caps.utf8) << "the locale's word, not the entry's";
