@@ -1,0 +1,165 @@
+/*
+ * The terminal driver in a web page: the in-memory console is presented
+ * through the renderer into the page's terminal (xterm.js), and its keys are
+ * read from it.  Every wait of the program (a key read, the marble step
+ * delay) suspends the program with Asyncify and hands the page back to the
+ * browser, which wakes it with a key or a timer; nothing polls.  The page's
+ * part is the object Module.zopPage (web/page.js): write, take, wait.
+ */
+#include "console/posix/terminal.h"
+
+#include "console/posix/cp437.h"
+
+#include <emscripten.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+/* The page's terminal never changes its size: the page fits it by the font. */
+const int PAGE_COLUMNS = 81;
+const int PAGE_ROWS = 46;
+
+struct WebTerminal {
+    bool open;
+    TermFrame front; /* what the page's terminal shows */
+    TermFrame want;  /* reused by TermPresent */
+    std::string out; /* reused by TermPresent */
+};
+
+WebTerminal Web = {};
+
+} // namespace
+
+/* ---------------------------------------------------------------- The page */
+
+EM_JS(void, PageWrite, (const char *bytes, int length), {
+    Module.zopPage.write(HEAPU8.slice(bytes, bytes + length)); /* a copy: the terminal parses later */
+});
+
+/* Takes up to size bytes of keys typed so far; the count. */
+EM_JS(int, PageTake, (unsigned char *buffer, int size), {
+    var bytes = Module.zopPage.take(size);
+    HEAPU8.set(bytes, buffer);
+    return bytes.length;
+});
+
+/* Suspends the program until a key is typed or timeoutMs have passed (negative: no limit). */
+EM_ASYNC_JS(void, PageWaitForKey, (int timeoutMs), {
+    await Module.zopPage.wait(timeoutMs);
+});
+
+EM_JS(void, PageSetTitle, (const char *title), {
+    document.title = UTF8ToString(title);
+});
+
+static void PageSend(const std::string &bytes)
+{
+    if (!bytes.empty())
+        PageWrite(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+/* What the page's terminal can do: that of xterm; the title goes to the page itself. */
+static const TermCaps &PageCaps(void)
+{
+    static const TermCaps caps = [] {
+        TermCaps xterm = TermCapsXterm();
+        xterm.enterScreen.clear(); /* the whole terminal is the game's */
+        xterm.title = xterm.titleStack = false;
+        return xterm;
+    }();
+    return caps;
+}
+
+/* ------------------------------------------------------------- The driver */
+
+int TermOpen(int *columns, int *rows, COORD *cursor)
+{
+    Web.open = true;
+    Web.front.known = false;
+    *columns = PAGE_COLUMNS;
+    *rows = PAGE_ROWS;
+    *cursor = COORD{0, 0}; /* a terminal of its own, blank: the program keeps it */
+    return TERM_OPENED;
+}
+
+bool TermIsOpen(void)
+{
+    return Web.open;
+}
+
+int TermTakeEvents(int *columns, int *rows)
+{
+    *columns = PAGE_COLUMNS;
+    *rows = PAGE_ROWS;
+    return 0;
+}
+
+int TermEnterScreen(void)
+{
+    return Web.open ? 1 : 0;
+}
+
+void TermRestore(void)
+{
+    if (!Web.open)
+        return;
+    PageSend("\x1b[0m" + PageCaps().showCursor);
+    Web.open = false;
+}
+
+void TermEmergencyRestore(void)
+{
+}
+
+void TermPresent(const MemConsole *mc)
+{
+    if (!Web.open)
+        return;
+    TermFrameOf(mc, &Web.want);
+    Web.out.clear();
+    TermRender(Web.want, &Web.front, PAGE_COLUMNS, PAGE_ROWS, &Web.out, PageCaps());
+    PageSend(Web.out);
+}
+
+void TermInvalidate(void)
+{
+    Web.front.known = false;
+}
+
+void TermSetTitle(const std::string &title)
+{
+    std::string utf8;
+    for (unsigned char c : title)
+        utf8 += Cp437ToUtf8(c);
+    PageSetTitle(utf8.c_str());
+}
+
+int TermReadBytes(unsigned char *buffer, int size, int timeoutMs)
+{
+    if (size <= 0)
+        return 0;
+    int count = PageTake(buffer, size);
+    if (count > 0 || timeoutMs == 0)
+        return count;
+    PageWaitForKey(timeoutMs);
+    return PageTake(buffer, size);
+}
+
+long TermNowMs(void)
+{
+    return static_cast<long>(emscripten_get_now());
+}
+
+void TermSleepMs(int ms)
+{
+    double deadline = emscripten_get_now() + ms;
+    for (double left = ms; left > 0; left = deadline - emscripten_get_now())
+        emscripten_sleep(static_cast<unsigned>(std::ceil(left)));
+}
+
+const char32_t *TermKeyCharset(void)
+{
+    return nullptr; /* the page's terminal sends its keys in UTF-8 */
+}
