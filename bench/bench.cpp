@@ -104,7 +104,7 @@ static bool StartRenderer(int renderer, PresentPoints points, const char *dumpDi
     Bench.dumpDir = dumpDir;
     Bench.ours.front.known = false;
     Bench.ours.dump = dump;
-    if (TermInfoRead("xterm-256color", true, &Bench.ours.caps) != TERMINFO_PLAYABLE)
+    if (TermInfoRead("xterm-256color", true, false, &Bench.ours.caps) != TERMINFO_PLAYABLE)
         std::fprintf(stderr, "zop_bench: no terminfo entry for xterm-256color\n");
     bool defaultColours = renderer == RENDER_CURSES_DEFAULT;
     if (renderer == RENDER_ZOP || CursesOpen(ScriptColumns, ScriptRows, defaultColours))

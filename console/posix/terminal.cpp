@@ -483,7 +483,7 @@ static int ReadCapabilities(void)
     Term.singleByte = !utf8;
     if (!utf8)
         ReadHighBytes();
-    return TermInfoRead(std::getenv("TERM"), utf8, &Term.caps);
+    return TermInfoRead(std::getenv("TERM"), utf8, std::getenv("TMUX") != nullptr, &Term.caps);
 }
 
 /* Lets go of a terminal that will not be played on. */

@@ -163,7 +163,7 @@ static bool ReadEntry(const char *term, TermCaps *caps)
     return true;
 }
 
-int TermInfoRead(const char *term, bool utf8, TermCaps *caps)
+int TermInfoRead(const char *term, bool utf8, bool insideTmux, TermCaps *caps)
 {
     if (term == nullptr || term[0] == '\0')
         return TERMINFO_UNSET;
@@ -181,6 +181,10 @@ int TermInfoRead(const char *term, bool utf8, TermCaps *caps)
     del_curterm(cur_term);
     if (!playable)
         return TERMINFO_CANNOT_ADDRESS;
+    /* tmux fills erased cells with the colour in effect, though neither its entries nor
+       screen's, which it answers to as well, say so. */
+    if (insideTmux && (StartsWith(term, "tmux") || StartsWith(term, "screen")))
+        read.backgroundErase = true;
     *caps = read;
     return TERMINFO_PLAYABLE;
 }

@@ -19,8 +19,10 @@ enum TermInfoVerdict {
  * Reads the entry of the terminal named term into caps, with glyphs in UTF-8
  * when utf8 is set.  A capability counts only when the entry has it in the
  * form the renderer sends; a name with no entry (or no database) plays as a
- * plain ANSI terminal (TermCapsAnsi).  Returns a TermInfoVerdict.
+ * plain ANSI terminal (TermCapsAnsi).  insideTmux says that the terminal is
+ * tmux (TMUX is set), which erases in the background colour whatever its
+ * entry says.  Returns a TermInfoVerdict.
  */
-int TermInfoRead(const char *term, bool utf8, TermCaps *caps);
+int TermInfoRead(const char *term, bool utf8, bool insideTmux, TermCaps *caps);
 
 #endif

@@ -175,7 +175,7 @@ TEST(TermInfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
     for (const Entry &e : entries) {
         SCOPED_TRACE(e.term);
         TermCaps caps = {};
-        ASSERT_EQ(TermInfoRead(e.term, false, &caps), e.verdict);
+        ASSERT_EQ(TermInfoRead(e.term, false, false, &caps), e.verdict);
         if (e.verdict != TERMINFO_PLAYABLE)
             continue;
         EXPECT_EQ(caps.colours, e.colours);
@@ -189,7 +189,13 @@ TEST(TermInfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
         EXPECT_EQ(caps.hideCursor, e.hideCursor);
         EXPECT_FALSE(caps.utf8) << "the locale's word, not the entry's";
     }
-    EXPECT_EQ(TermInfoRead(nullptr, true, nullptr), TERMINFO_UNSET);
+    EXPECT_EQ(TermInfoRead(nullptr, true, false, nullptr), TERMINFO_UNSET);
+    /* tmux erases in colour, whichever of its names TERM gives; GNU screen does not. */
+    for (const char *term : {"tmux-256color", "screen", "xterm-256color"}) {
+        TermCaps caps = {};
+        ASSERT_EQ(TermInfoRead(term, true, true, &caps), TERMINFO_PLAYABLE);
+        EXPECT_TRUE(caps.backgroundErase) << term;
+    }
 }
 
 TEST(CursorReport, IsTakenOutOfTheBytesAroundIt)
