@@ -64,25 +64,28 @@ mutants:
 
 # The game as a static web page in $(WEB_DIR): the same sources as WebAssembly
 # (Emscripten, built in $(WEB_BUILD_DIR)), drawn by the terminal of xterm.js,
-# whose pinned version npm puts into web/node_modules.  Debian's emscripten
-# finds its JavaScript parser through NODE_PATH.
+# whose version pinned in web/package-lock.json npm installs into $(WEB_NPM_DIR).
+# Debian's emscripten finds its JavaScript parser through NODE_PATH.
 WEB_DIR ?= build-web
 WEB_BUILD_DIR ?= build-emscripten
+WEB_NPM_DIR ?= build-npm
 WEB_NODE_PATH ?= /usr/share/nodejs
+XTERM_JS = $(WEB_NPM_DIR)/node_modules/@xterm/xterm
 .PHONY: web
-web: web/node_modules/.package-lock.json
+web: $(WEB_NPM_DIR)/node_modules/.package-lock.json
 	NODE_PATH=$(WEB_NODE_PATH) emcmake cmake -S . -B $(WEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release \
 	  -DZOP_TESTS=OFF -DZOP_WERROR=$(WERROR)
 	NODE_PATH=$(WEB_NODE_PATH) cmake --build $(WEB_BUILD_DIR) --parallel $(JOBS) --target zop
 	rm -rf $(WEB_DIR)
 	mkdir -p $(WEB_DIR)/vendor
 	cp web/index.html web/page.js $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm $(WEB_DIR)/
-	cp web/node_modules/@xterm/xterm/lib/xterm.js web/node_modules/@xterm/xterm/css/xterm.css \
-	  $(WEB_DIR)/vendor/
+	cp $(XTERM_JS)/lib/xterm.js $(XTERM_JS)/css/xterm.css $(WEB_DIR)/vendor/
 	du -sh $(WEB_DIR)
 
-web/node_modules/.package-lock.json: web/package.json web/package-lock.json
-	cd web && npm ci --no-audit --no-fund
+$(WEB_NPM_DIR)/node_modules/.package-lock.json: web/package.json web/package-lock.json
+	mkdir -p $(WEB_NPM_DIR)
+	cp web/package.json web/package-lock.json $(WEB_NPM_DIR)/
+	cd $(WEB_NPM_DIR) && npm ci --no-audit --no-fund
 
 # Screenshots of the game in real terminal emulators (needs Xvfb, the
 # terminals and ImageMagick, as the terminal tests do) into $(SCREENSHOTS_DIR);
@@ -97,4 +100,4 @@ screenshots:
 
 clean:
 	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(MUTANTS_DIR) \
-	  $(SCREENSHOTS_DIR) $(WEB_DIR) $(WEB_BUILD_DIR)
+	  $(SCREENSHOTS_DIR) $(WEB_DIR) $(WEB_BUILD_DIR) $(WEB_NPM_DIR)

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -94,6 +95,19 @@ static double CpuNow(void)
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
+/* What xterm-256color can do in a UTF-8 locale, from its terminfo entry, read once. */
+static const TermCaps &Xterm256Caps(void)
+{
+    static TermCaps caps;
+    static bool read = false;
+    if (!read && TermInfoRead("xterm-256color", true, false, &caps) != TERMINFO_PLAYABLE) {
+        std::fprintf(stderr, "zop_bench: no terminfo entry for xterm-256color\n");
+        std::exit(1);
+    }
+    read = true;
+    return caps;
+}
+
 /* Starts the measurement state for a renderer; false when the library would not start. */
 static bool StartRenderer(int renderer, PresentPoints points, const char *dumpDir,
                           std::string *dump)
@@ -104,8 +118,7 @@ static bool StartRenderer(int renderer, PresentPoints points, const char *dumpDi
     Bench.dumpDir = dumpDir;
     Bench.ours.front.known = false;
     Bench.ours.dump = dump;
-    if (TermInfoRead("xterm-256color", true, false, &Bench.ours.caps) != TERMINFO_PLAYABLE)
-        std::fprintf(stderr, "zop_bench: no terminfo entry for xterm-256color\n");
+    Bench.ours.caps = Xterm256Caps();
     bool defaultColours = renderer == RENDER_CURSES_DEFAULT;
     if (renderer == RENDER_ZOP || CursesOpen(ScriptColumns, ScriptRows, defaultColours))
         return true;

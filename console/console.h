@@ -9,6 +9,8 @@
 #include "console/conrect.h"
 #include "console/platform.h"
 
+#include <cstddef>
+
 /* The module's output state, filled by ConInit and never re-read. */
 struct ConsoleOutput {
     HANDLE handle;            /* the module's own copy of the standard output handle */
@@ -90,6 +92,10 @@ void ConDrawFrame(const ConRect &rect, const char *glyphs);
 
 /* Waits at least ms milliseconds with the screen showing all that was drawn. */
 void ConPause(int ms);
+
+/* The system's text for an error, in lines of at most lineWidth characters (0xFF: one line),
+   cut to size; 0 when the system has none. */
+int ConSystemText(DWORD errorCode, DWORD lineWidth, char *text, std::size_t size);
 
 /* Reports a failed system call with the system's text for its error, then waits for any key. */
 int ConReportFailure(const char *sourceFile, int line, const char *callName, DWORD errorCode);

@@ -31,13 +31,23 @@ static int ReportsWaiting;
 /* Appends the system's text for an error, cut so that the closing question still fits. */
 static void AppendSystemText(char *report, DWORD errorCode)
 {
-    char *text = nullptr;
-    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | 40;
-    if (!FormatMessageA(flags, nullptr, errorCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                        reinterpret_cast<LPSTR>(&text), 512, nullptr))
-        return;
-    std::strncat(report, text, BodySize - 1 - std::strlen(report));
-    LocalFree(text);
+    size_t length = std::strlen(report);
+    ConSystemText(errorCode, 40, report + length, BodySize - length);
+}
+
+int ConSystemText(DWORD errorCode, DWORD lineWidth, char *text, size_t size)
+{
+    char *system = nullptr;
+    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                  (lineWidth & FORMAT_MESSAGE_MAX_WIDTH_MASK);
+    if (size == 0 ||
+        !FormatMessageA(flags, nullptr, errorCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                        reinterpret_cast<LPSTR>(&system), 512, nullptr))
+        return 0;
+    std::strncpy(text, system, size - 1);
+    text[size - 1] = '\0';
+    LocalFree(system);
+    return 1;
 }
 
 int ConReportFailure(const char *sourceFile, int line, const char *callName, DWORD errorCode)

@@ -95,11 +95,8 @@ static int WaitForRoom()
 /* Says in one line on standard error why there is no console: the system's text for the error. */
 static void SayWhyNoConsole(DWORD error)
 {
-    char *text = nullptr;
-    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                  FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
-    if (!FormatMessageA(flags, nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                        reinterpret_cast<LPSTR>(&text), 0, nullptr)) {
+    char text[512];
+    if (!ConSystemText(error, FORMAT_MESSAGE_MAX_WIDTH_MASK, text, sizeof text)) {
         std::fprintf(stderr, "zop: no console to play in (error %lu)\n",
                      static_cast<unsigned long>(error));
         return;
@@ -108,7 +105,6 @@ static void SayWhyNoConsole(DWORD error)
     while (length > 0 && std::isspace(static_cast<unsigned char>(text[length - 1])))
         text[--length] = '\0';
     std::fprintf(stderr, "zop: %s\n", text);
-    LocalFree(text);
 }
 
 /* ---------------------------------------------------------------- Games */
@@ -158,6 +154,7 @@ int RunZop()
         return 0;
     }
     if (!ComputeLayout(OutputHandle)) {
+        FreeConsole(); /* a terminal given back first, so that the line is not lost with its screen */
         std::fputs("zop: cannot read the size of the console's screen\n", stderr);
         return 1;
     }

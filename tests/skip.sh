@@ -4,7 +4,7 @@
 # a skip means an install went wrong, so it fails the test instead.
 skip() {
     if [ -n "${ZOP_NO_SKIPS:-}" ]; then
-        echo "FAIL: $* (ZOP_NO_SKIPS is set: every tool should have been installed)"
+        echo "FAIL: $* (ZOP_NO_SKIPS is set: every test must run here)"
         exit 1
     fi
     echo "SKIPPED: $*"

@@ -76,10 +76,10 @@
 
   let compiled = null; /* the module's code, compiled once for every game */
 
-  /* Shows that the program has ended, and offers another game. */
+  /* Shows that the program has ended (its exit status, or what stopped it), and offers another game. */
   function ended(status) {
     document.getElementById("end-text").textContent =
-      status === 0 ? "The game is over." : "The game ended with status " + status + ".";
+      status === 0 ? "The game is over." : "The game stopped: " + status + ".";
     document.getElementById("end").hidden = false;
     document.getElementById("again").focus();
   }
@@ -98,7 +98,8 @@
       },
     });
     terminal.focus();
-    program.ccall("main", "number", ["number", "number"], [0, 0], { async: true }).then(ended);
+    program.ccall("main", "number", ["number", "number"], [0, 0], { async: true })
+      .then(ended, (error) => ended(String(error)));
   }
 
   document.getElementById("again").addEventListener("click", play);

@@ -84,6 +84,14 @@ const char *Cp437ToUtf8(unsigned char byte)
     return table.text[byte];
 }
 
+std::string Cp437TextToUtf8(const std::string &text)
+{
+    std::string utf8;
+    for (unsigned char byte : text)
+        utf8 += Cp437ToUtf8(byte);
+    return utf8;
+}
+
 int UnicodeToCp437(char32_t codePoint)
 {
     if (codePoint < 0x80)

@@ -5,11 +5,16 @@
 #ifndef ZOP_CONSOLE_POSIX_CP437_H
 #define ZOP_CONSOLE_POSIX_CP437_H
 
+#include <string>
+
 /* The glyph of a byte as one Unicode code point (0x00 shows as a space). */
 char32_t Cp437ToUnicode(unsigned char byte);
 
 /* The glyph of a byte as a NUL-terminated UTF-8 string of one to three bytes. */
 const char *Cp437ToUtf8(unsigned char byte);
+
+/* A text of code page 437 bytes in UTF-8. */
+std::string Cp437TextToUtf8(const std::string &text);
 
 /*
  * The byte for a code point: ASCII (U+0000 to U+007F) as itself, the glyphs

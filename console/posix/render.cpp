@@ -23,6 +23,7 @@ struct Pen {
     int attr;    /* the attribute drawn in; -1: the terminal's default colours (after SGR 0) */
     bool acs;    /* the alternate character set is on */
     const TermCaps *caps;
+    int rows;    /* the terminal's */
 };
 
 /* The full block: where there is no UTF-8 it is drawn as a space in reverse video. */
@@ -238,11 +239,10 @@ static Sgr SgrOf(int attr, const TermCaps &caps)
     int fg = attr & 0xF, bg = (attr >> 4) & 0xF;
     bool reverse = (attr & ATTR_REVERSE) != 0;
     Sgr sgr = {fg, bg, false, reverse, (attr & ATTR_UNDERSCORE) != 0};
-    if (caps.colours == TERM_COLOURS_8 && (bg & 8)) {
+    if (caps.colours == TERM_COLOURS_8 && (bg & 8) && caps.reverse) {
         sgr = Sgr{bg & 7, fg & 7, true, !reverse, sgr.underline};
     } else if (caps.colours == TERM_COLOURS_8) {
-        sgr.fg = fg & 7;
-        sgr.bold = (fg & 8) != 0;
+        sgr = Sgr{fg & 7, bg & 7, (fg & 8) != 0, reverse, sgr.underline};
     } else if (caps.colours == TERM_COLOURS_NONE) {
         sgr = Sgr{-1, -1, (fg & 8) != 0, reverse != (bg != 0), sgr.underline};
     }
@@ -263,13 +263,23 @@ static void AppendColour(int colour, int base, const TermCaps &caps, std::string
         out->append(";").append(std::to_string(base + (colour & 8 ? 60 : 0) + AnsiColour(colour & 7)));
 }
 
-/* Sends the SGR for an attribute, unless the terminal already draws in it. */
+/* Whether an erase in an attribute leaves cells that show its background (a
+   background swapped into reverse video, or none at all, would not). */
+static bool ErasesInItsBackground(WORD attr, const TermCaps &caps)
+{
+    Sgr sgr = SgrOf(attr & ATTR_SHOWN, caps);
+    return caps.backgroundErase && sgr.bg == Background(attr) && !sgr.reverse;
+}
+
+/* Sends the SGR for an attribute, unless the terminal already draws in it or takes none. */
 static void RenderAttr(Pen *pen, WORD attr, std::string *out)
 {
     int shown = attr & ATTR_SHOWN;
-    if (pen->attr == shown)
-        return;
     const TermCaps &caps = *pen->caps;
+    if (pen->attr == shown || !TermCapsHasVideo(caps)) {
+        pen->attr = shown;
+        return;
+    }
     Sgr sgr = SgrOf(shown, caps);
     Sgr before = pen->attr >= 0 ? SgrOf(pen->attr, caps) : Sgr{-1, -1, false, false, false};
     bool dropping = (before.bold && !sgr.bold) || (before.reverse && !sgr.reverse) ||
@@ -294,12 +304,16 @@ static void RenderCell(const TermFrame &want, int x, int y, int columns, TermFra
                        Pen *pen, std::string *out)
 {
     const MemCell &cell = want.cells[CellAt(want, x, y)];
+    front->cells[CellAt(*front, x, y)] =
+        MemCell{cell.ch, static_cast<WORD>(cell.attr & ~CELL_ERASED)};
+    /* Where writing it would scroll the whole screen, the last cell is left out (and taken as
+       shown, so that it is not tried again). */
+    if (pen->caps->scrollsAtLastCell && x == columns - 1 && y == pen->rows - 1)
+        return;
     MemCell look = Look(cell, *pen->caps);
     RenderMove(pen, x, y, want, *front, out);
     RenderAttr(pen, look.attr, out);
     AppendGlyph(pen, look.ch, out);
-    front->cells[CellAt(*front, x, y)] =
-        MemCell{cell.ch, static_cast<WORD>(cell.attr & ~CELL_ERASED)};
     pen->x++;
     /* Terminals differ on where the cursor is after the last column. */
     if (x == columns - 1)
@@ -315,10 +329,10 @@ static void RenderCell(const TermFrame &want, int x, int y, int columns, TermFra
 static bool RenderEraseRest(const TermFrame &want, int x, int y, int width, int columns,
                             TermFrame *front, Pen *pen, std::string *out)
 {
-    if (width != columns || width - x < ERASED_RUN_MIN || !pen->caps->eraseLine ||
-        !pen->caps->backgroundErase)
-        return false;
     const MemCell &first = want.cells[CellAt(want, x, y)];
+    if (width != columns || width - x < ERASED_RUN_MIN || !pen->caps->eraseLine ||
+        !ErasesInItsBackground(first.attr, *pen->caps))
+        return false;
     int changes = 0;
     for (int i = x; i < width; i++) {
         const MemCell &cell = want.cells[CellAt(want, i, y)];
@@ -420,7 +434,8 @@ static void RenderClear(const TermFrame &want, int width, int height, TermFrame 
                         std::string *out)
 {
     int blank = CommonBlank(want, width, 0, height - 1);
-    if (blank < 0 || !pen->caps->eraseScreen || !pen->caps->backgroundErase)
+    if (blank < 0 || !pen->caps->eraseScreen ||
+        !ErasesInItsBackground(static_cast<WORD>(blank), *pen->caps))
         return;
     RenderAttr(pen, static_cast<WORD>(blank), out);
     out->append("\x1b[2J");
@@ -486,7 +501,7 @@ static void RenderScroll(const TermFrame &want, const Scroll &scroll, int width,
     for (int y = scroll.up ? scroll.top : scroll.bottom; y != fresh; y += step)
         for (int x = 0; x < width; x++)
             front->cells[CellAt(*front, x, y)] = front->cells[CellAt(*front, x, y + step)];
-    bool erasedAlike = pen->attr >= 0 && pen->caps->backgroundErase;
+    bool erasedAlike = pen->attr >= 0 && ErasesInItsBackground(static_cast<WORD>(pen->attr), *pen->caps);
     for (int x = 0; x < width; x++)
         front->cells[CellAt(*front, x, fresh)] =
             erasedAlike ? ErasedCell(Background(static_cast<WORD>(pen->attr)))
@@ -541,7 +556,8 @@ void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
     bool whole = !front->known || front->width != want.width || front->height != want.height;
     bool showChange = whole || front->cursorVisible != want.cursorVisible;
     /* The cursor is where the last frame left it, unless that is unknown. */
-    Pen pen = {front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0, -1, false, &caps};
+    Pen pen = {front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0, -1, false, &caps,
+               rows};
     if (whole) {
         front->width = want.width;
         front->height = want.height;
@@ -556,7 +572,7 @@ void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
         RenderChanges(want, first, last, width, columns, front, &pen, out);
     if (pen.acs)
         out->append(caps.leaveAcs);
-    if (pen.attr >= 0)
+    if (pen.attr >= 0 && TermCapsHasVideo(caps))
         out->append("\x1b[0m");
     pen.attr = -1;
     bool cursorOnScreen = want.cursor.X < columns && want.cursor.Y < rows;

@@ -37,11 +37,11 @@ void TermFrameOf(const MemConsole *mc, TermFrame *frame);
 void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
                 std::string *out, const TermCaps &caps);
 
-/* Whether the frame a terminal shows (a front kept by TermRender) is blank throughout. */
-bool TermShowsBlank(const TermFrame &front);
-
 /* The same on a terminal of the xterm kind with UTF-8 (TermCapsXterm). */
 void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
                 std::string *out);
+
+/* Whether the frame a terminal shows (a front kept by TermRender) is blank throughout. */
+bool TermShowsBlank(const TermFrame &front);
 
 #endif

@@ -46,3 +46,9 @@ TermCaps TermCapsAnsi(void)
     caps.title = caps.titleStack = false;
     return caps;
 }
+
+bool TermCapsHasVideo(const TermCaps &caps)
+{
+    return caps.colours != TERM_COLOURS_NONE || caps.bold || caps.reverse || caps.underline;
+}
+

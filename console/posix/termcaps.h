@@ -23,6 +23,7 @@ struct TermCaps {
     bool eraseLine;           /* EL, ESC [ K */
     bool eraseScreen;         /* ED, ESC [ 2 J */
     bool relativeMoves;       /* CUU, CUD, CUF, CUB */
+    bool scrollsAtLastCell;   /* writing the bottom-right cell scrolls the screen (am, no xenl) */
     bool scrollRegion;        /* DECSTBM with IND (ESC D) and RI (ESC M) */
     bool bold;
     bool reverse;
@@ -43,6 +44,9 @@ struct TermCaps {
     std::string titleStart;   /* tsl, or OSC 2 where the entry has none */
     std::string titleEnd;     /* fsl, or BEL */
 };
+
+/* Whether the terminal takes any SGR at all: colours, bold, reverse or underline. */
+bool TermCapsHasVideo(const TermCaps &caps);
 
 /* A terminal of the xterm kind with UTF-8: everything the renderer can use. */
 const TermCaps &TermCapsXterm(void);

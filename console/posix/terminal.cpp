@@ -34,6 +34,9 @@ enum TermUndo { UNDO_RAW_MODE, UNDO_ALT_SCREEN, UNDO_CURSOR, UNDO_TITLE };
 const int UNDO_MAX = 8;
 /* How long the terminal has to answer the cursor position query. */
 const int CURSOR_QUERY_MS = 200;
+/* Saves the player's title on the terminal's stack of titles, and puts it back. */
+const char SAVE_TITLE[] = "\x1b[22;0t";
+const char RESTORE_TITLE[] = "\x1b[23;0t";
 
 struct TermState {
     bool open;
@@ -208,7 +211,7 @@ static void ReapplySettings(void)
             bytes += Term.caps.hideCursor;
             break;
         case UNDO_TITLE:
-            bytes += "\x1b[22;0t";
+            bytes += SAVE_TITLE;
             break;
         }
     }
@@ -238,7 +241,7 @@ static std::string UndoBytes(int step)
     case UNDO_CURSOR:
         return Term.caps.showCursor;
     case UNDO_TITLE:
-        return "\x1b[23;0t";
+        return RESTORE_TITLE;
     default:
         return "";
     }
@@ -247,9 +250,7 @@ static std::string UndoBytes(int step)
 /* The colours back to the terminal's own, where the game sets any. */
 static std::string ResetBytes(void)
 {
-    const TermCaps &caps = Term.caps;
-    bool video = caps.colours != TERM_COLOURS_NONE || caps.bold || caps.reverse || caps.underline;
-    return video ? "\x1b[0m" : "";
+    return TermCapsHasVideo(Term.caps) ? "\x1b[0m" : "";
 }
 
 static bool HasUndo(int step)
@@ -541,17 +542,13 @@ int TermTakeEvents(int *columns, int *rows)
         if (Resized || columnsBefore != Term.columns || rowsBefore != Term.rows)
             events |= TERM_RESIZED;
         Resized = 0;
+        BuildEmergency(); /* it places the cursor on the last row, which may have moved */
     }
     if (events != 0)
         Term.front.known = false;
     *columns = Term.columns;
     *rows = Term.rows;
     return events;
-}
-
-bool TermIsOpen(void)
-{
-    return Term.open;
 }
 
 int TermEnterScreen(void)
@@ -576,13 +573,15 @@ static void AppendSettings(std::string *out)
         PushUndo(UNDO_ALT_SCREEN);
         Term.screenWanted = false;
     }
+    /* enacs only makes line drawing selectable (screen puts it in G1); nothing the shell
+       uses selects it, so there is nothing to undo. */
     if (!Term.acsEnabled && !caps.utf8 && !caps.enterAcs.empty()) {
         out->append(caps.enableAcs);
         Term.acsEnabled = true;
     }
     if (Term.titlePending && caps.title) {
         if (caps.titleStack && !HasUndo(UNDO_TITLE)) {
-            out->append("\x1b[22;0t"); /* the player's title is saved, to be put back */
+            out->append(SAVE_TITLE);
             PushUndo(UNDO_TITLE);
         }
         out->append(caps.titleStart).append(Term.title).append(caps.titleEnd);
@@ -603,18 +602,11 @@ void TermPresent(const MemConsole *mc)
     TermWriteText(Term.out);
 }
 
-void TermInvalidate(void)
-{
-    Term.front.known = false;
-}
-
 void TermSetTitle(const std::string &title)
 {
     if (!Term.open)
         return;
-    Term.title.clear();
-    for (unsigned char c : title)
-        Term.title += Cp437ToUtf8(c);
+    Term.title = Cp437TextToUtf8(title);
     Term.titlePending = true;
 }
 

@@ -37,7 +37,6 @@ enum {
  * than (0, 0).
  */
 int TermOpen(int *columns, int *rows, COORD *cursor);
-bool TermIsOpen(void);
 
 /* What happened to the terminal since the last look. */
 enum { TERM_RESIZED = 1, TERM_RESUMED = 2 };
@@ -68,10 +67,6 @@ void TermEmergencyRestore(void);
 /* Shows the console on the terminal: the settings asked for since the last
    present (alternate screen, title) and the cells that differ, in one write. */
 void TermPresent(const MemConsole *mc);
-
-/* Forgets what the terminal shows, so the next present repaints it all
-   (after a resize, or on resume from a stop). */
-void TermInvalidate(void);
 
 /* Sets the terminal title from code page 437 text at the next present; the
    old title is saved the first time and put back by TermRestore. */

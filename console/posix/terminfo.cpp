@@ -115,7 +115,9 @@ static void ReadTitle(const char *term, TermCaps *caps)
     caps->titleEnd = Capability("fsl");
     caps->titleStack = TitleStack(term);
     caps->title = true;
-    if (!caps->titleStart.empty() && !caps->titleEnd.empty())
+    /* A status line that takes a column (tsl with %p1) is no title bar. */
+    if (!caps->titleStart.empty() && !caps->titleEnd.empty() &&
+        caps->titleStart.find('%') == std::string::npos)
         return;
     caps->title = Flag("XT") || TitleFamily(term);
     caps->titleStart = "\x1b]2;";
@@ -154,6 +156,7 @@ static bool ReadEntry(const char *term, TermCaps *caps)
     caps->eraseScreen = Sends("ed", "\x1b[J"); /* an ECMA-48 erase: ESC [ 2 J erases it all */
     caps->relativeMoves = Sends("cuu", "\x1b[3A", 3) && Sends("cud", "\x1b[3B", 3) &&
                           Sends("cuf", "\x1b[3C", 3) && Sends("cub", "\x1b[3D", 3);
+    caps->scrollsAtLastCell = Flag("am") && !Flag("xenl");
     /* With a VT100 scroll region and reverse index comes the VT100 index, ESC D. */
     caps->scrollRegion = Sends("csr", "\x1b[3;10r", 2, 9) && Sends("ri", "\x1bM");
     caps->bold = Sends("bold", "\x1b[1m");

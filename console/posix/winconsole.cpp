@@ -505,17 +505,18 @@ static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
 /* The most bytes one look at the terminal takes in; more wait for the next look. */
 const int TAKE_MAX = 16384;
 
-/* Reads bytes, waiting at most timeoutMs (negative: no limit), and decodes them; false at end of input. */
-static bool ReadAndDecode(MemConsole *mc, int timeoutMs)
+/* Reads bytes, waiting at most timeoutMs (negative: no limit), and decodes them; their
+   count, 0 when none came, -1 at the end of input. */
+static int ReadAndDecode(MemConsole *mc, int timeoutMs)
 {
     unsigned char bytes[256];
     int count = TermReadBytes(bytes, sizeof bytes, timeoutMs);
     if (count < 0) {
         Platform.inputEnded = true;
-        return false;
+        return -1;
     }
     DecodeInput(mc, bytes, count);
-    return count > 0;
+    return count;
 }
 
 /*
@@ -528,13 +529,17 @@ static bool ReadAndDecode(MemConsole *mc, int timeoutMs)
  */
 static void TakeWaitingBytes(MemConsole *mc)
 {
-    for (int taken = 0; taken < TAKE_MAX && !Platform.inputEnded; taken += 256) {
-        if (ReadAndDecode(mc, 0))
-            continue;
-        int rest = KeyDecoderWaitMs(Platform.keys);
-        if (rest < 0 || Platform.inputEnded)
+    for (int taken = 0; taken < TAKE_MAX;) {
+        int count = ReadAndDecode(mc, 0);
+        if (count == 0) {
+            int rest = KeyDecoderWaitMs(Platform.keys);
+            if (rest < 0)
+                return;
+            count = ReadAndDecode(mc, rest); /* the rest of the sequence, or the pause that ends it */
+        }
+        if (count < 0)
             return;
-        ReadAndDecode(mc, rest); /* the rest of the sequence, or the pause that ends it */
+        taken += count;
     }
 }
 
@@ -697,7 +702,7 @@ static std::string ErrorText(DWORD code)
     case ERROR_TERM_CANNOT_ADDRESS: {
         const char *term = std::getenv("TERM");
         return std::string("the terminal TERM=") + (term ? term : "") +
-               " cannot place the cursor, which the game needs: play in one that can";
+               " cannot place the cursor as the game does (with ANSI sequences): play in one that can";
     }
     case ERROR_INVALID_FUNCTION:
         return "This console cannot do that.";

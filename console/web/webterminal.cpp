@@ -84,11 +84,6 @@ int TermOpen(int *columns, int *rows, COORD *cursor)
     return TERM_OPENED;
 }
 
-bool TermIsOpen(void)
-{
-    return Web.open;
-}
-
 int TermTakeEvents(int *columns, int *rows)
 {
     *columns = PAGE_COLUMNS;
@@ -106,7 +101,7 @@ void TermRestore(void)
     if (!Web.open)
         return;
     PageSend("\x1b[0m" + PageCaps().showCursor);
-    Web.open = false;
+    Web.front.known = false; /* a console made again starts from a blank terminal */
 }
 
 void TermEmergencyRestore(void)
@@ -123,17 +118,9 @@ void TermPresent(const MemConsole *mc)
     PageSend(Web.out);
 }
 
-void TermInvalidate(void)
-{
-    Web.front.known = false;
-}
-
 void TermSetTitle(const std::string &title)
 {
-    std::string utf8;
-    for (unsigned char c : title)
-        utf8 += Cp437ToUtf8(c);
-    PageSetTitle(utf8.c_str());
+    PageSetTitle(Cp437TextToUtf8(title).c_str());
 }
 
 int TermReadBytes(unsigned char *buffer, int size, int timeoutMs)

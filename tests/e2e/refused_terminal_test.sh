@@ -9,14 +9,17 @@ name=refused zop=$1
 . "$(dirname "$0")/lib.sh"
 
 # Runs the game with the environment given ($@ for env) in a pane, with its
-# standard output and error in files; it finds the pane as /dev/tty.
+# standard output and error in files; it finds the pane as /dev/tty.  The pane
+# starts it once all it shows is piped to $work/sent, and shows a mark of its
+# own after it: all that came before the mark came from the game.
 run_refused() {
-    tm new-session -d -s zop -x 81 -y 46 \
-        "sleep 0.5; env $* $zop >$work/out 2>$work/err; echo \$? >$work/status; sleep 600" ||
+    tm new-session -d -s zop -x 81 -y 46 "until [ -f $work/go ]; do sleep 0.05; done;
+        env $* $zop >$work/out 2>$work/err; echo \$? >$work/status; echo END-OF-GAME; sleep 600" ||
         fail "tmux would not start"
     tm pipe-pane -t zop -o "cat >$work/sent"
+    touch "$work/go"
     tries=100
-    until [ -s "$work/status" ]; do
+    until grep -q END-OF-GAME "$work/sent" 2>/dev/null; do
         tries=$((tries - 1))
         [ "$tries" -gt 0 ] || fail "the game did not end with $*"
         sleep 0.1
@@ -24,10 +27,12 @@ run_refused() {
     [ "$(cat "$work/status")" = 1 ] || fail "with $*, exit status $(cat "$work/status"), not 1"
     [ "$(wc -l <"$work/err")" = 1 ] || fail "with $*, not one line on standard error: $(cat "$work/err")"
     [ ! -s "$work/out" ] || fail "with $*, it wrote to standard output"
-    [ ! -s "$work/sent" ] || fail "with $*, it sent the terminal: $(od -c "$work/sent" | head -n 3)"
+    # The mark and its line end are all the pane may have shown.
+    [ "$(wc -c <"$work/sent")" -eq 13 ] ||
+        fail "with $*, it sent the terminal: $(od -c "$work/sent" | head -n 3)"
     echo "$*: \"$(cat "$work/err")\""
     next_pane
-    rm -f "$work/status" "$work/sent"
+    rm -f "$work/status" "$work/sent" "$work/go"
 }
 
 run_refused TERM=dumb

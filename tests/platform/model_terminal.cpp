@@ -15,7 +15,7 @@ Model NewModel(int columns, int rows)
                                         ModelCell{"?", -1, -1, false}),
                  0, 0, false, -1, -1, true, 0, rows - 1,
                  std::vector<int>(static_cast<size_t>(columns * rows), 0),
-                 false, false, false, true, false, true};
+                 false, false, false, true, false, true, false, false, false};
 }
 
 Model NewModel(int columns, int rows, const TermCaps &caps)
@@ -24,6 +24,7 @@ Model NewModel(int columns, int rows, const TermCaps &caps)
     m.backgroundErase = caps.backgroundErase;
     m.boldBrightens = caps.colours == TERM_COLOURS_8;
     m.utf8 = caps.utf8;
+    m.scrollsAtLastCell = caps.scrollsAtLastCell;
     return m;
 }
 
@@ -188,6 +189,10 @@ static size_t FeedEscape(Model *m, const std::string &bytes, size_t at)
         m->lineDrawing = bytes[i + 1] == '0';
         return 3;
     }
+    if (i + 1 < bytes.size() && bytes[i] == ')' && (bytes[i + 1] == '0' || bytes[i + 1] == 'B')) {
+        m->g1LineDrawing = bytes[i + 1] == '0';
+        return 3;
+    }
     EXPECT_TRUE(i < bytes.size() && bytes[i] == '[') << "not a CSI at " << at;
     bool isPrivate = ++i < bytes.size() && bytes[i] == '?';
     i += isPrivate ? 1 : 0;
@@ -215,14 +220,26 @@ void Feed(Model *m, const std::string &bytes)
             i += FeedEscape(m, bytes, i);
             continue;
         }
+        if (c == 0x0E || c == 0x0F) { /* SO and SI: G1, then G0 */
+            m->shiftOut = c == 0x0E;
+            EXPECT_TRUE(m->g1LineDrawing) << "SO with no line drawing in G1";
+            i++;
+            continue;
+        }
         ASSERT_GE(c, 0x20) << "raw control byte sent";
         ASSERT_TRUE(c < 0x80 || m->utf8) << "a byte beyond ASCII to a terminal without UTF-8";
         ASSERT_FALSE(m->pastEnd) << "text after the last column without a CUP";
         ASSERT_TRUE(m->x >= 0 && m->x < m->columns && m->y >= 0 && m->y < m->rows)
             << "text outside the screen at " << m->x << "," << m->y;
         size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        std::string glyph = m->lineDrawing ? DecGlyph(bytes[i]) : bytes.substr(i, length);
+        bool drawing = m->lineDrawing || (m->shiftOut && m->g1LineDrawing);
+        std::string glyph = drawing ? DecGlyph(bytes[i]) : bytes.substr(i, length);
         SentCell(m, m->x, m->y) = WrittenCell(m, glyph);
+        if (m->scrollsAtLastCell && m->x == m->columns - 1 && m->y == m->rows - 1) {
+            m->top = 0, m->bottom = m->rows - 1;
+            ScrollRegion(m, true); /* the terminal wraps and scrolls the whole screen */
+            ADD_FAILURE() << "the bottom-right cell written: the screen scrolled";
+        }
         if (++m->x == m->columns) {
             m->x = m->columns - 1;
             m->pastEnd = true;
@@ -241,7 +258,6 @@ static std::string CellName(int x, int y)
     return "cell " + std::to_string(x) + "," + std::to_string(y);
 }
 
-/* The first cell that shows otherwise than the frame wants, or "". */
 /* The look a wanted cell is to have on the model's profile: its glyph ("" where any one
    character will do) and the colours shown. */
 static ModelCell WantedLook(const Model &m, const MemCell &cell)
@@ -260,10 +276,13 @@ static ModelCell WantedLook(const Model &m, const MemCell &cell)
     return ModelCell{m.utf8 || drawnAlike ? glyph : "", fg, bg, false};
 }
 
+/* How the cell at (x, y) shows otherwise than the frame wants it, or "". */
 static std::string CellDifference(const Model &m, const TermFrame &f, int x, int y)
 {
     const ModelCell &shown = m.cells[static_cast<size_t>(y * m.columns + x)];
     const MemCell &cell = f.cells[static_cast<size_t>(y * f.width + x)];
+    if (m.scrollsAtLastCell && x == m.columns - 1 && y == m.rows - 1)
+        return "";
     ModelCell want = WantedLook(m, cell);
     if (shown.erased && !(IsPlainBlank(cell) && shown.bg == want.bg))
         return CellName(x, y) + " is erased in background " + std::to_string(shown.bg);
@@ -299,7 +318,7 @@ std::string EndOfFrameProblem(const Model &m)
 {
     if (m.fg != -1 || m.bg != -1 || m.bold || m.reverse)
         return "the frame ends in colours of its own";
-    if (m.lineDrawing)
+    if (m.lineDrawing || m.shiftOut)
         return "the frame ends with the alternate character set on";
     if (m.top != 0 || m.bottom != m.rows - 1)
         return "the frame leaves a scroll region";

@@ -41,6 +41,9 @@ struct Model {
     bool backgroundErase; /* the profile: erased cells take the background colour in effect */
     bool boldBrightens;   /* a bold text colour 0..7 shows as its bright one (8 colours) */
     bool utf8;            /* bytes from 0x80 are UTF-8; else none may come */
+    bool scrollsAtLastCell; /* writing the bottom-right cell scrolls the screen up (am, no xenl) */
+    bool shiftOut;        /* SO selected the line drawing of G1 */
+    bool g1LineDrawing;   /* G1 holds the line drawing (enacs, ESC ) 0) */
 };
 
 /* A terminal showing unknown cells ("?") in default colours, cursor at the top left. */
@@ -59,7 +62,8 @@ void Feed(Model *m, const std::string &bytes);
  * a row must come in runs of five or more: shorter gaps are to be written.
  * On 8 colours a bright background dims a bright text colour; without UTF-8
  * a full block may show as a space in its colour, and glyphs beyond ASCII,
- * the line drawing and the full block may show as any one character.
+ * the line drawing and the full block may show as any one character; where
+ * writing it would scroll, the bottom-right cell may show anything.
  */
 std::string Difference(const Model &m, const TermFrame &f);
 

@@ -3,7 +3,10 @@
  * playwright-core), served from 127.0.0.1 by a server of this test's own.
  * The screen is read through the terminal's buffer.
  *
- *   node web_test.mjs PAGE_DIR FIRST_SCREEN_FILE SCREENSHOT.png
+ *   node web_test.mjs PAGE_DIR FIRST_SCREEN_FILE SCREENSHOT.png NPM_DIR
+ *
+ * NPM_DIR is where npm installed web/package.json's packages (make web's
+ * WEB_NPM_DIR), playwright-core among them.
  *
  * The first screen is the terminal's first screen at 81 x 46, cell for cell,
  * with the lever labels black on light green; while the game waits for a key
@@ -16,12 +19,10 @@ import { createRequire } from "node:module";
 import fs from "node:fs";
 import http from "node:http";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
 
-const here = path.dirname(fileURLToPath(import.meta.url));
-const require = createRequire(path.join(here, "../../web/package.json"));
+const [pageDir, firstScreenFile, screenshotFile, npmDir] = process.argv.slice(2);
+const require = createRequire(path.resolve(npmDir, "package.json"));
 const { chromium } = require("playwright-core");
-const [pageDir, firstScreenFile, screenshotFile] = process.argv.slice(2);
 const firstScreen = fs.readFileSync(firstScreenFile, "utf8").replace(/\n$/, "").split("\n");
 
 function fail(message) {
