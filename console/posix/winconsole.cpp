@@ -5,7 +5,6 @@
  */
 #include "console/posix/winconsole.h"
 
-#include "console/posix/cp437.h"
 #include "console/posix/platformstate.h"
 #include "console/posix/terminal.h"
 
