@@ -13,8 +13,8 @@
 #include "bench/pty_zop.h"
 #include "bench/scripted_game.h"
 
-#include "console/posix/memconsole.h"
-#include "console/posix/render.h"
+#include "console/emulated/memconsole.h"
+#include "console/emulated/render.h"
 #include "console/posix/terminfo.h"
 #include "game/screen.h"
 #include "machine/machine.h"
@@ -42,9 +42,9 @@ const double IdleSeconds = 5.0;
 
 /* Our renderer drawing into memory, as the terminal driver does when it presents. */
 struct OurTerminal {
-    TermCaps caps;     /* those of xterm-256color in a UTF-8 locale, from its terminfo entry */
-    TermFrame front;   /* what the terminal shows */
-    TermFrame want;
+    Caps caps;     /* those of xterm-256color in a UTF-8 locale, from its terminfo entry */
+    RenderFrame front;   /* what the terminal shows */
+    RenderFrame want;
     std::string out;   /* one present's bytes */
     long bytes;        /* all bytes sent */
     std::string *dump; /* when not null, every byte sent goes here too */
@@ -96,11 +96,11 @@ static double CpuNow(void)
 }
 
 /* What xterm-256color can do in a UTF-8 locale, from its terminfo entry, read once. */
-static const TermCaps &Xterm256Caps(void)
+static const Caps &Xterm256Caps(void)
 {
-    static TermCaps caps;
+    static Caps caps;
     static bool read = false;
-    if (!read && TermInfoRead("xterm-256color", true, false, &caps) != TERMINFO_PLAYABLE) {
+    if (!read && TerminfoRead("xterm-256color", true, false, &caps) != TERMINFO_PLAYABLE) {
         std::fprintf(stderr, "zop_bench: no terminfo entry for xterm-256color\n");
         std::exit(1);
     }
@@ -136,9 +136,9 @@ static void StopRenderer(void)
 static long RenderOurs(const MemConsole *mc)
 {
     OurTerminal &t = Bench.ours;
-    TermFrameOf(mc, &t.want);
+    RenderFrameOf(mc, &t.want);
     t.out.clear();
-    TermRender(t.want, &t.front, mc->width, mc->height, &t.out, t.caps);
+    RenderUpdate(t.want, &t.front, mc->width, mc->height, &t.out, t.caps);
     t.bytes += static_cast<long>(t.out.size());
     if (t.dump != nullptr)
         t.dump->append(t.out);

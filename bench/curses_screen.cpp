@@ -1,8 +1,8 @@
 /* The established terminal library on a temporary file, fed console states. */
 #include "bench/curses_screen.h"
 
-#include "console/posix/cp437.h"
-#include "console/posix/memconsole.h"
+#include "console/emulated/cp437.h"
+#include "console/emulated/memconsole.h"
 
 #ifndef NCURSES_WIDECHAR
 #define NCURSES_WIDECHAR 1

@@ -2,7 +2,7 @@
 #include "bench/scripted_game.h"
 
 #include "console/console.h"
-#include "console/posix/headless.h"
+#include "console/headless/headless.h"
 #include "game/lifecycle.h"
 #include "game/screen.h"
 #include "game/turn.h"

@@ -1,7 +1,8 @@
 /*
  * The console platform: the Win32 console calls the console module makes.
  * On Windows these are the real ones; elsewhere they are our own, over an
- * in-memory console presented on the terminal.
+ * in-memory console that a driver shows on the terminal or in a web page
+ * (console/emulated/winconsole.cpp says how).
  */
 #ifndef ZOP_CONSOLE_PLATFORM_H
 #define ZOP_CONSOLE_PLATFORM_H
@@ -12,9 +13,9 @@
 #endif
 #include <windows.h>
 /* The standard output handle comes with wrapping at the end of the line off. */
-#include "windows/winstart.h"
+#include "console/windows/winstart.h"
 #else
-#include "posix/winconsole.h"
+#include "console/emulated/winconsole.h"
 #endif
 
 #endif

@@ -58,16 +58,16 @@ static int ColoursOf(void)
 {
     int colours = tigetnum(const_cast<char *>("colors"));
     if (colours >= 16 && Sends("setaf", "\x1b[38;5;1m", 1) && Sends("setab", "\x1b[48;5;9m", 9))
-        return TERM_COLOURS_INDEXED;
+        return CAPS_COLOURS_INDEXED;
     if (colours < 8 || !Sends("setaf", "\x1b[31m", 1) || !Sends("setab", "\x1b[41m", 1))
-        return TERM_COLOURS_NONE;
+        return CAPS_COLOURS_NONE;
     if (colours >= 16 && Sends("setaf", "\x1b[91m", 9) && Sends("setab", "\x1b[101m", 9))
-        return TERM_COLOURS_16;
-    return TERM_COLOURS_8;
+        return CAPS_COLOURS_16;
+    return CAPS_COLOURS_8;
 }
 
 /* The alternate character set: its switches and, from acsc, the byte of each line drawing. */
-static void ReadLineDrawing(TermCaps *caps)
+static void ReadLineDrawing(Caps *caps)
 {
     std::memset(caps->acs, 0, sizeof caps->acs);
     std::string pairs = Capability("acsc");
@@ -109,7 +109,7 @@ static bool TitleStack(const char *term)
 }
 
 /* The title: through the entry's status line (tsl, fsl), else OSC 2 where it takes one. */
-static void ReadTitle(const char *term, TermCaps *caps)
+static void ReadTitle(const char *term, Caps *caps)
 {
     caps->titleStart = Capability("tsl");
     caps->titleEnd = Capability("fsl");
@@ -126,7 +126,7 @@ static void ReadTitle(const char *term, TermCaps *caps)
 
 
 /* Pairs of settings count only whole: what is set must be undone. */
-static void ReadSettings(const char *term, TermCaps *caps)
+static void ReadSettings(const char *term, Caps *caps)
 {
     caps->hideCursor = Capability("civis");
     caps->showCursor = Capability("cnorm");
@@ -146,7 +146,7 @@ static void ReadSettings(const char *term, TermCaps *caps)
 }
 
 /* The entry set up by setupterm, read into caps; false when it cannot place the cursor. */
-static bool ReadEntry(const char *term, TermCaps *caps)
+static bool ReadEntry(const char *term, Caps *caps)
 {
     if (!Sends("cup", "\x1b[5;10H", 4, 9))
         return false;
@@ -166,7 +166,7 @@ static bool ReadEntry(const char *term, TermCaps *caps)
     return true;
 }
 
-int TermInfoRead(const char *term, bool utf8, bool insideTmux, TermCaps *caps)
+int TerminfoRead(const char *term, bool utf8, bool insideTmux, Caps *caps)
 {
     if (term == nullptr || term[0] == '\0')
         return TERMINFO_UNSET;
@@ -174,11 +174,11 @@ int TermInfoRead(const char *term, bool utf8, bool insideTmux, TermCaps *caps)
     if (setupterm(term, -1, &error) != OK) {
         if (error == 1)
             return TERMINFO_CANNOT_ADDRESS; /* a hard-copy terminal */
-        *caps = TermCapsAnsi(); /* no entry of that name, or no database */
+        *caps = CapsAnsi(); /* no entry of that name, or no database */
         caps->utf8 = utf8;
         return TERMINFO_PLAYABLE;
     }
-    TermCaps read = {};
+    Caps read = {};
     read.utf8 = utf8;
     bool playable = ReadEntry(term, &read);
     del_curterm(cur_term);

@@ -6,10 +6,10 @@
 #ifndef ZOP_CONSOLE_POSIX_TERMINFO_H
 #define ZOP_CONSOLE_POSIX_TERMINFO_H
 
-#include "console/posix/termcaps.h"
+#include "console/emulated/caps.h"
 
 /* Whether a terminal can be played on. */
-enum TermInfoVerdict {
+enum TerminfoVerdict {
     TERMINFO_PLAYABLE,
     TERMINFO_UNSET,          /* TERM is not set, or empty */
     TERMINFO_CANNOT_ADDRESS  /* the entry cannot place the cursor as the game does (dumb, hard copy) */
@@ -19,10 +19,10 @@ enum TermInfoVerdict {
  * Reads the entry of the terminal named term into caps, with glyphs in UTF-8
  * when utf8 is set.  A capability counts only when the entry has it in the
  * form the renderer sends; a name with no entry (or no database) plays as a
- * plain ANSI terminal (TermCapsAnsi).  insideTmux says that the terminal is
+ * plain ANSI terminal (CapsAnsi).  insideTmux says that the terminal is
  * tmux (TMUX is set), which erases in the background colour whatever its
- * entry says.  Returns a TermInfoVerdict.
+ * entry says.  Returns a TerminfoVerdict.
  */
-int TermInfoRead(const char *term, bool utf8, bool insideTmux, TermCaps *caps);
+int TerminfoRead(const char *term, bool utf8, bool insideTmux, Caps *caps);
 
 #endif

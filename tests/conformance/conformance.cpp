@@ -14,7 +14,7 @@
 #include "console/console.h"
 #include "console/platform.h"
 #ifndef _WIN32
-#include "console/posix/headless.h"
+#include "console/headless/headless.h"
 #endif
 
 #include <algorithm>

@@ -13,8 +13,8 @@
  * cursor and the buffer are checked.
  */
 #include "console/console.h"
-#include "console/posix/headless.h"
-#include "console/posix/memconsole.h"
+#include "console/headless/headless.h"
+#include "console/emulated/memconsole.h"
 #include "machine/screen_hooks.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -7,7 +7,7 @@
  * decoder never asks to wait longer than its longest timeout, and after a
  * long pause it holds nothing.
  */
-#include "console/posix/keydecoder.h"
+#include "console/emulated/keydecoder.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -69,12 +69,10 @@ void CheckKeys(const Records &records, const std::vector<uint8_t> &bytes)
     }
 }
 
-KeyDecoder Fresh(bool expectReport)
+KeyDecoder Fresh()
 {
     KeyDecoder decoder;
     KeyDecoderReset(decoder);
-    if (expectReport)
-        KeyDecoderExpectCursorReport(decoder);
     return decoder;
 }
 
@@ -91,9 +89,9 @@ void EndWithPause(KeyDecoder &decoder, Records &records)
 }
 
 /* Splits where the plan says, each read 0 to 45 ms after the last: shorter than the ESC timeout. */
-Records DecodeSplit(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &plan, bool expectReport)
+Records DecodeSplit(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &plan)
 {
-    KeyDecoder decoder = Fresh(expectReport);
+    KeyDecoder decoder = Fresh();
     Records keys;
     size_t at = 0;
     for (size_t i = 0; i < plan.size() && at < bytes.size(); i++) {
@@ -107,9 +105,9 @@ Records DecodeSplit(const std::vector<uint8_t> &bytes, const std::vector<uint8_t
 }
 
 /* Reads and pauses of any length up to 600 ms, as the plan says. */
-Records DecodeTimed(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &plan, bool expectReport)
+Records DecodeTimed(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &plan)
 {
-    KeyDecoder decoder = Fresh(expectReport);
+    KeyDecoder decoder = Fresh();
     Records keys;
     size_t at = 0;
     for (size_t i = 0; i + 1 < plan.size() && at < bytes.size(); i += 2) {
@@ -124,9 +122,6 @@ Records DecodeTimed(const std::vector<uint8_t> &bytes, const std::vector<uint8_t
     }
     Feed(decoder, bytes.data() + at, bytes.size() - at, 0, keys);
     EndWithPause(decoder, keys);
-    int row = 0, column = 0;
-    KeyDecoderTakeCursorReport(decoder, &row, &column);
-    Check(!KeyDecoderTakeCursorReport(decoder, &row, &column), "a cursor report taken twice");
     return keys;
 }
 
@@ -135,22 +130,21 @@ Records DecodeTimed(const std::vector<uint8_t> &bytes, const std::vector<uint8_t
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
-    bool expectReport = input.ConsumeBool();
     std::vector<uint8_t> plan = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(0, 64));
     std::vector<uint8_t> bytes = input.ConsumeRemainingBytes<uint8_t>();
 
-    KeyDecoder whole = Fresh(expectReport);
+    KeyDecoder whole = Fresh();
     Records wholeKeys;
     Feed(whole, bytes.data(), bytes.size(), 0, wholeKeys);
     EndWithPause(whole, wholeKeys);
     CheckKeys(wholeKeys, bytes);
 
-    Records splitKeys = DecodeSplit(bytes, plan, expectReport);
+    Records splitKeys = DecodeSplit(bytes, plan);
     Check(splitKeys.size() == wholeKeys.size(), "a split read changed the number of keys");
     for (size_t i = 0; i < splitKeys.size(); i++)
         Check(SameRecord(splitKeys[i], wholeKeys[i]), "a split read changed a key");
 
     /* Timed reads may give other keys (a lone ESC, a sequence cut short), but well-formed ones. */
-    CheckKeys(DecodeTimed(bytes, plan, expectReport), bytes);
+    CheckKeys(DecodeTimed(bytes, plan), bytes);
     return 0;
 }

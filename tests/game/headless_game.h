@@ -3,7 +3,7 @@
 #define ZOP_TESTS_GAME_HEADLESS_GAME_H
 
 #include "console/console.h"
-#include "console/posix/headless.h"
+#include "console/headless/headless.h"
 #include "game/screen.h"
 #include "machine/machine.h"
 

@@ -1,7 +1,7 @@
 /* The whole program on a headless console: start-up, games one after another, and shutdown. */
 #include "game/lifecycle.h"
 
-#include "console/posix/headless.h"
+#include "console/headless/headless.h"
 #include "game/screen.h"
 #include "machine/machine.h"
 

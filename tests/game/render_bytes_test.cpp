@@ -7,8 +7,8 @@
  */
 #include "bench/scripted_game.h"
 
-#include "console/posix/memconsole.h"
-#include "console/posix/render.h"
+#include "console/emulated/memconsole.h"
+#include "console/emulated/render.h"
 #include "tests/platform/model_terminal.h"
 
 #include <gtest/gtest.h>
@@ -39,31 +39,31 @@ const int RouteCells[FlipperRouteCount] = {15, 19, 23, 27};
 /* Our terminal: the renderer's output played on the model. */
 struct Replay {
     Model model;
-    TermFrame front;
-    TermFrame want;
+    RenderFrame front;
+    RenderFrame want;
     std::string out;
     long bytes;
     long frames;         /* presents that sent something */
     std::string problem; /* the first frame the model did not show right, or "" */
-    TermCaps caps;       /* what the terminal can do */
+    Caps caps;       /* what the terminal can do */
     std::string sent;    /* every byte sent */
 };
 
 Replay Shown;
 const MemConsole *LastConsole;
 
-void StartReplay(const TermCaps &caps = TermCapsXterm())
+void StartReplay(const Caps &caps = CapsXterm())
 {
-    Shown = Replay{NewModel(ScriptColumns, ScriptRows, caps), TermFrame(), TermFrame(), "", 0, 0,
+    Shown = Replay{NewModel(ScriptColumns, ScriptRows, caps), RenderFrame(), RenderFrame(), "", 0, 0,
                    "", caps, ""};
     Shown.front.known = false;
 }
 
 void Present(const MemConsole *console)
 {
-    TermFrameOf(console, &Shown.want);
+    RenderFrameOf(console, &Shown.want);
     Shown.out.clear();
-    TermRender(Shown.want, &Shown.front, ScriptColumns, ScriptRows, &Shown.out, Shown.caps);
+    RenderUpdate(Shown.want, &Shown.front, ScriptColumns, ScriptRows, &Shown.out, Shown.caps);
     if (Shown.out.empty())
         return;
     Shown.bytes += static_cast<long>(Shown.out.size());
@@ -195,9 +195,9 @@ std::vector<std::pair<char, std::vector<int>>> Sequences(const std::string &byte
     return sequences;
 }
 
-TermCaps Profile(void (*change)(TermCaps *))
+Caps Profile(void (*change)(Caps *))
 {
-    TermCaps caps = TermCapsXterm();
+    Caps caps = CapsXterm();
     change(&caps);
     return caps;
 }
@@ -211,10 +211,10 @@ std::string SgrProblem(const std::vector<int> &parameters, int colours)
                        parameters[i + 2] < 16;
         bool base = (p >= 30 && p <= 37) || (p >= 40 && p <= 47);
         bool bright = (p >= 90 && p <= 97) || (p >= 100 && p <= 107);
-        if (indexed && colours == TERM_COLOURS_INDEXED)
+        if (indexed && colours == CAPS_COLOURS_INDEXED)
             i += 2;
-        else if (!(p == 0 || p == 1 || p == 4 || p == 7 || (base && colours != TERM_COLOURS_INDEXED) ||
-                   (bright && colours == TERM_COLOURS_16)))
+        else if (!(p == 0 || p == 1 || p == 4 || p == 7 || (base && colours != CAPS_COLOURS_INDEXED) ||
+                   (bright && colours == CAPS_COLOURS_16)))
             return "SGR " + std::to_string(p);
     }
     return "";
@@ -226,23 +226,23 @@ TEST(ScriptedRunsAtWaits, EveryKindOfTerminalShowsEveryScreenOfAWholeGame)
 {
     struct Kind {
         const char *name;
-        TermCaps caps;
+        Caps caps;
         const char *finals; /* the CSI sequences it may be sent */
     } const kinds[] = {
-        {"no background colour erase", TermCapsAnsi(), "HABCDmrhl"},
-        {"8 colours", Profile([](TermCaps *c) { c->colours = TERM_COLOURS_8; }), "HABCDKJmrhl"},
-        {"every colour by its index", Profile([](TermCaps *c) { c->colours = TERM_COLOURS_INDEXED; }),
+        {"no background colour erase", CapsAnsi(), "HABCDmrhl"},
+        {"8 colours", Profile([](Caps *c) { c->colours = CAPS_COLOURS_8; }), "HABCDKJmrhl"},
+        {"every colour by its index", Profile([](Caps *c) { c->colours = CAPS_COLOURS_INDEXED; }),
          "HABCDKJmrhl"},
-        {"no UTF-8", Profile([](TermCaps *c) { c->utf8 = false; }), "HABCDKJmrhl"},
-        {"no UTF-8, lines by SO and SI", Profile([](TermCaps *c) {
+        {"no UTF-8", Profile([](Caps *c) { c->utf8 = false; }), "HABCDKJmrhl"},
+        {"no UTF-8, lines by SO and SI", Profile([](Caps *c) {
              c->utf8 = false;
              c->enterAcs = "\x0e";
              c->leaveAcs = "\x0f";
              c->enableAcs = "\x1b)0";
          }), "HABCDKJmrhl"},
-        {"writing the last cell scrolls", Profile([](TermCaps *c) { c->scrollsAtLastCell = true; }),
+        {"writing the last cell scrolls", Profile([](Caps *c) { c->scrollsAtLastCell = true; }),
          "HABCDKJmrhl"},
-        {"cursor addressing only", Profile([](TermCaps *c) {
+        {"cursor addressing only", Profile([](Caps *c) {
              c->relativeMoves = c->scrollRegion = c->eraseLine = c->eraseScreen = false;
          }), "Hmhl"},
     };

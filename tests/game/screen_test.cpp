@@ -1,7 +1,7 @@
 /* The screen layout and its panels, drawn on a headless console. */
 #include "game/screen.h"
 
-#include "console/posix/headless.h"
+#include "console/headless/headless.h"
 #include "machine/machine.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
  */
 #include "game/lifecycle.h"
 
-#include "console/posix/headless.h"
+#include "console/headless/headless.h"
 #include "game/screen.h"
 #include "machine/machine.h"
 

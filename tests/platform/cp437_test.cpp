@@ -1,5 +1,5 @@
 /* The code page 437 table: glyphs as UTF-8 and the way back from Unicode. */
-#include "console/posix/cp437.h"
+#include "console/emulated/cp437.h"
 
 #include <gtest/gtest.h>
 

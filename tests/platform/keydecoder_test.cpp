@@ -1,5 +1,5 @@
 /* The key decoder: terminal bytes and elapsed time in, key records out. */
-#include "console/posix/keydecoder.h"
+#include "console/emulated/keydecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -401,32 +401,12 @@ TEST(KeyDecoderSwallowed, EscInsideASequenceStartsANewOne)
 
 /* ------------------------------------------------- Cursor position report */
 
-TEST_F(KeyDecoderReads, CursorPositionReportIsKeptApartFromKeys)
+TEST_F(KeyDecoderReads, ALateCursorPositionReportIsNoKeyButCtrlF3Is)
 {
-    int row = 0;
-    int column = 0;
-    EXPECT_EQ(KeyDecoderTakeCursorReport(decoder, &row, &column), 0);
     Feed("a\x1b[12;40Rb", 0);
     EXPECT_EQ(TakenKeys(), Keys({Char('a'), Char('b')}));
-    ASSERT_EQ(KeyDecoderTakeCursorReport(decoder, &row, &column), 1);
-    EXPECT_EQ(row, 12);
-    EXPECT_EQ(column, 40);
-    EXPECT_EQ(KeyDecoderTakeCursorReport(decoder, &row, &column), 0);
-}
-
-TEST_F(KeyDecoderReads, ReportThatLooksLikeCtrlF3IsAReportOnlyWhenOneWasAskedFor)
-{
-    int row = 0;
-    int column = 0;
-    KeyDecoderExpectCursorReport(decoder);
-    Feed("\x1b[1;5R", 0);
-    EXPECT_TRUE(TakenKeys().empty());
-    ASSERT_EQ(KeyDecoderTakeCursorReport(decoder, &row, &column), 1);
-    EXPECT_EQ(row, 1);
-    EXPECT_EQ(column, 5);
     Feed("\x1b[1;5R", 0);
     EXPECT_EQ(TakenKeys(), Keys({{0, VK_F1 + 2, Ctrl}}));
-    EXPECT_EQ(KeyDecoderTakeCursorReport(decoder, &row, &column), 0);
 }
 
 /* ----------------------------------------------------------- Random input */

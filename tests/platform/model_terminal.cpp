@@ -1,7 +1,7 @@
 /* The model terminal of the renderer tests. */
 #include "tests/platform/model_terminal.h"
 
-#include "console/posix/cp437.h"
+#include "console/emulated/cp437.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,11 @@ Model NewModel(int columns, int rows)
                  false, false, false, true, false, true, false, false, false};
 }
 
-Model NewModel(int columns, int rows, const TermCaps &caps)
+Model NewModel(int columns, int rows, const Caps &caps)
 {
     Model m = NewModel(columns, rows);
     m.backgroundErase = caps.backgroundErase;
-    m.boldBrightens = caps.colours == TERM_COLOURS_8;
+    m.boldBrightens = caps.colours == CAPS_COLOURS_8;
     m.utf8 = caps.utf8;
     m.scrollsAtLastCell = caps.scrollsAtLastCell;
     return m;
@@ -277,7 +277,7 @@ static ModelCell WantedLook(const Model &m, const MemCell &cell)
 }
 
 /* How the cell at (x, y) shows otherwise than the frame wants it, or "". */
-static std::string CellDifference(const Model &m, const TermFrame &f, int x, int y)
+static std::string CellDifference(const Model &m, const RenderFrame &f, int x, int y)
 {
     const ModelCell &shown = m.cells[static_cast<size_t>(y * m.columns + x)];
     const MemCell &cell = f.cells[static_cast<size_t>(y * f.width + x)];
@@ -293,7 +293,7 @@ static std::string CellDifference(const Model &m, const TermFrame &f, int x, int
     return "";
 }
 
-std::string Difference(const Model &m, const TermFrame &f)
+std::string Difference(const Model &m, const RenderFrame &f)
 {
     int width = std::min(m.columns, f.width);
     for (int y = 0; y < std::min(m.rows, f.height); y++) {

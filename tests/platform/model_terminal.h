@@ -10,7 +10,7 @@
 #ifndef ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
 #define ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
 
-#include "console/posix/render.h"
+#include "console/emulated/render.h"
 
 #include <string>
 #include <vector>
@@ -50,7 +50,7 @@ struct Model {
 Model NewModel(int columns, int rows);
 
 /* The same, of the profile that caps describe. */
-Model NewModel(int columns, int rows, const TermCaps &caps);
+Model NewModel(int columns, int rows, const Caps &caps);
 
 /* Plays bytes on the model, failing the test on anything unexpected. */
 void Feed(Model *m, const std::string &bytes);
@@ -65,7 +65,7 @@ void Feed(Model *m, const std::string &bytes);
  * the line drawing and the full block may show as any one character; where
  * writing it would scroll, the bottom-right cell may show anything.
  */
-std::string Difference(const Model &m, const TermFrame &f);
+std::string Difference(const Model &m, const RenderFrame &f);
 
 /* What a frame must leave behind: the terminal's own colours and no scroll region. */
 std::string EndOfFrameProblem(const Model &m);

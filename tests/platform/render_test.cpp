@@ -1,7 +1,7 @@
 /* The terminal renderer, rendering into memory: the bytes are played on a
    small model terminal and the result compared with the frame. */
-#include "console/posix/cp437.h"
-#include "console/posix/render.h"
+#include "console/emulated/cp437.h"
+#include "console/emulated/render.h"
 #include "tests/platform/model_terminal.h"
 
 #include <gtest/gtest.h>
@@ -15,32 +15,32 @@ namespace {
 
 /* ------------------------------------------------------------------ Frames */
 
-TermFrame BlankFrame(int width, int height)
+RenderFrame BlankFrame(int width, int height)
 {
-    return TermFrame{width, height,
+    return RenderFrame{width, height,
                      std::vector<MemCell>(static_cast<size_t>(width * height), MemCell{' ', 7}),
                      COORD{0, 0}, true, true};
 }
 
-void Put(TermFrame *f, int x, int y, const std::string &bytes, WORD attr)
+void Put(RenderFrame *f, int x, int y, const std::string &bytes, WORD attr)
 {
     for (size_t i = 0; i < bytes.size(); i++)
         f->cells[static_cast<size_t>(y * f->width + x) + i] =
             MemCell{static_cast<unsigned char>(bytes[i]), attr};
 }
 
-TermFrame Unknown()
+RenderFrame Unknown()
 {
-    TermFrame front = {};
+    RenderFrame front = {};
     front.known = false;
     return front;
 }
 
 /* Renders want over front and plays the bytes on the model. */
-std::string RenderOnto(Model *m, const TermFrame &want, TermFrame *front)
+std::string RenderOnto(Model *m, const RenderFrame &want, RenderFrame *front)
 {
     std::string out;
-    TermRender(want, front, m->columns, m->rows, &out);
+    RenderUpdate(want, front, m->columns, m->rows, &out);
     Feed(m, out);
     EXPECT_EQ(EndOfFrameProblem(*m), "");
     return out;
@@ -48,14 +48,14 @@ std::string RenderOnto(Model *m, const TermFrame &want, TermFrame *front)
 
 TEST(Render, FirstFrameDrawsEveryCellInExplicitColours)
 {
-    TermFrame want = BlankFrame(12, 4);
+    RenderFrame want = BlankFrame(12, 4);
     Put(&want, 0, 0, "\xC9\xCD\xCD\xBB", 10);
     Put(&want, 0, 1, "\xBA\x01\x7F\xBA", 10);
     Put(&want, 5, 2, "Zop", 0xA0);
     Put(&want, 11, 3, std::string(1, '\0'), 0x1C);
     want.cursor = COORD{4, 2};
     Model m = NewModel(12, 4);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     std::string out = RenderOnto(&m, want, &front);
     EXPECT_EQ(Difference(m, want), "");
     EXPECT_TRUE(front.known);
@@ -73,29 +73,29 @@ TEST(Render, FirstFrameDrawsEveryCellInExplicitColours)
 
 TEST(Render, UnchangedFrameSendsNothing)
 {
-    TermFrame want = BlankFrame(81, 46);
+    RenderFrame want = BlankFrame(81, 46);
     Put(&want, 3, 3, "Game of Zop", 10);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     std::string out;
-    TermRender(want, &front, 81, 46, &out);
+    RenderUpdate(want, &front, 81, 46, &out);
     ASSERT_FALSE(out.empty());
     out.clear();
-    TermRender(want, &front, 81, 46, &out);
+    RenderUpdate(want, &front, 81, 46, &out);
     EXPECT_EQ(out, "");
     want.cursorVisible = false;
-    TermRender(want, &front, 81, 46, &out);
+    RenderUpdate(want, &front, 81, 46, &out);
     out.clear();
     want.cursor = COORD{7, 7}; /* a hidden cursor's moves show nothing */
-    TermRender(want, &front, 81, 46, &out);
+    RenderUpdate(want, &front, 81, 46, &out);
     EXPECT_EQ(out, "");
 }
 
 TEST(Render, OneChangedCellSendsAFewTensOfBytes)
 {
-    TermFrame want = BlankFrame(81, 46);
+    RenderFrame want = BlankFrame(81, 46);
     want.cursorVisible = false;
     Model m = NewModel(81, 46);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     RenderOnto(&m, want, &front);
     Put(&want, 40, 20, "\xDB", 10);
     std::string out = RenderOnto(&m, want, &front);
@@ -110,10 +110,10 @@ TEST(Render, OneChangedCellSendsAFewTensOfBytes)
 
 TEST(Render, CursorMovesAndVisibilityAloneSendOnlyThat)
 {
-    TermFrame want = BlankFrame(20, 5);
+    RenderFrame want = BlankFrame(20, 5);
     want.cursorVisible = false;
     Model m = NewModel(20, 5);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     std::string out = RenderOnto(&m, want, &front);
     EXPECT_EQ(out.find("\x1b[?25h"), std::string::npos);
     EXPECT_EQ(out.rfind("\x1b[?25l", 0), 0u);
@@ -129,11 +129,11 @@ TEST(Render, CursorMovesAndVisibilityAloneSendOnlyThat)
 
 TEST(Render, CellsBeyondASmallerTerminalAreNotSent)
 {
-    TermFrame want = BlankFrame(30, 10);
+    RenderFrame want = BlankFrame(30, 10);
     Put(&want, 0, 9, std::string(30, '#'), 12);
     Put(&want, 25, 0, "edge", 12);
     Model m = NewModel(26, 8);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     RenderOnto(&m, want, &front);
     EXPECT_EQ(Difference(m, want), "");
 }
@@ -146,9 +146,9 @@ TEST(Render, RandomEditsKeepTheTerminalInStep)
     std::mt19937 random(437);
     const unsigned char glyphs[] = {' ', 'a', 'Z', 0x00, 0x01, 0x7F, 0xB3, 0xC4, 0xDB, 0xFF};
     const WORD attrs[] = {7, 10, 0xA0, 0x1C, 0x07 | 0x80, 0x4E};
-    TermFrame want = BlankFrame(30, 8);
+    RenderFrame want = BlankFrame(30, 8);
     Model m = NewModel(30, 8);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     for (int round = 0; round < 200; round++) {
         int edits = static_cast<int>(random() % 12);
         for (int i = 0; i < edits; i++) {
@@ -169,9 +169,9 @@ TEST(Render, RandomEditsKeepTheTerminalInStep)
 /* ------------------------------------------------ Erasing and scrolling */
 
 /* The game's kind of screen: light green blanks inside a frame, light grey outside. */
-TermFrame FramedScreen(int width, int height)
+RenderFrame FramedScreen(int width, int height)
 {
-    TermFrame f = BlankFrame(width, height);
+    RenderFrame f = BlankFrame(width, height);
     f.cursorVisible = false;
     for (int y = 1; y < height; y++) {
         Put(&f, 1, y, std::string(static_cast<size_t>(width - 1), ' '), 10);
@@ -188,10 +188,10 @@ const ModelCell &ModelAt(const Model &m, int x, int y)
 
 TEST(Render, AWholeFrameStartsFromAScreenErasedInItsCommonestBlank)
 {
-    TermFrame want = FramedScreen(81, 46);
+    RenderFrame want = FramedScreen(81, 46);
     Put(&want, 3, 44, "Ready for new game.", 10);
     Model m = NewModel(81, 46);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     std::string out = RenderOnto(&m, want, &front);
     EXPECT_EQ(Difference(m, want), "");
     EXPECT_EQ(out.find("\x1b[92;40m\x1b[2J"), out.find("\x1b[2J") - 8) << "erased in light green";
@@ -201,7 +201,7 @@ TEST(Render, AWholeFrameStartsFromAScreenErasedInItsCommonestBlank)
 
     /* On a larger terminal the cells beyond the frame stay as they were. */
     Model larger = NewModel(90, 50);
-    TermFrame unknown = Unknown();
+    RenderFrame unknown = Unknown();
     out = RenderOnto(&larger, want, &unknown);
     EXPECT_EQ(out.find("\x1b[2J"), std::string::npos);
     EXPECT_EQ(Difference(larger, want), "");
@@ -211,9 +211,9 @@ TEST(Render, AWholeFrameStartsFromAScreenErasedInItsCommonestBlank)
 
 TEST(Render, ShortGapsBetweenCellsAreWrittenInTheirOwnColours)
 {
-    TermFrame want = FramedScreen(40, 4);
+    RenderFrame want = FramedScreen(40, 4);
     Model m = NewModel(40, 4);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     RenderOnto(&m, want, &front);
     Put(&want, 8, 2, "n", 0xA0);
     Put(&want, 10, 2, "p", 0xA0);
@@ -230,11 +230,11 @@ TEST(Render, ShortGapsBetweenCellsAreWrittenInTheirOwnColours)
 
 TEST(Render, TheBlankRestOfARowIsErasedToItsEnd)
 {
-    TermFrame want = BlankFrame(40, 4);
+    RenderFrame want = BlankFrame(40, 4);
     want.cursorVisible = false;
     Put(&want, 0, 1, std::string(40, 'x'), 10);
     Model m = NewModel(40, 4);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     RenderOnto(&m, want, &front);
     Put(&want, 5, 1, std::string(35, ' '), 10);
     std::string out = RenderOnto(&m, want, &front);
@@ -253,7 +253,7 @@ TEST(Render, TheBlankRestOfARowIsErasedToItsEnd)
 }
 
 /* A message window in rows 24 to 43 of a framed screen, its lines numbered from first. */
-void FillWindow(TermFrame *f, int first)
+void FillWindow(RenderFrame *f, int first)
 {
     for (int y = 24; y <= 43; y++) {
         std::string line = "message " + std::to_string(first + y - 24);
@@ -263,10 +263,10 @@ void FillWindow(TermFrame *f, int first)
 
 TEST(Render, LinesMovedUpOrDownAreScrolledNotRewritten)
 {
-    TermFrame want = FramedScreen(81, 46);
+    RenderFrame want = FramedScreen(81, 46);
     FillWindow(&want, 1);
     Model m = NewModel(81, 46);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     RenderOnto(&m, want, &front);
     FillWindow(&want, 2); /* every line one row up, a new one at the bottom */
     std::string out = RenderOnto(&m, want, &front);
@@ -290,13 +290,13 @@ TEST(Render, LinesMovedUpOrDownAreScrolledNotRewritten)
 
 TEST(Render, CursorMovesTakeTheShortestForm)
 {
-    TermFrame want = BlankFrame(40, 12);
+    RenderFrame want = BlankFrame(40, 12);
     want.cursorVisible = false;
     for (int y = 0; y < 12; y++)
         Put(&want, 0, y, std::string(40, '.'), 7);
     Put(&want, 10, 5, "abcdef", 10);
     Model m = NewModel(40, 12);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     RenderOnto(&m, want, &front);
     Put(&want, 15, 5, "g", 10);
     RenderOnto(&m, want, &front); /* the cursor is left after the 'g', at (16, 5) */
@@ -331,9 +331,9 @@ TEST(Render, RandomScrollsAndBlanksKeepTheTerminalInStep)
 {
     std::mt19937 random(1993);
     const WORD attrs[] = {7, 10, 0xA0, 0x1C};
-    TermFrame want = FramedScreen(30, 12);
+    RenderFrame want = FramedScreen(30, 12);
     Model m = NewModel(30, 12);
-    TermFrame front = Unknown();
+    RenderFrame front = Unknown();
     for (int round = 0; round < 300; round++) {
         int top = 1 + static_cast<int>(random() % 6);
         int bottom = top + 2 + static_cast<int>(random() % 4);

@@ -6,7 +6,7 @@
  * default) and gives the console back.
  */
 #include "console/platform.h"
-#include "console/posix/terminal.h"
+#include "console/emulated/driver.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -85,7 +85,7 @@ int main(int argc, char **argv)
     /* The demo waits on the terminal itself, so it shows the picture first, as a key read would. */
     FlushFileBuffers(out);
     unsigned char key = 0;
-    TermReadBytes(&key, 1, waitMs);
+    DriverReadBytes(&key, 1, waitMs);
 
     /* The cursor is left hidden: letting the console go must show it again. */
     FreeConsole();

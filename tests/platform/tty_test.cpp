@@ -1,9 +1,9 @@
 /* The terminal driver: on a real pseudo-terminal, what it sets up and that it
    gives every setting back in the mirror order of setup; and its reading of
    the cursor position report. */
-#include "console/posix/memconsole.h"
-#include "console/posix/terminal.h"
+#include "console/emulated/memconsole.h"
 #include "console/posix/terminfo.h"
+#include "console/posix/tty.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 
 namespace {
 
-/* How the child's run of the driver went, as its exit status; refusals add TermOpen's answer. */
+/* How the child's run of the driver went, as its exit status; refusals add DriverOpen's answer. */
 enum ChildResult { CHILD_OK, CHILD_NOT_RAW, CHILD_NOT_RESTORED, CHILD_REFUSED = 10 };
 
 bool SameSettings(const termios &a, const termios &b)
@@ -37,20 +37,20 @@ bool SameSettings(const termios &a, const termios &b)
     setenv("LC_ALL", "C.UTF-8", 1);
     termios before = {}, during = {}, after = {};
     tcgetattr(STDIN_FILENO, &before);
-    int columns = 0, rows = 0;
-    COORD cursor = {};
-    int opened = TermOpen(&columns, &rows, &cursor);
-    if (opened != TERM_OPENED || !TermEnterScreen())
+    DriverScreen screen = {};
+    int opened = DriverOpen(&screen);
+    if (opened != DRIVER_OPENED || !DriverEnterScreen())
         _exit(CHILD_REFUSED + opened);
     tcgetattr(STDIN_FILENO, &during);
     bool raw = !(during.c_lflag & (ICANON | ECHO)) && (during.c_lflag & ISIG);
-    TermSetTitle("Game of Zop");
+    DriverSetTitle("Game of Zop");
     MemConsole console;
-    MemReset(&console, columns, rows, columns, rows);
+    MemReset(&console, screen.columns, screen.rows, screen.columns, screen.rows);
     MemSetCursorInfo(&console, 100, false);
-    TermPresent(&console);
-    TermRestore();
-    TermRestore(); /* a second restore does nothing */
+    DriverNoteDrawing(&console);
+    DriverPresent(&console);
+    DriverRestore();
+    DriverRestore(); /* a second restore does nothing */
     tcgetattr(STDIN_FILENO, &after);
     _exit(!raw ? CHILD_NOT_RAW : !SameSettings(before, after) ? CHILD_NOT_RESTORED : CHILD_OK);
 }
@@ -135,8 +135,8 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
     struct Refusal {
         const char *term;
         int opened;
-    } const refusals[] = {{"dumb", TERM_CANNOT_ADDRESS}, {nullptr, TERM_NAME_UNSET},
-                          {"", TERM_NAME_UNSET}};
+    } const refusals[] = {{"dumb", DRIVER_CANNOT_ADDRESS}, {nullptr, DRIVER_TERM_UNSET},
+                          {"", DRIVER_TERM_UNSET}};
     for (const Refusal &refusal : refusals) {
         SCOPED_TRACE(refusal.term ? refusal.term : "TERM unset");
         bytes = DriveTerminal(refusal.term, &result);
@@ -146,7 +146,7 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
 }
 
 /* What entries of the terminfo database that every Debian system has say, as the renderer takes them. */
-TEST(TermInfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
+TEST(Terminfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
 {
     struct Entry {
         const char *term;
@@ -156,26 +156,26 @@ TEST(TermInfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
         const char *enterScreen; /* "" for none */
         const char *hideCursor;
     } const entries[] = {
-        {"xterm-256color", TERMINFO_PLAYABLE, TERM_COLOURS_16, true, true, true, true, true, true,
+        {"xterm-256color", TERMINFO_PLAYABLE, CAPS_COLOURS_16, true, true, true, true, true, true,
          "\x1b[?1049h\x1b[22;0;0t", "\x1b[?25l"},
-        {"screen", TERMINFO_PLAYABLE, TERM_COLOURS_8, false, true, true, true, true, false,
+        {"screen", TERMINFO_PLAYABLE, CAPS_COLOURS_8, false, true, true, true, true, false,
          "\x1b[?1049h", "\x1b[?25l"},
-        {"linux", TERMINFO_PLAYABLE, TERM_COLOURS_8, true, true, true, true, false, false, "",
+        {"linux", TERMINFO_PLAYABLE, CAPS_COLOURS_8, true, true, true, true, false, false, "",
          "\x1b[?25l\x1b[?1c"},
-        {"rxvt-unicode-256color", TERMINFO_PLAYABLE, TERM_COLOURS_INDEXED, true, true, true,
+        {"rxvt-unicode-256color", TERMINFO_PLAYABLE, CAPS_COLOURS_INDEXED, true, true, true,
          true, true, false, "\x1b[?1049h", "\x1b[?25l"},
-        {"vt100", TERMINFO_PLAYABLE, TERM_COLOURS_NONE, false, true, true, true, false, false, "",
+        {"vt100", TERMINFO_PLAYABLE, CAPS_COLOURS_NONE, false, true, true, true, false, false, "",
          ""},
         /* No entry: the common ANSI sequences, but nothing is erased in a colour. */
-        {"no-such-terminal", TERMINFO_PLAYABLE, TERM_COLOURS_16, false, true, true, true, false,
+        {"no-such-terminal", TERMINFO_PLAYABLE, CAPS_COLOURS_16, false, true, true, true, false,
          false, "\x1b[?1049h", "\x1b[?25l"},
         {"dumb", TERMINFO_CANNOT_ADDRESS, 0, false, false, false, false, false, false, "", ""},
         {"", TERMINFO_UNSET, 0, false, false, false, false, false, false, "", ""},
     };
     for (const Entry &e : entries) {
         SCOPED_TRACE(e.term);
-        TermCaps caps = {};
-        ASSERT_EQ(TermInfoRead(e.term, false, false, &caps), e.verdict);
+        Caps caps = {};
+        ASSERT_EQ(TerminfoRead(e.term, false, false, &caps), e.verdict);
         if (e.verdict != TERMINFO_PLAYABLE)
             continue;
         EXPECT_EQ(caps.colours, e.colours);
@@ -189,11 +189,11 @@ TEST(TermInfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
         EXPECT_EQ(caps.hideCursor, e.hideCursor);
         EXPECT_FALSE(caps.utf8) << "the locale's word, not the entry's";
     }
-    EXPECT_EQ(TermInfoRead(nullptr, true, false, nullptr), TERMINFO_UNSET);
+    EXPECT_EQ(TerminfoRead(nullptr, true, false, nullptr), TERMINFO_UNSET);
     /* tmux erases in colour, whichever of its names TERM gives; GNU screen does not. */
     for (const char *term : {"tmux-256color", "screen"}) {
-        TermCaps caps = {};
-        ASSERT_EQ(TermInfoRead(term, true, true, &caps), TERMINFO_PLAYABLE);
+        Caps caps = {};
+        ASSERT_EQ(TerminfoRead(term, true, true, &caps), TERMINFO_PLAYABLE);
         EXPECT_TRUE(caps.backgroundErase) << term;
     }
 }
@@ -203,19 +203,19 @@ TEST(CursorReport, IsTakenOutOfTheBytesAroundIt)
     std::string bytes = "ab\x1b[12;5Rcd";
     int row = 0;
     int column = 0;
-    ASSERT_TRUE(TermTakeCursorReport(&bytes, &row, &column));
+    ASSERT_TRUE(TtyTakeCursorReport(&bytes, &row, &column));
     EXPECT_EQ(row, 12);
     EXPECT_EQ(column, 5);
     EXPECT_EQ(bytes, "abcd");
     /* A key sequence before the report stays, in order. */
     bytes = "\x1b[A\x1b[1;1R";
-    ASSERT_TRUE(TermTakeCursorReport(&bytes, &row, &column));
+    ASSERT_TRUE(TtyTakeCursorReport(&bytes, &row, &column));
     EXPECT_EQ(row, 1);
     EXPECT_EQ(bytes, "\x1b[A");
     /* Incomplete or absent: nothing taken. */
     for (std::string partial : {"\x1b[12;", "\x1b[12R", "x\x1b[;R", "q"}) {
         std::string kept = partial;
-        EXPECT_FALSE(TermTakeCursorReport(&kept, &row, &column)) << partial;
+        EXPECT_FALSE(TtyTakeCursorReport(&kept, &row, &column)) << partial;
         EXPECT_EQ(kept, partial);
     }
 }

@@ -1,7 +1,7 @@
 /* The Win32 console calls on the headless console: the behaviour the console
    module relies on, and the edges where a wrong step would write outside. */
-#include "console/posix/headless.h"
-#include "console/posix/winconsole.h"
+#include "console/headless/headless.h"
+#include "console/emulated/winconsole.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 /* The renderer: front and back screen pictures to terminal bytes. */
-#include "console/posix/render.h"
+#include "console/emulated/render.h"
 
-#include "console/posix/cp437.h"
+#include "console/emulated/cp437.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,7 +22,7 @@ struct Pen {
     bool placed; /* false: position unknown, so the next cell needs a CUP */
     int attr;    /* the attribute drawn in; -1: the terminal's default colours (after SGR 0) */
     bool acs;    /* the alternate character set is on */
-    const TermCaps *caps;
+    const Caps *caps;
     int rows;    /* the terminal's */
 };
 
@@ -60,7 +60,7 @@ const int REWRITE_MAX = 4;
 
 } // namespace
 
-void TermFrameOf(const MemConsole *mc, TermFrame *frame)
+void RenderFrameOf(const MemConsole *mc, RenderFrame *frame)
 {
     frame->width = mc->width;
     frame->height = mc->height;
@@ -70,7 +70,7 @@ void TermFrameOf(const MemConsole *mc, TermFrame *frame)
     frame->known = true;
 }
 
-static size_t CellAt(const TermFrame &frame, int x, int y)
+static size_t CellAt(const RenderFrame &frame, int x, int y)
 {
     return static_cast<size_t>(y) * static_cast<size_t>(frame.width) + static_cast<size_t>(x);
 }
@@ -111,7 +111,7 @@ static MemCell ErasedCell(int background)
 }
 
 /* How a cell is drawn here: the cell itself, or for the full block without UTF-8 a reversed space. */
-static MemCell Look(const MemCell &cell, const TermCaps &caps)
+static MemCell Look(const MemCell &cell, const Caps &caps)
 {
     if (!caps.utf8 && cell.ch == FULL_BLOCK && caps.reverse)
         return MemCell{' ', static_cast<WORD>(cell.attr ^ ATTR_REVERSE)};
@@ -119,7 +119,7 @@ static MemCell Look(const MemCell &cell, const TermCaps &caps)
 }
 
 /* The byte the alternate character set draws a glyph with, or 0 when it is sent as ASCII. */
-static char AcsByte(unsigned char ch, const TermCaps &caps)
+static char AcsByte(unsigned char ch, const Caps &caps)
 {
     char dec = Cp437ToDecGraphics(ch);
     if (caps.utf8 || dec == 0 || caps.enterAcs.empty())
@@ -131,7 +131,7 @@ static char AcsByte(unsigned char ch, const TermCaps &caps)
    character set on or off as it needs. */
 static void AppendGlyph(Pen *pen, unsigned char ch, std::string *out)
 {
-    const TermCaps &caps = *pen->caps;
+    const Caps &caps = *pen->caps;
     if (caps.utf8) {
         out->append(Cp437ToUtf8(ch));
         return;
@@ -170,7 +170,7 @@ static void AppendRelativeMove(const Pen &pen, int x, int y, std::string *out)
 
 /* Moves right along the pen's row by writing again the cells passed over, when
    the terminal shows them as wanted in the pen's colours; false when it cannot. */
-static bool AppendRewrite(const Pen &pen, int x, const TermFrame &want, const TermFrame &front,
+static bool AppendRewrite(const Pen &pen, int x, const RenderFrame &want, const RenderFrame &front,
                           std::string *out)
 {
     if (pen.attr < 0 || x <= pen.x || x - pen.x > REWRITE_MAX)
@@ -189,7 +189,7 @@ static bool AppendRewrite(const Pen &pen, int x, const TermFrame &want, const Te
 
 /* Moves the terminal's cursor to (x, y) the cheapest way: CUP, relative moves,
    or writing again a few cells that already show what they should. */
-static void RenderMove(Pen *pen, int x, int y, const TermFrame &want, const TermFrame &front,
+static void RenderMove(Pen *pen, int x, int y, const RenderFrame &want, const RenderFrame &front,
                        std::string *out)
 {
     if (pen->placed && pen->y == y && pen->x == x)
@@ -234,16 +234,16 @@ struct Sgr {
  * background as reverse video of the colours swapped; with none, bold for
  * bright text and reverse video for any background but black.
  */
-static Sgr SgrOf(int attr, const TermCaps &caps)
+static Sgr SgrOf(int attr, const Caps &caps)
 {
     int fg = attr & 0xF, bg = (attr >> 4) & 0xF;
     bool reverse = (attr & ATTR_REVERSE) != 0;
     Sgr sgr = {fg, bg, false, reverse, (attr & ATTR_UNDERSCORE) != 0};
-    if (caps.colours == TERM_COLOURS_8 && (bg & 8) && caps.reverse) {
+    if (caps.colours == CAPS_COLOURS_8 && (bg & 8) && caps.reverse) {
         sgr = Sgr{bg & 7, fg & 7, true, !reverse, sgr.underline};
-    } else if (caps.colours == TERM_COLOURS_8) {
+    } else if (caps.colours == CAPS_COLOURS_8) {
         sgr = Sgr{fg & 7, bg & 7, (fg & 8) != 0, reverse, sgr.underline};
-    } else if (caps.colours == TERM_COLOURS_NONE) {
+    } else if (caps.colours == CAPS_COLOURS_NONE) {
         sgr = Sgr{-1, -1, (fg & 8) != 0, reverse != (bg != 0), sgr.underline};
     }
     sgr.bold = sgr.bold && caps.bold;
@@ -254,10 +254,10 @@ static Sgr SgrOf(int attr, const TermCaps &caps)
 
 /* Appends ";" and a colour's SGR parameter (base 30 for the text, 40 for the background):
    base + 0..7, base + 60 + 0..7 for the bright ones, or the colour's index. */
-static void AppendColour(int colour, int base, const TermCaps &caps, std::string *out)
+static void AppendColour(int colour, int base, const Caps &caps, std::string *out)
 {
     int ansi = (colour & 8) | AnsiColour(colour & 7);
-    if (caps.colours == TERM_COLOURS_INDEXED)
+    if (caps.colours == CAPS_COLOURS_INDEXED)
         out->append(base == 30 ? ";38;5;" : ";48;5;").append(std::to_string(ansi));
     else
         out->append(";").append(std::to_string(base + (colour & 8 ? 60 : 0) + AnsiColour(colour & 7)));
@@ -265,7 +265,7 @@ static void AppendColour(int colour, int base, const TermCaps &caps, std::string
 
 /* Whether an erase in an attribute leaves cells that show its background (a
    background swapped into reverse video, or none at all, would not). */
-static bool ErasesInItsBackground(WORD attr, const TermCaps &caps)
+static bool ErasesInItsBackground(WORD attr, const Caps &caps)
 {
     Sgr sgr = SgrOf(attr & ATTR_SHOWN, caps);
     return caps.backgroundErase && sgr.bg == Background(attr) && !sgr.reverse;
@@ -275,8 +275,8 @@ static bool ErasesInItsBackground(WORD attr, const TermCaps &caps)
 static void RenderAttr(Pen *pen, WORD attr, std::string *out)
 {
     int shown = attr & ATTR_SHOWN;
-    const TermCaps &caps = *pen->caps;
-    if (pen->attr == shown || !TermCapsHasVideo(caps)) {
+    const Caps &caps = *pen->caps;
+    if (pen->attr == shown || !CapsHasVideo(caps)) {
         pen->attr = shown;
         return;
     }
@@ -300,7 +300,7 @@ static void RenderAttr(Pen *pen, WORD attr, std::string *out)
 }
 
 /* Writes the wanted cell at (x, y) and records it in the front. */
-static void RenderCell(const TermFrame &want, int x, int y, int columns, TermFrame *front,
+static void RenderCell(const RenderFrame &want, int x, int y, int columns, RenderFrame *front,
                        Pen *pen, std::string *out)
 {
     const MemCell &cell = want.cells[CellAt(want, x, y)];
@@ -326,8 +326,8 @@ static void RenderCell(const TermFrame &want, int x, int y, int columns, TermFra
  * and has at least three cells to change, and the terminal erases in the
  * background colour.  Returns whether it did.
  */
-static bool RenderEraseRest(const TermFrame &want, int x, int y, int width, int columns,
-                            TermFrame *front, Pen *pen, std::string *out)
+static bool RenderEraseRest(const RenderFrame &want, int x, int y, int width, int columns,
+                            RenderFrame *front, Pen *pen, std::string *out)
 {
     const MemCell &first = want.cells[CellAt(want, x, y)];
     if (width != columns || width - x < ERASED_RUN_MIN || !pen->caps->eraseLine ||
@@ -351,7 +351,7 @@ static bool RenderEraseRest(const TermFrame &want, int x, int y, int width, int 
 }
 
 /* Where the run of cells from x that the terminal shows as erased alike ends. */
-static int ErasedRunEnd(const TermFrame &want, const TermFrame &front, int x, int y, int width)
+static int ErasedRunEnd(const RenderFrame &want, const RenderFrame &front, int x, int y, int width)
 {
     while (x < width &&
            ErasedAlike(want.cells[CellAt(want, x, y)], front.cells[CellAt(front, x, y)]))
@@ -360,7 +360,7 @@ static int ErasedRunEnd(const TermFrame &want, const TermFrame &front, int x, in
 }
 
 /* Sends what differs in one row; returns whether anything was sent. */
-static bool RenderRow(const TermFrame &want, int y, int width, int columns, TermFrame *front,
+static bool RenderRow(const RenderFrame &want, int y, int width, int columns, RenderFrame *front,
                       Pen *pen, std::string *out)
 {
     bool sent = false;
@@ -390,7 +390,7 @@ static bool RenderRow(const TermFrame &want, int y, int width, int columns, Term
 }
 
 /* Whether a row of want shows alike what the front shows in row from. */
-static bool RowShowsAlike(const TermFrame &want, int y, const TermFrame &front, int from, int width)
+static bool RowShowsAlike(const RenderFrame &want, int y, const RenderFrame &front, int from, int width)
 {
     for (int x = 0; x < width; x++)
         if (!ShowsAlike(want.cells[CellAt(want, x, y)], front.cells[CellAt(front, x, from)]))
@@ -399,7 +399,7 @@ static bool RowShowsAlike(const TermFrame &want, int y, const TermFrame &front, 
 }
 
 /* The visible rows with something to send, first and last; false when there are none. */
-static bool ChangedRows(const TermFrame &want, const TermFrame &front, int width, int height,
+static bool ChangedRows(const RenderFrame &want, const RenderFrame &front, int width, int height,
                         int *first, int *last)
 {
     *first = -1;
@@ -414,7 +414,7 @@ static bool ChangedRows(const TermFrame &want, const TermFrame &front, int width
 }
 
 /* The colours most plain blanks of rows top to bottom have, or -1 when none has one. */
-static int CommonBlank(const TermFrame &want, int width, int top, int bottom)
+static int CommonBlank(const RenderFrame &want, int width, int top, int bottom)
 {
     int counts[256] = {};
     int best = 0;
@@ -430,7 +430,7 @@ static int CommonBlank(const TermFrame &want, int width, int top, int bottom)
 
 /* Starts a whole frame that covers the terminal from a screen erased (ED) in
    its most common blank colours, so that those blanks cost nothing. */
-static void RenderClear(const TermFrame &want, int width, int height, TermFrame *front, Pen *pen,
+static void RenderClear(const RenderFrame &want, int width, int height, RenderFrame *front, Pen *pen,
                         std::string *out)
 {
     int blank = CommonBlank(want, width, 0, height - 1);
@@ -456,7 +456,7 @@ struct Scroll {
  * (up) or higher (down), at least SCROLL_ROWS_MIN long; the region takes in
  * the row the scroll brings in.  False when there is none.
  */
-static bool FindScroll(const TermFrame &want, const TermFrame &front, int width, int first,
+static bool FindScroll(const RenderFrame &want, const RenderFrame &front, int width, int first,
                        int last, bool up, Scroll *scroll)
 {
     int bestTop = 0, bestLength = 0;
@@ -484,7 +484,7 @@ static bool FindScroll(const TermFrame &want, const TermFrame &front, int width,
  * blanks, set before the scroll; without blanks, or where erased cells do
  * not take the background colour, it is unknown.
  */
-static void RenderScroll(const TermFrame &want, const Scroll &scroll, int width, TermFrame *front,
+static void RenderScroll(const RenderFrame &want, const Scroll &scroll, int width, RenderFrame *front,
                          Pen *pen, std::string *out)
 {
     int fresh = scroll.up ? scroll.bottom : scroll.top;
@@ -508,8 +508,8 @@ static void RenderScroll(const TermFrame &want, const Scroll &scroll, int width,
                         : MemCell{0, CELL_UNKNOWN};
 }
 
-static bool RenderRows(const TermFrame &want, int first, int last, int width, int columns,
-                       TermFrame *front, Pen *pen, std::string *out)
+static bool RenderRows(const RenderFrame &want, int first, int last, int width, int columns,
+                       RenderFrame *front, Pen *pen, std::string *out)
 {
     bool sent = false;
     for (int y = first; y <= last; y++)
@@ -522,8 +522,8 @@ static bool RenderRows(const TermFrame &want, int first, int last, int width, in
  * as whole screen rows, also tries scrolling them and keeps whichever sends
  * fewer bytes.  Returns whether anything was sent.
  */
-static bool RenderChanges(const TermFrame &want, int first, int last, int width, int columns,
-                          TermFrame *front, Pen *pen, std::string *out)
+static bool RenderChanges(const RenderFrame &want, int first, int last, int width, int columns,
+                          RenderFrame *front, Pen *pen, std::string *out)
 {
     Scroll scroll = {};
     bool found = width == columns && last - first >= SCROLL_ROWS_MIN && pen->caps->scrollRegion &&
@@ -531,7 +531,7 @@ static bool RenderChanges(const TermFrame &want, int first, int last, int width,
                   FindScroll(want, *front, width, first, last, false, &scroll));
     if (!found)
         return RenderRows(want, first, last, width, columns, front, pen, out);
-    TermFrame scrolled = *front;
+    RenderFrame scrolled = *front;
     Pen scrolledPen = *pen;
     std::string scrolledOut;
     RenderScroll(want, scroll, width, &scrolled, &scrolledPen, &scrolledOut);
@@ -548,8 +548,8 @@ static bool RenderChanges(const TermFrame &want, int first, int last, int width,
     return sent;
 }
 
-void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
-                std::string *out, const TermCaps &caps)
+void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
+                std::string *out, const Caps &caps)
 {
     int width = std::min(want.width, columns);
     int height = std::min(want.height, rows);
@@ -572,7 +572,7 @@ void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
         RenderChanges(want, first, last, width, columns, front, &pen, out);
     if (pen.acs)
         out->append(caps.leaveAcs);
-    if (pen.attr >= 0 && TermCapsHasVideo(caps))
+    if (pen.attr >= 0 && CapsHasVideo(caps))
         out->append("\x1b[0m");
     pen.attr = -1;
     bool cursorOnScreen = want.cursor.X < columns && want.cursor.Y < rows;
@@ -587,13 +587,13 @@ void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
     front->known = true;
 }
 
-void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
+void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
                 std::string *out)
 {
-    TermRender(want, front, columns, rows, out, TermCapsXterm());
+    RenderUpdate(want, front, columns, rows, out, CapsXterm());
 }
 
-bool TermShowsBlank(const TermFrame &front)
+bool RenderShowsBlank(const RenderFrame &front)
 {
     if (!front.known)
         return false;

@@ -1,22 +1,38 @@
 /*
- * The Win32 console calls on POSIX, over one program-wide in-memory console.
- * The console is either headless (tests) or shown on the terminal, which the
- * first call finds on its own; without a terminal there is no console.
+ * The Win32 console calls that the console module makes, over one
+ * program-wide in-memory console (memconsole.h) shown by a driver
+ * (driver.h).  Where to start reading the console platform:
+ *
+ *  - The first call of the program, whichever it is, opens the driver's
+ *    screen (Probe).  The tty driver opens the controlling terminal there,
+ *    reads its terminfo entry and the locale, puts it in raw mode, installs
+ *    its signal handlers and asks where the cursor stands; its size becomes
+ *    the buffer's.
+ *  - Output calls only change cells.  The picture goes out when the program
+ *    is about to wait, and only then (Present): before a key read waits, when
+ *    it looks for keys or counts them, in Sleep (the marble's step delay),
+ *    in FlushFileBuffers (a failure report's screen), and before the screen
+ *    is handed back (FreeConsole, exit).  A cell changed and changed back
+ *    between two waits costs nothing.
+ *  - Key reads take the driver's bytes through the key decoder (keydecoder.h)
+ *    into the input queue; a resize or a resume wakes a wait and the whole
+ *    picture is shown again.  When input ends, every wait gets ESC.
+ *  - A screen that cannot be had is a refusal: every call then fails with
+ *    an error code of our own, GetStdHandle first, and FormatMessageA gives
+ *    its text, which the program prints as its one line on standard error.
  */
-#include "console/posix/winconsole.h"
+#include "console/emulated/winconsole.h"
 
-#include "console/posix/platformstate.h"
-#include "console/posix/terminal.h"
+#include "console/emulated/driver.h"
+#include "console/emulated/state.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <strings.h>
-#include <time.h>
 #include <vector>
 
 namespace {
@@ -32,10 +48,11 @@ const DWORD LONGEST_WRITE = 0x7FFFFFFF;
 const DWORD ERROR_NO_TERMINAL = 0x20000001;
 const DWORD ERROR_TERM_UNSET = 0x20000002;
 const DWORD ERROR_TERM_CANNOT_ADDRESS = 0x20000003;
+const char KEY_ESCAPE = 27;
 
 } // namespace
 
-PlatformState Platform; /* zero: unprobed, detached */
+PlatformState Platform; /* zero: not opened, detached */
 
 /* ------------------------------------------------------------- Helpers */
 
@@ -51,42 +68,62 @@ static HANDLE OutputHandle(void)
 
 static void PresentAtExit(void);
 
-/* Finds the terminal on first use: its size becomes the buffer's. */
-static void Probe(void)
+/* The error code of a driver's refusal. */
+static DWORD RefusalError(int opened)
 {
-    if (Platform.kind != PLATFORM_UNPROBED)
-        return;
-    int columns = 0;
-    int rows = 0;
-    COORD cursor = {0, 0};
-    int found = TermOpen(&columns, &rows, &cursor);
-    if (found != TERM_OPENED) {
-        Platform.kind = PLATFORM_NONE;
-        Platform.unavailable = found == TERM_NAME_UNSET       ? ERROR_TERM_UNSET
-                               : found == TERM_CANNOT_ADDRESS ? ERROR_TERM_CANNOT_ADDRESS
-                                                              : ERROR_NO_TERMINAL;
-        return;
+    switch (opened) {
+    case DRIVER_TERM_UNSET:
+        return ERROR_TERM_UNSET;
+    case DRIVER_CANNOT_ADDRESS:
+        return ERROR_TERM_CANNOT_ADDRESS;
+    default:
+        return ERROR_NO_TERMINAL;
     }
-    Platform.kind = PLATFORM_TERMINAL;
-    Platform.attached = true;
-    std::atexit(PresentAtExit); /* registered after the driver's restore, so it runs before it */
-    KeyDecoderReset(Platform.keys);
-    KeyDecoderSetCharset(Platform.keys, TermKeyCharset());
-    Platform.lastInputMs = TermNowMs();
-    MemReset(&Platform.console, columns, rows, columns, rows);
-    MemSetCursor(&Platform.console, cursor.X, cursor.Y);
 }
 
-/* Counts a call and plays an injected failure: false when the call is to
-   fail, with the error set and nothing else changed. */
+/* Opens the driver's screen on first use: its size becomes the buffer's. */
+static void Probe(void)
+{
+    if (Platform.opened)
+        return;
+    Platform.opened = true;
+    DriverScreen screen = {};
+    int opened = DriverOpen(&screen);
+    if (opened != DRIVER_OPENED) {
+        Platform.refusal = RefusalError(opened);
+        return;
+    }
+    static bool exitHookSet = false;
+    /* Registered after the driver's own restore, so that it runs before it. */
+    if (!exitHookSet)
+        exitHookSet = std::atexit(PresentAtExit) == 0;
+    Platform.attached = true;
+    Platform.resizable = screen.resizable;
+    KeyDecoderReset(Platform.keys);
+    KeyDecoderSetCharset(Platform.keys, DriverKeyCharset());
+    Platform.lastInputMs = DriverNowMs();
+    MemReset(&Platform.console, screen.columns, screen.rows, screen.largestColumns,
+             screen.largestRows);
+    MemSetCursor(&Platform.console, screen.cursor.X, screen.cursor.Y);
+}
+
+void PlatformReopen(void)
+{
+    Platform.opened = false;
+    Platform.refusal = 0;
+    Platform.attached = false;
+    Platform.lastError = 0;
+    Probe();
+}
+
+/* Starts a call: false when the driver says it is to fail, with the error set. */
 static bool Enter(const char *call)
 {
     Probe();
-    Platform.calls[call]++;
-    if (Platform.failCall.empty() || Platform.failCall != call)
+    DWORD refused = DriverCheckCall(call);
+    if (refused == ERROR_SUCCESS)
         return true;
-    Platform.failCall.clear();
-    Platform.lastError = Platform.failError;
+    Platform.lastError = refused;
     return false;
 }
 
@@ -127,56 +164,49 @@ static MemConsole *EnterInput(const char *call, HANDLE handle)
     return Enter(call) ? InputConsole(handle) : nullptr;
 }
 
-
 /*
- * Takes in what happened to the terminal: after a resize or a resume the
- * whole picture is shown again.  While the program asks for size events
- * (ENABLE_WINDOW_INPUT), the buffer follows the terminal's new size and a
- * size event is queued; otherwise the buffer keeps its size and the
- * terminal shows what fits of it.
+ * Takes in what happened to the screen: after a resize or a resume the
+ * driver shows the whole picture again at the next present.  While the
+ * program asks for size events (ENABLE_WINDOW_INPUT), the buffer follows
+ * the screen's new size and a size event is queued; otherwise the buffer
+ * keeps its size and the screen shows what fits of it.
  */
-static void FollowTerminal(void)
+static void FollowScreen(void)
 {
     int columns = 0, rows = 0;
-    int events = TermTakeEvents(&columns, &rows);
+    int events = DriverTakeEvents(&columns, &rows);
     MemConsole *mc = &Platform.console;
-    if ((events & TERM_RESIZED) && (mc->inputMode & ENABLE_WINDOW_INPUT) &&
-        (columns != mc->width || rows != mc->height)) {
-        /* The window shrinks before the buffer and grows after it, as the console's rules want. */
-        mc->largest = COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
-        SMALL_RECT corner = {0, 0, 0, 0};
-        MemSetWindow(mc, true, corner);
-        MemSetBufferSize(mc, columns, rows);
-        SMALL_RECT whole = {0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
-        MemSetWindow(mc, true, whole);
-        INPUT_RECORD size = {};
-        size.EventType = WINDOW_BUFFER_SIZE_EVENT;
-        size.Event.WindowBufferSizeEvent.dwSize = COORD{static_cast<SHORT>(mc->width),
-                                                        static_cast<SHORT>(mc->height)};
-        mc->input.push_back(size);
-    }
-    if (events != 0 && Platform.attached)
-        TermPresent(mc);
+    if (!(events & DRIVER_RESIZED) || !(mc->inputMode & ENABLE_WINDOW_INPUT) ||
+        (columns == mc->width && rows == mc->height))
+        return;
+    /* The window shrinks before the buffer and grows after it, as the console's rules want. */
+    mc->largest = COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+    SMALL_RECT corner = {0, 0, 0, 0};
+    MemSetWindow(mc, true, corner);
+    MemSetBufferSize(mc, columns, rows);
+    SMALL_RECT whole = {0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+    MemSetWindow(mc, true, whole);
+    INPUT_RECORD size = {};
+    size.EventType = WINDOW_BUFFER_SIZE_EVENT;
+    size.Event.WindowBufferSizeEvent.dwSize =
+        COORD{static_cast<SHORT>(mc->width), static_cast<SHORT>(mc->height)};
+    mc->input.push_back(size);
 }
 
 /*
- * Shows the console on the terminal, when there is one.  Called only where
- * the program is about to wait (for a key, the step delay, a report's key)
- * or hands the terminal back: all it drew since the last wait goes out in
- * one write, and a cell changed and changed back meanwhile sends nothing.
+ * Shows the console: called only where the program is about to wait (for a
+ * key, the step delay, a report's key) or hands the screen back, so that all
+ * it drew since the last wait goes out in one write.
  */
 static void Present(void)
 {
-    if (Platform.kind == PLATFORM_HEADLESS && Platform.presentHook != nullptr)
-        Platform.presentHook(&Platform.console);
-    /* A console found on the terminal and not drawn on is the shell's screen: left as it is. */
-    if (Platform.kind != PLATFORM_TERMINAL || !Platform.attached || !Platform.drawn)
+    if (!Platform.attached)
         return;
-    FollowTerminal();
-    TermPresent(&Platform.console);
+    FollowScreen();
+    DriverPresent(&Platform.console);
 }
 
-/* The console is shown once more before the terminal is handed back at exit. */
+/* The console is shown once more before the screen is handed back at exit. */
 static void PresentAtExit(void)
 {
     Present();
@@ -187,9 +217,7 @@ static BOOL Finish(DWORD error)
 {
     if (error != ERROR_SUCCESS)
         return Fail(error);
-    Platform.drawn = true;
-    if (Platform.kind == PLATFORM_HEADLESS && Platform.outputHook != nullptr)
-        Platform.outputHook(&Platform.console);
+    DriverNoteDrawing(&Platform.console);
     return TRUE;
 }
 
@@ -200,7 +228,7 @@ HANDLE GetStdHandle(DWORD nStdHandle)
     if (!Enter("GetStdHandle"))
         return INVALID_HANDLE_VALUE;
     if (!Platform.attached) {
-        Fail(Platform.kind == PLATFORM_NONE ? Platform.unavailable : ERROR_INVALID_HANDLE);
+        Fail(Platform.refusal != 0 ? Platform.refusal : ERROR_INVALID_HANDLE);
         return INVALID_HANDLE_VALUE;
     }
     if (nStdHandle == STD_INPUT_HANDLE)
@@ -244,16 +272,14 @@ BOOL CloseHandle(HANDLE handle)
 
 /* ------------------------------------------------------------- Console */
 
-/* A new console: on the terminal, its alternate screen, painted blank. */
+/* A new console: on a terminal, its alternate screen, painted blank. */
 BOOL AllocConsole(void)
 {
     if (!Enter("AllocConsole"))
         return FALSE;
     if (Platform.attached)
         return Fail(ERROR_ACCESS_DENIED);
-    if (Platform.kind == PLATFORM_NONE)
-        return Fail(ERROR_INVALID_HANDLE);
-    if (Platform.kind == PLATFORM_TERMINAL && !TermEnterScreen())
+    if (Platform.refusal != 0 || !DriverEnterScreen())
         return Fail(ERROR_INVALID_HANDLE);
     MemConsole *mc = &Platform.console;
     MemReset(mc, mc->width, mc->height, mc->largest.X, mc->largest.Y);
@@ -261,7 +287,7 @@ BOOL AllocConsole(void)
     return Finish(ERROR_SUCCESS);
 }
 
-/* Lets the console go: on the terminal every setting made is undone. */
+/* Lets the console go: on a terminal every setting made is undone. */
 BOOL FreeConsole(void)
 {
     if (!Enter("FreeConsole"))
@@ -269,10 +295,8 @@ BOOL FreeConsole(void)
     if (!Platform.attached)
         return Fail(ERROR_INVALID_HANDLE);
     Present();
-    if (Platform.kind == PLATFORM_TERMINAL)
-        TermRestore();
+    DriverRestore();
     Platform.attached = false;
-    Platform.drawn = false;
     return TRUE;
 }
 
@@ -285,8 +309,7 @@ BOOL SetConsoleTitleA(LPCSTR title)
     if (!title)
         return Fail(ERROR_INVALID_PARAMETER);
     Platform.console.title = title;
-    if (Platform.kind == PLATFORM_TERMINAL)
-        TermSetTitle(Platform.console.title);
+    DriverSetTitle(Platform.console.title);
     return TRUE;
 }
 
@@ -413,13 +436,14 @@ COORD GetLargestConsoleWindowSize(HANDLE output)
 }
 
 /* A terminal cannot be resized by the program: there the size stays as it
-   is and the call succeeds, so window fitting goes on without a report. */
+   is and the call succeeds, so window fitting goes on without a report.
+   A resizable screen (the headless one) is sized as a console window is. */
 BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size)
 {
     MemConsole *mc = EnterOutput("SetConsoleScreenBufferSize", output);
     if (!mc)
         return FALSE;
-    if (Platform.kind == PLATFORM_TERMINAL)
+    if (!Platform.resizable)
         return TRUE;
     return Finish(MemSetBufferSize(mc, size.X, size.Y));
 }
@@ -431,7 +455,7 @@ BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window
         return FALSE;
     if (!window)
         return Fail(ERROR_INVALID_PARAMETER);
-    if (Platform.kind == PLATFORM_TERMINAL)
+    if (!Platform.resizable)
         return TRUE;
     return Finish(MemSetWindow(mc, absolute != FALSE, *window));
 }
@@ -472,15 +496,7 @@ BOOL SetConsoleMode(HANDLE handle, DWORD mode)
     return TRUE;
 }
 
-/* Lets a headless test type keys at the moment the program waits for one. */
-static bool AskKeySource(MemConsole *mc, bool programWaits)
-{
-    if (Platform.keySource != nullptr)
-        Platform.keySource(programWaits);
-    return !mc->input.empty();
-}
-
-void DecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
+void PlatformDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
 {
     std::vector<INPUT_RECORD> &records = Platform.decoded;
     records.clear();
@@ -492,16 +508,16 @@ void DecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elap
     mc->input.insert(mc->input.end(), records.begin(), records.end());
 }
 
-/* Decodes what the terminal sent (or, with no bytes, the pause) into the input queue. */
+/* Decodes what the driver gave (or, with no bytes, the pause) into the input queue. */
 static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
 {
-    long now = TermNowMs();
+    long now = DriverNowMs();
     int elapsed = static_cast<int>(std::min(now - Platform.lastInputMs, 1000000L));
     Platform.lastInputMs = now;
-    DecodeBytes(mc, bytes, count, elapsed);
+    PlatformDecodeBytes(mc, bytes, count, elapsed);
 }
 
-/* The most bytes one look at the terminal takes in; more wait for the next look. */
+/* The most bytes one look takes in; more wait for the next look. */
 const int TAKE_MAX = 16384;
 
 /* Reads bytes, waiting at most timeoutMs (negative: no limit), and decodes them; their
@@ -509,72 +525,63 @@ const int TAKE_MAX = 16384;
 static int ReadAndDecode(MemConsole *mc, int timeoutMs)
 {
     unsigned char bytes[256];
-    int count = TermReadBytes(bytes, sizeof bytes, timeoutMs);
-    if (count < 0) {
-        Platform.inputEnded = true;
-        return -1;
-    }
-    DecodeInput(mc, bytes, count);
+    int count = DriverReadBytes(bytes, sizeof bytes, timeoutMs);
+    if (count >= 0)
+        DecodeInput(mc, bytes, count);
     return count;
 }
 
 /*
- * Takes in what the terminal has sent so far, without waiting for more keys.
- * The decoder tells a lone ESC or a broken sequence by the pause after it,
- * and the program may not look again for seconds (a marble rolls), a pause
- * the terminal never made: so no look ends with the start of a sequence
- * read and its rest left unread.  The rest is waited for as long as the
- * decoder would wait for it (50 ms after an ESC), and no longer.
+ * Takes in what the driver has so far, without waiting for more keys.  The
+ * decoder tells a lone ESC or a broken sequence by the pause after it, and
+ * the program may not look again for seconds (a marble rolls), a pause the
+ * terminal never made: so no look ends with the start of a sequence read
+ * and its rest left unread.  The rest is waited for as long as the decoder
+ * would wait for it (50 ms after an ESC), and no longer.  -1 at the end of
+ * input.
  */
-static void TakeWaitingBytes(MemConsole *mc)
+static int TakeWaitingBytes(MemConsole *mc)
 {
     for (int taken = 0; taken < TAKE_MAX;) {
         int count = ReadAndDecode(mc, 0);
         if (count == 0) {
             int rest = KeyDecoderWaitMs(Platform.keys);
             if (rest < 0)
-                return;
+                return 0;
             count = ReadAndDecode(mc, rest); /* the rest of the sequence, or the pause that ends it */
         }
         if (count < 0)
-            return;
+            return -1;
         taken += count;
     }
+    return 0;
+}
+
+/* A look for keys, which never waits for one; at the end of input it finds ESC. */
+static void LookForInput(MemConsole *mc)
+{
+    if (TakeWaitingBytes(mc) < 0)
+        MemPushKey(mc, KEY_ESCAPE, VK_ESCAPE);
 }
 
 /*
- * The one place where the input queue is refilled: called when it has run
- * dry (wait set: a read must wait) or when a peek looks for what is there
- * (wait clear: never waits for a key).  A read that must wait shows the
- * console first.  Headless there is nothing more to come than what a test's
- * key source types, so a read that would wait gets the ESC key instead:
- * every wait of the program ends.  On the terminal it takes in the bytes
- * that came and, for a read, waits without a timeout until a key is whole;
- * end of input gives ESC at every read from then on.  A signal wakes the
- * wait, so that a resize or a resume is shown at once.
+ * Waits until the input queue holds a record.  The console is shown first,
+ * and again after a resize or a resume cut the wait short.  Bytes that begin
+ * a key are followed by the rest of what came, so that no key is left half
+ * read.  At the end of input the wait ends with the ESC key, so that every
+ * wait of the program ends.
  */
-static void FetchInput(MemConsole *mc, bool wait)
+static void WaitForInput(MemConsole *mc)
 {
-    if (Platform.kind != PLATFORM_TERMINAL) {
-        if (wait)
-            Present();
-        if (!AskKeySource(mc, wait) && wait)
-            MemPushKey(mc, 27, VK_ESCAPE);
-        return;
-    }
-    for (;;) {
-        FollowTerminal(); /* may queue a size event */
-        if (Platform.inputEnded) {
-            MemPushKey(mc, 27, VK_ESCAPE);
+    while (mc->input.empty()) {
+        Present(); /* may queue a size event */
+        if (!mc->input.empty())
             return;
-        }
-        TakeWaitingBytes(mc);
-        if (Platform.inputEnded)
-            continue;
-        if (!wait || !mc->input.empty())
-            return;
-        Present();
-        ReadAndDecode(mc, -1);
+        int count = ReadAndDecode(mc, KeyDecoderWaitMs(Platform.keys));
+        if (count > 0)
+            count = TakeWaitingBytes(mc);
+        if (count < 0)
+            MemPushKey(mc, KEY_ESCAPE, VK_ESCAPE);
     }
 }
 
@@ -587,8 +594,7 @@ BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD
         return Fail(ERROR_INVALID_PARAMETER);
     DWORD count = 0;
     if (length > 0) {
-        while (mc->input.empty())
-            FetchInput(mc, true);
+        WaitForInput(mc);
         count = MemTakeInput(mc, buffer, length, true);
     }
     if (read)
@@ -604,7 +610,7 @@ BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD
     if (length > 0 && !buffer)
         return Fail(ERROR_INVALID_PARAMETER);
     Present(); /* a look for keys is a wait too: the machine looks between its marbles */
-    FetchInput(mc, false);
+    LookForInput(mc);
     DWORD count = MemTakeInput(mc, buffer, length, false);
     if (read)
         *read = count;
@@ -619,7 +625,7 @@ BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count)
     if (!count)
         return Fail(ERROR_INVALID_PARAMETER);
     Present();
-    FetchInput(mc, false);
+    LookForInput(mc);
     *count = static_cast<DWORD>(mc->input.size());
     return TRUE;
 }
@@ -650,7 +656,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *)
     while (length > 0 && count == 0) {
         count = MemTakeChars(mc, static_cast<unsigned char *>(buffer), length);
         if (count == 0)
-            FetchInput(mc, true);
+            WaitForInput(mc);
     }
     if (read)
         *read = count;
@@ -664,7 +670,7 @@ void Sleep(DWORD milliseconds)
 {
     Enter("Sleep");
     Present();
-    TermSleepMs(static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX)));
+    DriverSleepMs(static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX)));
 }
 
 /* Output is held back until the program waits; this shows it at once. */
@@ -688,7 +694,7 @@ void SetLastError(DWORD error)
     Platform.lastError = error;
 }
 
-/* Our wording for the errors this layer produces; null for any other code. */
+/* Our wording for the errors these calls produce; empty for any other code. */
 static std::string ErrorText(DWORD code)
 {
     switch (code) {
@@ -703,8 +709,6 @@ static std::string ErrorText(DWORD code)
         return std::string("the terminal TERM=") + (term ? term : "") +
                " cannot place the cursor as the game does (with ANSI sequences): play in one that can";
     }
-    case ERROR_INVALID_FUNCTION:
-        return "This console cannot do that.";
     case ERROR_FILE_NOT_FOUND:
         return "There is no console device of that name.";
     case ERROR_ACCESS_DENIED:
@@ -713,8 +717,6 @@ static std::string ErrorText(DWORD code)
         return "The console handle is not valid.";
     case ERROR_NOT_ENOUGH_MEMORY:
         return "There is not enough memory for a console that large.";
-    case ERROR_HANDLE_EOF:
-        return "The console input has ended.";
     case ERROR_INVALID_PARAMETER:
         return "A parameter given to the console was not valid.";
     case ERROR_INSUFFICIENT_BUFFER:

@@ -9,10 +9,10 @@
  * Functions that can fail return ERROR_SUCCESS or the Win32 error code, and
  * change nothing when they fail.  Nothing is ever written outside the buffer.
  */
-#ifndef ZOP_CONSOLE_POSIX_MEMCONSOLE_H
-#define ZOP_CONSOLE_POSIX_MEMCONSOLE_H
+#ifndef ZOP_CONSOLE_EMULATED_MEMCONSOLE_H
+#define ZOP_CONSOLE_EMULATED_MEMCONSOLE_H
 
-#include "console/posix/wintypes.h"
+#include "console/emulated/wintypes.h"
 
 #include <deque>
 #include <string>

@@ -3,7 +3,7 @@
  * as the Win32 console does.  Rectangle arithmetic is done in int so that
  * coordinates near the SHORT limits cannot overflow.
  */
-#include "console/posix/memconsole.h"
+#include "console/emulated/memconsole.h"
 
 #include <algorithm>
 #include <climits>

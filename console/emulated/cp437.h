@@ -2,8 +2,8 @@
  * Code page 437, the character set of the console's cells, and Unicode: the
  * glyph each byte shows and the byte a typed Unicode character stands for.
  */
-#ifndef ZOP_CONSOLE_POSIX_CP437_H
-#define ZOP_CONSOLE_POSIX_CP437_H
+#ifndef ZOP_CONSOLE_EMULATED_CP437_H
+#define ZOP_CONSOLE_EMULATED_CP437_H
 
 #include <string>
 

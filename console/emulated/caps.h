@@ -4,21 +4,21 @@
  * settings the driver makes, and the character set glyphs are sent in.
  * Plain data: the renderer and the key decoder are tested on every profile.
  */
-#ifndef ZOP_CONSOLE_POSIX_TERMCAPS_H
-#define ZOP_CONSOLE_POSIX_TERMCAPS_H
+#ifndef ZOP_CONSOLE_EMULATED_CAPS_H
+#define ZOP_CONSOLE_EMULATED_CAPS_H
 
 #include <string>
 
 /* How the colours are set. */
-enum TermColours {
-    TERM_COLOURS_NONE,    /* no colours: bold for bright text, reverse video for a coloured background */
-    TERM_COLOURS_8,       /* 30-37, 40-47; bright text in bold, a bright background by reverse video */
-    TERM_COLOURS_16,      /* the bright colours as 90-97, 100-107 */
-    TERM_COLOURS_INDEXED  /* every colour as 38;5;n and 48;5;n */
+enum CapsColours {
+    CAPS_COLOURS_NONE,    /* no colours: bold for bright text, reverse video for a coloured background */
+    CAPS_COLOURS_8,       /* 30-37, 40-47; bright text in bold, a bright background by reverse video */
+    CAPS_COLOURS_16,      /* the bright colours as 90-97, 100-107 */
+    CAPS_COLOURS_INDEXED  /* every colour as 38;5;n and 48;5;n */
 };
 
-struct TermCaps {
-    int colours;              /* a TermColours */
+struct Caps {
+    int colours;              /* a CapsColours */
     bool backgroundErase;     /* erased cells take the background colour in effect (bce) */
     bool eraseLine;           /* EL, ESC [ K */
     bool eraseScreen;         /* ED, ESC [ 2 J */
@@ -46,14 +46,14 @@ struct TermCaps {
 };
 
 /* Whether the terminal takes any SGR at all: colours, bold, reverse or underline. */
-bool TermCapsHasVideo(const TermCaps &caps);
+bool CapsHasVideo(const Caps &caps);
 
 /* A terminal of the xterm kind with UTF-8: everything the renderer can use. */
-const TermCaps &TermCapsXterm(void);
+const Caps &CapsXterm(void);
 
 /* A terminal of which nothing is known but that it takes the sequences the
    common terminals do (a TERM without an entry): that of xterm, except that
    erased cells may not take the background colour and it takes no title. */
-TermCaps TermCapsAnsi(void);
+Caps CapsAnsi(void);
 
 #endif

@@ -1,11 +1,13 @@
 /*
- * The terminal driver.  It owns the terminal's file descriptors, its saved
+ * The tty driver.  It owns the terminal's file descriptors, its saved
  * settings, the undo stack of every setting it made, the signal handlers,
  * and the front frame (what the terminal shows), which the renderer keeps.
  */
-#include "console/posix/terminal.h"
+#include "console/posix/tty.h"
 
-#include "console/posix/cp437.h"
+#include "console/emulated/caps.h"
+#include "console/emulated/cp437.h"
+#include "console/emulated/render.h"
 #include "console/posix/terminfo.h"
 
 #include <algorithm>
@@ -28,8 +30,8 @@
 
 namespace {
 
-/* Settings the driver makes, each undone by TermRestore. */
-enum TermUndo { UNDO_RAW_MODE, UNDO_ALT_SCREEN, UNDO_CURSOR, UNDO_TITLE };
+/* Settings the driver makes, each undone by DriverRestore. */
+enum TtyUndo { UNDO_RAW_MODE, UNDO_ALT_SCREEN, UNDO_CURSOR, UNDO_TITLE };
 
 const int UNDO_MAX = 8;
 /* How long the terminal has to answer the cursor position query. */
@@ -38,10 +40,10 @@ const int CURSOR_QUERY_MS = 200;
 const char SAVE_TITLE[] = "\x1b[22;0t";
 const char RESTORE_TITLE[] = "\x1b[23;0t";
 
-struct TermState {
+struct TtyState {
     bool open;
     bool ownFd;             /* inFd is /dev/tty, opened by us */
-    bool exitHookSet;       /* TermRestore is registered with atexit */
+    bool exitHookSet;       /* DriverRestore is registered with atexit */
     int inFd;
     int outFd;
     struct termios saved;   /* the settings found at open */
@@ -49,11 +51,11 @@ struct TermState {
     int rows;
     int undo[UNDO_MAX];     /* settings made, oldest first */
     int undoCount;
-    char emergency[160];    /* the bytes of TermEmergencyRestore */
+    char emergency[160];    /* the bytes of TtyEmergencyRestore */
     volatile sig_atomic_t emergencyLength;
-    TermFrame front;        /* what the terminal shows */
-    TermFrame want;         /* reused by TermPresent */
-    std::string out;        /* reused by TermPresent */
+    RenderFrame front;        /* what the terminal shows */
+    RenderFrame want;         /* reused by DriverPresent */
+    std::string out;        /* reused by DriverPresent */
     std::string pending;    /* input bytes that came during the cursor query */
     std::string title;      /* the title set, in UTF-8, to set again on resume */
     struct termios raw;     /* the raw settings, to enter again on resume */
@@ -61,7 +63,9 @@ struct TermState {
     bool screenWanted;      /* the alternate screen is to be entered at the next present */
     bool titlePending;      /* the title is to be set at the next present */
     bool acsEnabled;        /* the entry's enacs has been sent */
-    TermCaps caps;          /* what the terminal can do */
+    bool drawn;             /* the program has drawn since it took the terminal: until then
+                               the terminal shows the shell's screen, which is left as it is */
+    Caps caps;          /* what the terminal can do */
     bool singleByte;        /* the locale's characters are single bytes, not UTF-8 */
     char32_t highBytes[128]; /* then: the character of each byte 0x80 to 0xFF, 0 for none */
 };
@@ -69,25 +73,28 @@ struct TermState {
 /* What the signal handlers noted for the driver's next look; set in handlers only. */
 volatile sig_atomic_t Resized;
 volatile sig_atomic_t Resumed;
+
 /* The stop handler undid every setting before the process stopped. */
 volatile sig_atomic_t GaveBack;
 
-TermState Term = {};
+TtyState Tty = {};
 
 } // namespace
+
+static void TtyEmergencyRestore(void);
 
 /* ------------------------------------------------------------- Writing */
 
 /* Writes all bytes, through partial writes, EINTR and EAGAIN. */
-static bool TermWriteAll(const char *bytes, size_t length)
+static bool TtyWriteAll(const char *bytes, size_t length)
 {
     while (length > 0) {
-        ssize_t n = write(Term.outFd, bytes, length);
+        ssize_t n = write(Tty.outFd, bytes, length);
         if (n > 0) {
             bytes += n;
             length -= static_cast<size_t>(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            struct pollfd p = {Term.outFd, POLLOUT, 0};
+            struct pollfd p = {Tty.outFd, POLLOUT, 0};
             poll(&p, 1, 100);
         } else if (n < 0 && errno != EINTR) {
             return false;
@@ -96,9 +103,9 @@ static bool TermWriteAll(const char *bytes, size_t length)
     return true;
 }
 
-static bool TermWriteText(const std::string &text)
+static bool TtyWriteText(const std::string &text)
 {
-    return TermWriteAll(text.data(), text.size());
+    return TtyWriteAll(text.data(), text.size());
 }
 
 /* -------------------------------------------------------------- Signals */
@@ -116,7 +123,7 @@ static char HandlerStack[64 * 1024];
 /* Restores the terminal, then lets the signal end the program as it would have. */
 static void OnEndingSignal(int signal)
 {
-    TermEmergencyRestore();
+    TtyEmergencyRestore();
     std::signal(signal, SIG_DFL);
     raise(signal); /* delivered when the handler returns: the signal is blocked until then */
 }
@@ -125,7 +132,7 @@ static void OnEndingSignal(int signal)
 static void OnStop(int)
 {
     int savedErrno = errno;
-    TermEmergencyRestore();
+    TtyEmergencyRestore();
     GaveBack = 1;
     struct sigaction stop = {}, ours = {};
     stop.sa_handler = SIG_DFL;
@@ -165,7 +172,7 @@ static void (*HandlerFor(int signal))(int)
    SA_RESTART: a signal wakes a key wait, so that a resize or a resume is seen at once. */
 static void InstallHandlers(void)
 {
-    if (Term.handlersSet)
+    if (Tty.handlersSet)
         return;
     stack_t stack = {};
     stack.ss_sp = HandlerStack;
@@ -182,53 +189,53 @@ static void InstallHandlers(void)
         sigemptyset(&ours.sa_mask);
         Handled[i] = sigaction(HandledSignals[i], &ours, &ActionsFound[i]) == 0;
     }
-    Term.handlersSet = true;
+    Tty.handlersSet = true;
 }
 
 static void RemoveHandlers(void)
 {
-    if (!Term.handlersSet)
+    if (!Tty.handlersSet)
         return;
     for (int i = 0; i < HandledCount; i++)
         if (Handled[i])
             sigaction(HandledSignals[i], &ActionsFound[i], nullptr);
-    Term.handlersSet = false;
+    Tty.handlersSet = false;
 }
 
 /* Makes every setting again, in the order first made: after a stop the shell had them undone. */
 static void ReapplySettings(void)
 {
     std::string bytes;
-    for (int i = 0; i < Term.undoCount; i++) {
-        switch (Term.undo[i]) {
+    for (int i = 0; i < Tty.undoCount; i++) {
+        switch (Tty.undo[i]) {
         case UNDO_RAW_MODE:
-            tcsetattr(Term.inFd, TCSANOW, &Term.raw);
+            tcsetattr(Tty.inFd, TCSANOW, &Tty.raw);
             break;
         case UNDO_ALT_SCREEN:
-            bytes += Term.caps.enterScreen;
+            bytes += Tty.caps.enterScreen;
             break;
         case UNDO_CURSOR:
-            bytes += Term.caps.hideCursor;
+            bytes += Tty.caps.hideCursor;
             break;
         case UNDO_TITLE:
             bytes += SAVE_TITLE;
             break;
         }
     }
-    if (Term.acsEnabled)
-        bytes += Term.caps.enableAcs;
-    if (Term.caps.title && !Term.title.empty())
-        bytes += Term.caps.titleStart + Term.title + Term.caps.titleEnd;
-    TermWriteText(bytes);
+    if (Tty.acsEnabled)
+        bytes += Tty.caps.enableAcs;
+    if (Tty.caps.title && !Tty.title.empty())
+        bytes += Tty.caps.titleStart + Tty.title + Tty.caps.titleEnd;
+    TtyWriteText(bytes);
 }
 
 /* After a stop that no handler saw (SIGSTOP), the screen, the cursor and the title are
    still as we set them; only the shell may have put its own settings back meanwhile. */
 static void ReapplyRawMode(void)
 {
-    for (int i = 0; i < Term.undoCount; i++)
-        if (Term.undo[i] == UNDO_RAW_MODE)
-            tcsetattr(Term.inFd, TCSANOW, &Term.raw);
+    for (int i = 0; i < Tty.undoCount; i++)
+        if (Tty.undo[i] == UNDO_RAW_MODE)
+            tcsetattr(Tty.inFd, TCSANOW, &Tty.raw);
 }
 
 /* ---------------------------------------------------------- Undo stack */
@@ -237,9 +244,9 @@ static std::string UndoBytes(int step)
 {
     switch (step) {
     case UNDO_ALT_SCREEN:
-        return Term.caps.leaveScreen;
+        return Tty.caps.leaveScreen;
     case UNDO_CURSOR:
-        return Term.caps.showCursor;
+        return Tty.caps.showCursor;
     case UNDO_TITLE:
         return RESTORE_TITLE;
     default:
@@ -250,13 +257,13 @@ static std::string UndoBytes(int step)
 /* The colours back to the terminal's own, where the game sets any. */
 static std::string ResetBytes(void)
 {
-    return TermCapsHasVideo(Term.caps) ? "\x1b[0m" : "";
+    return CapsHasVideo(Tty.caps) ? "\x1b[0m" : "";
 }
 
 static bool HasUndo(int step)
 {
-    for (int i = 0; i < Term.undoCount; i++)
-        if (Term.undo[i] == step)
+    for (int i = 0; i < Tty.undoCount; i++)
+        if (Tty.undo[i] == step)
             return true;
     return false;
 }
@@ -265,27 +272,27 @@ static bool HasUndo(int step)
    undo in mirror order (the saved settings follow with tcsetattr). */
 static void BuildEmergency(void)
 {
-    Term.emergencyLength = 0;
+    Tty.emergencyLength = 0;
     /* A signal may come in the middle of a frame that set a scroll region or drew lines. */
-    std::string bytes = Term.caps.scrollRegion ? "\x1b[r" : "";
-    if (!Term.caps.utf8)
-        bytes += Term.caps.leaveAcs;
+    std::string bytes = Tty.caps.scrollRegion ? "\x1b[r" : "";
+    if (!Tty.caps.utf8)
+        bytes += Tty.caps.leaveAcs;
     bytes += ResetBytes();
-    for (int i = Term.undoCount - 1; i >= 0; i--)
-        bytes += UndoBytes(Term.undo[i]);
+    for (int i = Tty.undoCount - 1; i >= 0; i--)
+        bytes += UndoBytes(Tty.undo[i]);
     /* On the shell's own screen, its next words go below the picture rather than into it. */
-    if (!HasUndo(UNDO_ALT_SCREEN) && Term.rows > 0)
-        bytes += "\x1b[" + std::to_string(Term.rows) + ";1H";
-    size_t length = std::min(bytes.size(), sizeof Term.emergency);
-    std::memcpy(Term.emergency, bytes.data(), length);
-    Term.emergencyLength = static_cast<sig_atomic_t>(length);
+    if (!HasUndo(UNDO_ALT_SCREEN) && Tty.rows > 0)
+        bytes += "\x1b[" + std::to_string(Tty.rows) + ";1H";
+    size_t length = std::min(bytes.size(), sizeof Tty.emergency);
+    std::memcpy(Tty.emergency, bytes.data(), length);
+    Tty.emergencyLength = static_cast<sig_atomic_t>(length);
 }
 
 static void PushUndo(int step)
 {
-    if (HasUndo(step) || Term.undoCount == UNDO_MAX)
+    if (HasUndo(step) || Tty.undoCount == UNDO_MAX)
         return;
-    Term.undo[Term.undoCount++] = step;
+    Tty.undo[Tty.undoCount++] = step;
     BuildEmergency();
 }
 
@@ -293,41 +300,44 @@ static void PushUndo(int step)
    colours, so that the shell goes on in its colours rather than in the game's black. */
 static std::string EraseBlankPicture(void)
 {
-    if (HasUndo(UNDO_ALT_SCREEN) || !Term.caps.eraseScreen || !TermShowsBlank(Term.front))
+    if (HasUndo(UNDO_ALT_SCREEN) || !Tty.caps.eraseScreen || !RenderShowsBlank(Tty.front))
         return "";
     return "\x1b[H\x1b[2J";
 }
 
-void TermRestore(void)
+void DriverRestore(void)
 {
-    if (!Term.open || Term.undoCount == 0)
+    Tty.drawn = false;
+    if (!Tty.open || Tty.undoCount == 0)
         return;
     std::string bytes = ResetBytes() + EraseBlankPicture();
-    while (Term.undoCount > 0) {
-        int step = Term.undo[--Term.undoCount];
+    while (Tty.undoCount > 0) {
+        int step = Tty.undo[--Tty.undoCount];
         bytes += UndoBytes(step);
         if (step == UNDO_RAW_MODE) {
-            TermWriteText(bytes);
+            TtyWriteText(bytes);
             bytes.clear();
-            tcsetattr(Term.inFd, TCSADRAIN, &Term.saved);
+            tcsetattr(Tty.inFd, TCSADRAIN, &Tty.saved);
         }
     }
-    TermWriteText(bytes);
-    Term.front.known = false;
-    Term.screenWanted = false;
-    Term.titlePending = false;
+    TtyWriteText(bytes);
+    Tty.front.known = false;
+    Tty.screenWanted = false;
+    Tty.titlePending = false;
     BuildEmergency();
     RemoveHandlers();
 }
 
-void TermEmergencyRestore(void)
+/* Async-signal-safe restore: writes the prebuilt restore string and puts the saved
+   terminal settings back, without touching any other state. */
+static void TtyEmergencyRestore(void)
 {
-    if (!Term.open)
+    if (!Tty.open)
         return;
-    size_t length = static_cast<size_t>(Term.emergencyLength);
-    if (length > 0 && write(Term.outFd, Term.emergency, length) < 0)
+    size_t length = static_cast<size_t>(Tty.emergencyLength);
+    if (length > 0 && write(Tty.outFd, Tty.emergency, length) < 0)
         length = 0;
-    tcsetattr(Term.inFd, TCSANOW, &Term.saved);
+    tcsetattr(Tty.inFd, TCSANOW, &Tty.saved);
 }
 
 /* ------------------------------------------------------ Opening the tty */
@@ -336,17 +346,17 @@ void TermEmergencyRestore(void)
 static bool FindTerminal(void)
 {
     if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) {
-        Term.inFd = STDIN_FILENO;
-        Term.outFd = STDOUT_FILENO;
-        Term.ownFd = false;
+        Tty.inFd = STDIN_FILENO;
+        Tty.outFd = STDOUT_FILENO;
+        Tty.ownFd = false;
         return true;
     }
     int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    Term.inFd = fd;
-    Term.outFd = fd;
-    Term.ownFd = true;
+    Tty.inFd = fd;
+    Tty.outFd = fd;
+    Tty.ownFd = true;
     return true;
 }
 
@@ -356,7 +366,7 @@ static void EnterRawMode(void)
 {
     if (HasUndo(UNDO_RAW_MODE))
         return;
-    struct termios raw = Term.saved;
+    struct termios raw = Tty.saved;
     raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
                                           ICRNL | IXON);
     raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
@@ -364,24 +374,24 @@ static void EnterRawMode(void)
     raw.c_cflag |= CS8;
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    Term.raw = raw;
-    if (tcsetattr(Term.inFd, TCSANOW, &raw) == 0)
+    Tty.raw = raw;
+    if (tcsetattr(Tty.inFd, TCSANOW, &raw) == 0)
         PushUndo(UNDO_RAW_MODE);
 }
 
 static void QuerySize(void)
 {
     struct winsize size = {};
-    if ((ioctl(Term.outFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) &&
-        (ioctl(Term.inFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0)) {
+    if ((ioctl(Tty.outFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) &&
+        (ioctl(Tty.inFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0)) {
         size.ws_col = 80;
         size.ws_row = 24;
     }
-    Term.columns = std::min(static_cast<int>(size.ws_col), static_cast<int>(SHRT_MAX));
-    Term.rows = std::max(1, std::min(static_cast<int>(size.ws_row), static_cast<int>(SHRT_MAX)));
+    Tty.columns = std::min(static_cast<int>(size.ws_col), static_cast<int>(SHRT_MAX));
+    Tty.rows = std::max(1, std::min(static_cast<int>(size.ws_row), static_cast<int>(SHRT_MAX)));
 }
 
-long TermNowMs(void)
+long DriverNowMs(void)
 {
     struct timespec now = {};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -391,7 +401,7 @@ long TermNowMs(void)
 /* Waits up to timeoutMs for input and reads what is there; -1 at end of input. */
 static int ReadSome(unsigned char *buffer, int size, int timeoutMs)
 {
-    struct pollfd p = {Term.inFd, POLLIN, 0};
+    struct pollfd p = {Tty.inFd, POLLIN, 0};
     int ready = poll(&p, 1, timeoutMs);
     if (ready < 0)
         return errno == EINTR ? 0 : -1;
@@ -399,13 +409,13 @@ static int ReadSome(unsigned char *buffer, int size, int timeoutMs)
         return 0;
     if (p.revents & POLLNVAL)
         return -1;
-    ssize_t n = read(Term.inFd, buffer, static_cast<size_t>(size));
+    ssize_t n = read(Tty.inFd, buffer, static_cast<size_t>(size));
     if (n < 0)
         return (errno == EINTR || errno == EAGAIN) ? 0 : -1;
     return n == 0 ? -1 : static_cast<int>(n);
 }
 
-bool TermTakeCursorReport(std::string *bytes, int *row, int *column)
+bool TtyTakeCursorReport(std::string *bytes, int *row, int *column)
 {
     for (size_t start = bytes->find("\x1b["); start != std::string::npos;
          start = bytes->find("\x1b[", start + 1)) {
@@ -440,12 +450,12 @@ bool TermTakeCursorReport(std::string *bytes, int *row, int *column)
    kept in pending for the key reader.  No answer: the bottom-left corner. */
 static COORD AskCursor(void)
 {
-    COORD guess = {0, static_cast<SHORT>(Term.rows - 1)};
-    if (!Term.caps.cursorReport || !TermWriteText("\x1b[6n"))
+    COORD guess = {0, static_cast<SHORT>(Tty.rows - 1)};
+    if (!Tty.caps.cursorReport || !TtyWriteText("\x1b[6n"))
         return guess;
     std::string got;
-    long deadline = TermNowMs() + CURSOR_QUERY_MS;
-    for (long left = CURSOR_QUERY_MS; left > 0; left = deadline - TermNowMs()) {
+    long deadline = DriverNowMs() + CURSOR_QUERY_MS;
+    for (long left = CURSOR_QUERY_MS; left > 0; left = deadline - DriverNowMs()) {
         unsigned char chunk[64];
         int n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
         if (n < 0)
@@ -453,13 +463,13 @@ static COORD AskCursor(void)
         got.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
         int row = 0;
         int column = 0;
-        if (TermTakeCursorReport(&got, &row, &column)) {
-            Term.pending += got;
+        if (TtyTakeCursorReport(&got, &row, &column)) {
+            Tty.pending += got;
             return COORD{static_cast<SHORT>(std::max(column - 1, 0)),
                          static_cast<SHORT>(std::max(row - 1, 0))};
         }
     }
-    Term.pending += got;
+    Tty.pending += got;
     return guess;
 }
 
@@ -471,58 +481,68 @@ static void ReadHighBytes(void)
         wchar_t wide = 0;
         std::mbstate_t state = {};
         size_t length = std::mbrtowc(&wide, &text, 1, &state);
-        Term.highBytes[byte - 0x80] = length == 1 ? static_cast<char32_t>(wide) : 0;
+        Tty.highBytes[byte - 0x80] = length == 1 ? static_cast<char32_t>(wide) : 0;
     }
 }
 
-/* What the terminal can do, from TERM's entry, and the locale's characters; a TermInfoVerdict. */
+/* What the terminal can do, from TERM's entry, and the locale's characters; a TerminfoVerdict. */
 static int ReadCapabilities(void)
 {
     std::setlocale(LC_CTYPE, "");
     const char *codeset = nl_langinfo(CODESET);
     bool utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
-    Term.singleByte = !utf8;
+    Tty.singleByte = !utf8;
     if (!utf8)
         ReadHighBytes();
-    return TermInfoRead(std::getenv("TERM"), utf8, std::getenv("TMUX") != nullptr, &Term.caps);
+    return TerminfoRead(std::getenv("TERM"), utf8, std::getenv("TMUX") != nullptr, &Tty.caps);
 }
 
 /* Lets go of a terminal that will not be played on. */
 static int Refuse(int why)
 {
-    if (Term.ownFd)
-        close(Term.inFd);
+    if (Tty.ownFd)
+        close(Tty.inFd);
     return why;
 }
 
-int TermOpen(int *columns, int *rows, COORD *cursor)
+int DriverOpen(DriverScreen *screen)
 {
-    if (!Term.open) {
+    if (!Tty.open) {
         if (!FindTerminal())
-            return TERM_NOT_A_TERMINAL;
+            return DRIVER_NO_TERMINAL;
         int verdict = ReadCapabilities();
         if (verdict == TERMINFO_UNSET)
-            return Refuse(TERM_NAME_UNSET);
+            return Refuse(DRIVER_TERM_UNSET);
         if (verdict == TERMINFO_CANNOT_ADDRESS)
-            return Refuse(TERM_CANNOT_ADDRESS);
-        if (tcgetattr(Term.inFd, &Term.saved) != 0)
-            return Refuse(TERM_NOT_A_TERMINAL);
-        Term.open = true;
-        if (!Term.exitHookSet && std::atexit(TermRestore) == 0)
-            Term.exitHookSet = true;
+            return Refuse(DRIVER_CANNOT_ADDRESS);
+        if (tcgetattr(Tty.inFd, &Tty.saved) != 0)
+            return Refuse(DRIVER_NO_TERMINAL);
+        Tty.open = true;
+        if (!Tty.exitHookSet && std::atexit(DriverRestore) == 0)
+            Tty.exitHookSet = true;
         EnterRawMode();
         InstallHandlers();
         QuerySize();
         BuildEmergency();
-        Term.front.known = false;
+        Tty.front.known = false;
     }
-    *columns = Term.columns;
-    *rows = Term.rows;
-    *cursor = AskCursor();
-    return TERM_OPENED;
+    *screen = DriverScreen{Tty.columns, Tty.rows, Tty.columns, Tty.rows, AskCursor(), false};
+    return DRIVER_OPENED;
 }
 
-int TermTakeEvents(int *columns, int *rows)
+/* The terminal lets every call go. */
+DWORD DriverCheckCall(const char *)
+{
+    return ERROR_SUCCESS;
+}
+
+/* What was drawn goes out at the next wait, all of it in one write. */
+void DriverNoteDrawing(const MemConsole *)
+{
+    Tty.drawn = true;
+}
+
+int DriverTakeEvents(int *columns, int *rows)
 {
     int events = 0;
     if (Resumed) {
@@ -533,32 +553,32 @@ int TermTakeEvents(int *columns, int *rows)
         } else {
             ReapplyRawMode();
         }
-        events |= TERM_RESUMED;
+        events |= DRIVER_RESUMED;
     }
     /* A resize while stopped signals the shell, not us: on resume the size is asked anew too. */
-    if (Resized || (events & TERM_RESUMED)) {
-        int columnsBefore = Term.columns, rowsBefore = Term.rows;
+    if (Resized || (events & DRIVER_RESUMED)) {
+        int columnsBefore = Tty.columns, rowsBefore = Tty.rows;
         QuerySize();
-        if (Resized || columnsBefore != Term.columns || rowsBefore != Term.rows)
-            events |= TERM_RESIZED;
+        if (Resized || columnsBefore != Tty.columns || rowsBefore != Tty.rows)
+            events |= DRIVER_RESIZED;
         Resized = 0;
         BuildEmergency(); /* it places the cursor on the last row, which may have moved */
     }
     if (events != 0)
-        Term.front.known = false;
-    *columns = Term.columns;
-    *rows = Term.rows;
+        Tty.front.known = false;
+    *columns = Tty.columns;
+    *rows = Tty.rows;
     return events;
 }
 
-int TermEnterScreen(void)
+int DriverEnterScreen(void)
 {
-    if (!Term.open)
+    if (!Tty.open)
         return 0;
     EnterRawMode();
     InstallHandlers();
-    Term.screenWanted = !HasUndo(UNDO_ALT_SCREEN) && !Term.caps.enterScreen.empty();
-    Term.front.known = false;
+    Tty.screenWanted = !HasUndo(UNDO_ALT_SCREEN) && !Tty.caps.enterScreen.empty();
+    Tty.front.known = false;
     return 1;
 }
 
@@ -567,69 +587,69 @@ int TermEnterScreen(void)
 /* The settings asked for since the last present: the alternate screen, then the title. */
 static void AppendSettings(std::string *out)
 {
-    const TermCaps &caps = Term.caps;
-    if (Term.screenWanted) {
+    const Caps &caps = Tty.caps;
+    if (Tty.screenWanted) {
         out->append(caps.enterScreen);
         PushUndo(UNDO_ALT_SCREEN);
-        Term.screenWanted = false;
+        Tty.screenWanted = false;
     }
     /* enacs only makes line drawing selectable (screen puts it in G1); nothing the shell
        uses selects it, so there is nothing to undo. */
-    if (!Term.acsEnabled && !caps.utf8 && !caps.enterAcs.empty()) {
+    if (!Tty.acsEnabled && !caps.utf8 && !caps.enterAcs.empty()) {
         out->append(caps.enableAcs);
-        Term.acsEnabled = true;
+        Tty.acsEnabled = true;
     }
-    if (Term.titlePending && caps.title) {
+    if (Tty.titlePending && caps.title) {
         if (caps.titleStack && !HasUndo(UNDO_TITLE)) {
             out->append(SAVE_TITLE);
             PushUndo(UNDO_TITLE);
         }
-        out->append(caps.titleStart).append(Term.title).append(caps.titleEnd);
+        out->append(caps.titleStart).append(Tty.title).append(caps.titleEnd);
     }
-    Term.titlePending = false;
+    Tty.titlePending = false;
 }
 
-void TermPresent(const MemConsole *mc)
+void DriverPresent(const MemConsole *mc)
 {
-    if (!Term.open)
+    if (!Tty.open || !Tty.drawn)
         return;
-    Term.out.clear();
-    AppendSettings(&Term.out);
-    TermFrameOf(mc, &Term.want);
-    TermRender(Term.want, &Term.front, Term.columns, Term.rows, &Term.out, Term.caps);
-    if (!mc->cursorVisible && !Term.caps.hideCursor.empty())
+    Tty.out.clear();
+    AppendSettings(&Tty.out);
+    RenderFrameOf(mc, &Tty.want);
+    RenderUpdate(Tty.want, &Tty.front, Tty.columns, Tty.rows, &Tty.out, Tty.caps);
+    if (!mc->cursorVisible && !Tty.caps.hideCursor.empty())
         PushUndo(UNDO_CURSOR);
-    TermWriteText(Term.out);
+    TtyWriteText(Tty.out);
 }
 
-void TermSetTitle(const std::string &title)
+void DriverSetTitle(const std::string &title)
 {
-    if (!Term.open)
+    if (!Tty.open)
         return;
-    Term.title = Cp437TextToUtf8(title);
-    Term.titlePending = true;
+    Tty.title = Cp437TextToUtf8(title);
+    Tty.titlePending = true;
 }
 
 /* ---------------------------------------------------------------- Input */
 
-int TermReadBytes(unsigned char *buffer, int size, int timeoutMs)
+int DriverReadBytes(unsigned char *buffer, int size, int timeoutMs)
 {
     if (size <= 0)
         return 0;
-    if (!Term.pending.empty()) {
-        size_t n = std::min(static_cast<size_t>(size), Term.pending.size());
-        std::memcpy(buffer, Term.pending.data(), n);
-        Term.pending.erase(0, n);
+    if (!Tty.pending.empty()) {
+        size_t n = std::min(static_cast<size_t>(size), Tty.pending.size());
+        std::memcpy(buffer, Tty.pending.data(), n);
+        Tty.pending.erase(0, n);
         return static_cast<int>(n);
     }
-    if (!Term.open)
+    if (!Tty.open)
         return -1;
     return ReadSome(buffer, size, timeoutMs);
 }
 
 /* ---------------------------------------------------------------- Waits */
 
-void TermSleepMs(int ms)
+void DriverSleepMs(int ms)
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
@@ -639,8 +659,8 @@ void TermSleepMs(int ms)
 
 /* --------------------------------------------------- Character set */
 
-const char32_t *TermKeyCharset(void)
+const char32_t *DriverKeyCharset(void)
 {
-    return Term.singleByte ? Term.highBytes : nullptr;
+    return Tty.singleByte ? Tty.highBytes : nullptr;
 }
 

@@ -6,9 +6,9 @@
  * sequence the decoder does not know is dropped whole, so none of its bytes
  * ever comes out as a key.
  */
-#include "console/posix/keydecoder.h"
+#include "console/emulated/keydecoder.h"
 
-#include "console/posix/cp437.h"
+#include "console/emulated/cp437.h"
 
 #include <algorithm>
 #include <cstring>
@@ -316,20 +316,11 @@ static void AddKeypadKey(Records &records, unsigned char final, DWORD state)
     }
 }
 
-/* ESC [ 1 ; m R is a modified F3, unless a report is awaited or m is no modifier. */
-static int IsCursorReport(const KeyDecoder &decoder, const SequenceParameters &parameters)
+/* ESC [ 1 ; m R is a modified F3; with any other pair it is a cursor position report,
+   which the terminal driver asked for and which comes too late to be its answer. */
+static int IsCursorReport(const SequenceParameters &parameters)
 {
-    if (decoder.cursorReportExpected)
-        return 1;
     return parameters.value[0] != 1 || parameters.value[1] < 2 || parameters.value[1] > 16;
-}
-
-static void TakeCursorReport(KeyDecoder &decoder, const SequenceParameters &parameters)
-{
-    decoder.cursorReportExpected = 0;
-    decoder.cursorReportReady = 1;
-    decoder.cursorRow = parameters.value[0];
-    decoder.cursorColumn = parameters.value[1];
 }
 
 /* Appends the key of a finished ESC O sequence; the last parameter, if any, holds the modifiers. */
@@ -342,15 +333,14 @@ static void FinishSs3(unsigned char final, const SequenceParameters &parameters,
         AddNamedKey(records, LetterKeyVk(final), state);
 }
 
-/* Appends the key of a finished ESC [ sequence, or takes a cursor report; drops anything else. */
-static void FinishCsi(KeyDecoder &decoder, unsigned char final,
-                      const SequenceParameters &parameters, Records &records)
+/* Appends the key of a finished ESC [ sequence; drops cursor reports and anything else. */
+static void FinishCsi(unsigned char final, const SequenceParameters &parameters, Records &records)
 {
     DWORD state = ModifierState(parameters.value[1]);
     if (final == '~') {
         AddNamedKey(records, TildeKeyVk(parameters.value[0]), state);
-    } else if (final == 'R' && parameters.count == 2 && IsCursorReport(decoder, parameters)) {
-        TakeCursorReport(decoder, parameters);
+    } else if (final == 'R' && parameters.count == 2 && IsCursorReport(parameters)) {
+        /* not a key */
     } else if (parameters.value[0] > 1) {
         /* Keys ending in a letter send only "1;m" as their parameters. */
     } else if (final == 'Z') {
@@ -371,7 +361,7 @@ static void FinishSequence(KeyDecoder &decoder, Records &records)
     if (decoder.sequence[1] == 'O')
         FinishSs3(final, parameters, records);
     else
-        FinishCsi(decoder, final, parameters, records);
+        FinishCsi(final, parameters, records);
 }
 
 /* ------------------------------------------------------ Byte by byte */
@@ -604,21 +594,4 @@ int KeyDecoderWaitMs(const KeyDecoder &decoder)
         return -1;
     int left = TimeoutMs(decoder) - decoder.idleMs;
     return left > 0 ? left : 0;
-}
-
-void KeyDecoderExpectCursorReport(KeyDecoder &decoder)
-{
-    decoder.cursorReportExpected = 1;
-}
-
-int KeyDecoderTakeCursorReport(KeyDecoder &decoder, int *row, int *column)
-{
-    if (!decoder.cursorReportReady)
-        return 0;
-    decoder.cursorReportReady = 0;
-    if (row)
-        *row = decoder.cursorRow;
-    if (column)
-        *column = decoder.cursorColumn;
-    return 1;
 }

@@ -5,8 +5,8 @@
  * in-memory console, the key decoder and the renderer) build on these alone;
  * winconsole.h declares the calls themselves.
  */
-#ifndef ZOP_CONSOLE_POSIX_WINTYPES_H
-#define ZOP_CONSOLE_POSIX_WINTYPES_H
+#ifndef ZOP_CONSOLE_EMULATED_WINTYPES_H
+#define ZOP_CONSOLE_EMULATED_WINTYPES_H
 
 #include <cstdint>
 
@@ -190,11 +190,9 @@ typedef struct _INPUT_RECORD {
 
 /* Error codes the platform layer produces. */
 #define ERROR_SUCCESS 0
-#define ERROR_INVALID_FUNCTION 1
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
-#define ERROR_HANDLE_EOF 38
 #define ERROR_INVALID_PARAMETER 87
 
 #endif

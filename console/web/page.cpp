@@ -1,14 +1,15 @@
 /*
- * The terminal driver in a web page: the in-memory console is presented
- * through the renderer into the page's terminal (xterm.js), and its keys are
- * read from it.  Every wait of the program (a key read, the marble step
+ * The page driver: the emulated console in a web page.  The in-memory
+ * console is presented through the renderer into the page's terminal
+ * (xterm.js), and its keys are read from it.  Every wait of the program (a key read, the marble step
  * delay) suspends the program with Asyncify and hands the page back to the
  * browser, which wakes it with a key or a timer; nothing polls.  The page's
  * part is the object Module.zopPage (web/page.js): write, take, wait.
  */
-#include "console/posix/terminal.h"
-
-#include "console/posix/cp437.h"
+#include "console/emulated/caps.h"
+#include "console/emulated/cp437.h"
+#include "console/emulated/driver.h"
+#include "console/emulated/render.h"
 
 #include <emscripten.h>
 
@@ -21,14 +22,14 @@ namespace {
 const int PAGE_COLUMNS = 81;
 const int PAGE_ROWS = 46;
 
-struct WebTerminal {
+struct PageState {
     bool open;
-    TermFrame front; /* what the page's terminal shows */
-    TermFrame want;  /* reused by TermPresent */
-    std::string out; /* reused by TermPresent */
+    RenderFrame front; /* what the page's terminal shows */
+    RenderFrame want;  /* reused by DriverPresent */
+    std::string out;   /* reused by DriverPresent */
 };
 
-WebTerminal Web = {};
+PageState Page = {};
 
 } // namespace
 
@@ -61,10 +62,10 @@ static void PageSend(const std::string &bytes)
 }
 
 /* What the page's terminal can do: that of xterm; the title goes to the page itself. */
-static const TermCaps &PageCaps(void)
+static const Caps &PageCaps(void)
 {
-    static const TermCaps caps = [] {
-        TermCaps xterm = TermCapsXterm();
+    static const Caps caps = [] {
+        Caps xterm = CapsXterm();
         xterm.enterScreen.clear(); /* the whole terminal is the game's */
         xterm.title = xterm.titleStack = false;
         return xterm;
@@ -74,56 +75,62 @@ static const TermCaps &PageCaps(void)
 
 /* ------------------------------------------------------------- The driver */
 
-int TermOpen(int *columns, int *rows, COORD *cursor)
+int DriverOpen(DriverScreen *screen)
 {
-    Web.open = true;
-    Web.front.known = false;
-    *columns = PAGE_COLUMNS;
-    *rows = PAGE_ROWS;
-    *cursor = COORD{0, 0}; /* a terminal of its own, blank: the program keeps it */
-    return TERM_OPENED;
+    Page.open = true;
+    Page.front.known = false;
+    /* A terminal of its own, blank: the program keeps it. */
+    *screen = DriverScreen{PAGE_COLUMNS, PAGE_ROWS, PAGE_COLUMNS, PAGE_ROWS, COORD{0, 0}, false};
+    return DRIVER_OPENED;
 }
 
-int TermTakeEvents(int *columns, int *rows)
+/* The page lets every call go. */
+DWORD DriverCheckCall(const char *)
+{
+    return ERROR_SUCCESS;
+}
+
+/* What was drawn goes out at the next wait. */
+void DriverNoteDrawing(const MemConsole *)
+{
+}
+
+int DriverTakeEvents(int *columns, int *rows)
 {
     *columns = PAGE_COLUMNS;
     *rows = PAGE_ROWS;
     return 0;
 }
 
-int TermEnterScreen(void)
+int DriverEnterScreen(void)
 {
-    return Web.open ? 1 : 0;
+    return Page.open ? 1 : 0;
 }
 
-void TermRestore(void)
+void DriverRestore(void)
 {
-    if (!Web.open)
+    if (!Page.open)
         return;
     PageSend("\x1b[0m" + PageCaps().showCursor);
-    Web.front.known = false; /* a console made again starts from a blank terminal */
+    Page.front.known = false; /* a console made again starts from a blank terminal */
 }
 
-void TermEmergencyRestore(void)
+void DriverPresent(const MemConsole *mc)
 {
-}
-
-void TermPresent(const MemConsole *mc)
-{
-    if (!Web.open)
+    if (!Page.open)
         return;
-    TermFrameOf(mc, &Web.want);
-    Web.out.clear();
-    TermRender(Web.want, &Web.front, PAGE_COLUMNS, PAGE_ROWS, &Web.out, PageCaps());
-    PageSend(Web.out);
+    RenderFrameOf(mc, &Page.want);
+    Page.out.clear();
+    RenderUpdate(Page.want, &Page.front, PAGE_COLUMNS, PAGE_ROWS, &Page.out, PageCaps());
+    PageSend(Page.out);
 }
 
-void TermSetTitle(const std::string &title)
+void DriverSetTitle(const std::string &title)
 {
     PageSetTitle(Cp437TextToUtf8(title).c_str());
 }
 
-int TermReadBytes(unsigned char *buffer, int size, int timeoutMs)
+int DriverReadBytes(unsigned char *buffer, int size, int timeoutMs)
 {
     if (size <= 0)
         return 0;
@@ -134,19 +141,19 @@ int TermReadBytes(unsigned char *buffer, int size, int timeoutMs)
     return PageTake(buffer, size);
 }
 
-long TermNowMs(void)
+long DriverNowMs(void)
 {
     return static_cast<long>(emscripten_get_now());
 }
 
-void TermSleepMs(int ms)
+void DriverSleepMs(int ms)
 {
     double deadline = emscripten_get_now() + ms;
     for (double left = ms; left > 0; left = deadline - emscripten_get_now())
         emscripten_sleep(static_cast<unsigned>(std::ceil(left)));
 }
 
-const char32_t *TermKeyCharset(void)
+const char32_t *DriverKeyCharset(void)
 {
     return nullptr; /* the page's terminal sends its keys in UTF-8 */
 }

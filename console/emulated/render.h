@@ -5,17 +5,17 @@
  * erases and scroll regions where they save bytes.  Pure: no I/O, no
  * program state.  The terminal driver sends what it returns.
  */
-#ifndef ZOP_CONSOLE_POSIX_RENDER_H
-#define ZOP_CONSOLE_POSIX_RENDER_H
+#ifndef ZOP_CONSOLE_EMULATED_RENDER_H
+#define ZOP_CONSOLE_EMULATED_RENDER_H
 
-#include "console/posix/memconsole.h"
-#include "console/posix/termcaps.h"
+#include "console/emulated/memconsole.h"
+#include "console/emulated/caps.h"
 
 #include <string>
 #include <vector>
 
 /* A screen picture: what a terminal shows, or is to show. */
-struct TermFrame {
+struct RenderFrame {
     int width;
     int height;
     std::vector<MemCell> cells; /* width * height, row-major */
@@ -25,7 +25,7 @@ struct TermFrame {
 };
 
 /* Copies the cells and cursor of a console into a frame. */
-void TermFrameOf(const MemConsole *mc, TermFrame *frame);
+void RenderFrameOf(const MemConsole *mc, RenderFrame *frame);
 
 /*
  * Appends to out the bytes that turn the terminal from showing *front into
@@ -34,14 +34,14 @@ void TermFrameOf(const MemConsole *mc, TermFrame *frame);
  * are sent; a frame that sends colours ends with SGR 0, one that draws lines
  * with the alternate character set off.  Pure: no I/O, no program state.
  */
-void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
-                std::string *out, const TermCaps &caps);
+void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
+                std::string *out, const Caps &caps);
 
-/* The same on a terminal of the xterm kind with UTF-8 (TermCapsXterm). */
-void TermRender(const TermFrame &want, TermFrame *front, int columns, int rows,
+/* The same on a terminal of the xterm kind with UTF-8 (CapsXterm). */
+void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
                 std::string *out);
 
-/* Whether the frame a terminal shows (a front kept by TermRender) is blank throughout. */
-bool TermShowsBlank(const TermFrame &front);
+/* Whether the frame a terminal shows (a front kept by RenderUpdate) is blank throughout. */
+bool RenderShowsBlank(const RenderFrame &front);
 
 #endif

@@ -1,13 +1,13 @@
 /* The capability profiles the terminal driver starts from. */
-#include "console/posix/termcaps.h"
+#include "console/emulated/caps.h"
 
 /* The line drawing of DEC special graphics, by the characters that select it. */
 static const char DecGraphics[] = "`afgjklmnopqrstuvwxyz{|}~";
 
-static TermCaps MakeXterm(void)
+static Caps MakeXterm(void)
 {
-    TermCaps caps = {};
-    caps.colours = TERM_COLOURS_16;
+    Caps caps = {};
+    caps.colours = CAPS_COLOURS_16;
     caps.backgroundErase = true;
     caps.eraseLine = true;
     caps.eraseScreen = true;
@@ -33,22 +33,22 @@ static TermCaps MakeXterm(void)
     return caps;
 }
 
-const TermCaps &TermCapsXterm(void)
+const Caps &CapsXterm(void)
 {
-    static const TermCaps xterm = MakeXterm();
+    static const Caps xterm = MakeXterm();
     return xterm;
 }
 
-TermCaps TermCapsAnsi(void)
+Caps CapsAnsi(void)
 {
-    TermCaps caps = TermCapsXterm();
+    Caps caps = CapsXterm();
     caps.backgroundErase = false;
     caps.title = caps.titleStack = false;
     return caps;
 }
 
-bool TermCapsHasVideo(const TermCaps &caps)
+bool CapsHasVideo(const Caps &caps)
 {
-    return caps.colours != TERM_COLOURS_NONE || caps.bold || caps.reverse || caps.underline;
+    return caps.colours != CAPS_COLOURS_NONE || caps.bold || caps.reverse || caps.underline;
 }
 

@@ -3,10 +3,10 @@
  * declares them.  On POSIX they act on an in-memory console that a terminal
  * driver presents on the tty whenever the program is about to wait.
  */
-#ifndef ZOP_CONSOLE_POSIX_WINCONSOLE_H
-#define ZOP_CONSOLE_POSIX_WINCONSOLE_H
+#ifndef ZOP_CONSOLE_EMULATED_WINCONSOLE_H
+#define ZOP_CONSOLE_EMULATED_WINCONSOLE_H
 
-#include "console/posix/wintypes.h"
+#include "console/emulated/wintypes.h"
 
 #include <cstdarg>
 

@@ -1,5 +1,5 @@
 /* Code page 437 to Unicode and back. */
-#include "console/posix/cp437.h"
+#include "console/emulated/cp437.h"
 
 /* ---------------------------------------------------------------- Tables */
 

@@ -4,10 +4,10 @@
  * It does no I/O: the terminal driver hands it the bytes it read and the
  * time that passed, and asks it how long it may wait for more.
  */
-#ifndef ZOP_CONSOLE_POSIX_KEYDECODER_H
-#define ZOP_CONSOLE_POSIX_KEYDECODER_H
+#ifndef ZOP_CONSOLE_EMULATED_KEYDECODER_H
+#define ZOP_CONSOLE_EMULATED_KEYDECODER_H
 
-#include "console/posix/wintypes.h"
+#include "console/emulated/wintypes.h"
 
 #include <cstddef>
 #include <vector>
@@ -29,10 +29,6 @@ struct KeyDecoder {
     int overflowed;           /* the sequence outgrew `sequence` and is being dropped */
     int remaining;            /* bytes still due of a UTF-8 character or a mouse report */
     int idleMs;               /* time since the last byte while something is unfinished */
-    int cursorReportExpected; /* the terminal was asked where the cursor is */
-    int cursorReportReady;    /* a cursor position report came and was not taken yet */
-    int cursorRow;            /* the report's row, 1-based as the terminal counts */
-    int cursorColumn;         /* the report's column, 1-based */
     int singleByte;           /* text comes in a single-byte character set, not UTF-8 */
     char32_t highBytes[128];  /* then: the character of each byte 0x80 to 0xFF, 0 for none */
 };
@@ -58,16 +54,5 @@ void KeyDecoderIdle(KeyDecoder &decoder, int elapsedMs, std::vector<INPUT_RECORD
 
 /* How long the reader may wait for more bytes before calling KeyDecoderIdle; -1: no limit. */
 int KeyDecoderWaitMs(const KeyDecoder &decoder);
-
-/*
- * Says that the terminal has just been asked for the cursor position, so the
- * next ESC [ row ; column R is taken as the answer even where it could be a
- * modified F3 key (ESC [ 1 ; 5 R).  Without it such a sequence is the key,
- * and any other one is taken as a report.
- */
-void KeyDecoderExpectCursorReport(KeyDecoder &decoder);
-
-/* Takes the last cursor position report (1-based); 0 when none came since the last take. */
-int KeyDecoderTakeCursorReport(KeyDecoder &decoder, int *row, int *column);
 
 #endif

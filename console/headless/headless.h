@@ -1,16 +1,17 @@
 /*
- * The test seam of the console platform: a headless console (no terminal)
- * of any size that tests feed with input records, make fail on purpose and
- * read back cell by cell.
+ * The headless driver, the test seam of the emulated console: a console with
+ * no screen at all, of any size, that tests and the benchmark feed with input
+ * records, make fail on purpose and read back cell by cell.  Only they link
+ * it; the game links the tty driver or the page driver in its place.
  */
-#ifndef ZOP_CONSOLE_POSIX_HEADLESS_H
-#define ZOP_CONSOLE_POSIX_HEADLESS_H
+#ifndef ZOP_CONSOLE_HEADLESS_HEADLESS_H
+#define ZOP_CONSOLE_HEADLESS_HEADLESS_H
 
-#include "console/posix/winconsole.h"
+#include "console/emulated/winconsole.h"
 
 #include <string>
 
-// Makes the console headless (no terminal) with a blank buffer of width x height
+// Opens the console anew, headless, with a blank buffer of width x height
 // (spaces in attribute 7, cursor (0,0) visible size 25, attribute 7, window = whole buffer,
 // modes at the Win32 defaults, empty input queue, no injected failure, last error 0, call counts 0).
 void HeadlessOpen(int width, int height, int largestWidth = 160, int largestHeight = 50);
