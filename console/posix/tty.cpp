@@ -73,7 +73,10 @@ struct TtyState {
 /* What the signal handlers noted for the driver's next look; set in handlers only. */
 volatile sig_atomic_t Resized;
 volatile sig_atomic_t Resumed;
-
+/* The handlers' wake-up call (read end, write end): a byte written here ends a key
+   wait at once, even when the signal came after the last look at the flags and
+   before the wait began. */
+int WakePipe[2] = {-1, -1};
 /* The stop handler undid every setting before the process stopped. */
 volatile sig_atomic_t GaveBack;
 
@@ -110,6 +113,40 @@ static bool TtyWriteText(const std::string &text)
 
 /* -------------------------------------------------------------- Signals */
 
+/* Opens the wake-up pipe, both ends non-blocking: a handler never waits on it. */
+static bool OpenWakePipe(void)
+{
+    if (WakePipe[0] >= 0)
+        return true;
+    int ends[2];
+    if (pipe(ends) != 0)
+        return false;
+    for (int end : ends) {
+        fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+        fcntl(end, F_SETFD, FD_CLOEXEC);
+    }
+    WakePipe[0] = ends[0];
+    WakePipe[1] = ends[1];
+    return true;
+}
+
+/* From a handler: wakes the key wait.  A full pipe already holds a wake-up. */
+static void WakeUp(void)
+{
+    int savedErrno = errno;
+    if (write(WakePipe[1], "!", 1) < 0) {
+    }
+    errno = savedErrno;
+}
+
+/* Empties the pipe: the wake-ups it held are answered by the look that follows. */
+static void DrainWakePipe(void)
+{
+    char bytes[64];
+    while (read(WakePipe[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
 /* Signals the driver handles: those that end the program (crashes among them), the
    stop and continue of job control, and resizes; with the actions found before. */
 static const int HandledSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,  SIGSEGV, SIGABRT,
@@ -144,17 +181,20 @@ static void OnStop(int)
     raise(SIGTSTP); /* the process stops here until it is continued */
     sigaction(SIGTSTP, &ours, nullptr);
     Resumed = 1;
+    WakeUp();
     errno = savedErrno;
 }
 
 static void OnContinue(int)
 {
     Resumed = 1;
+    WakeUp();
 }
 
 static void OnResize(int)
 {
     Resized = 1;
+    WakeUp();
 }
 
 static void (*HandlerFor(int signal))(int)
@@ -398,16 +438,19 @@ long DriverNowMs(void)
     return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-/* Waits up to timeoutMs for input and reads what is there; -1 at end of input. */
+/* Waits up to timeoutMs for input and reads what is there: 0 when none came or a
+   signal's wake-up ended the wait; -1 at end of input. */
 static int ReadSome(unsigned char *buffer, int size, int timeoutMs)
 {
-    struct pollfd p = {Tty.inFd, POLLIN, 0};
-    int ready = poll(&p, 1, timeoutMs);
+    struct pollfd p[2] = {{Tty.inFd, POLLIN, 0}, {WakePipe[0], POLLIN, 0}};
+    int ready = poll(p, 2, timeoutMs);
     if (ready < 0)
         return errno == EINTR ? 0 : -1;
-    if (ready == 0)
+    if (p[1].revents != 0)
+        DrainWakePipe();
+    if (p[0].revents == 0)
         return 0;
-    if (p.revents & POLLNVAL)
+    if (p[0].revents & POLLNVAL)
         return -1;
     ssize_t n = read(Tty.inFd, buffer, static_cast<size_t>(size));
     if (n < 0)
@@ -515,7 +558,7 @@ int DriverOpen(DriverScreen *screen)
             return Refuse(DRIVER_TERM_UNSET);
         if (verdict == TERMINFO_CANNOT_ADDRESS)
             return Refuse(DRIVER_CANNOT_ADDRESS);
-        if (tcgetattr(Tty.inFd, &Tty.saved) != 0)
+        if (tcgetattr(Tty.inFd, &Tty.saved) != 0 || !OpenWakePipe())
             return Refuse(DRIVER_NO_TERMINAL);
         Tty.open = true;
         if (!Tty.exitHookSet && std::atexit(DriverRestore) == 0)

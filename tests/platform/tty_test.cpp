@@ -1,17 +1,21 @@
 /* The terminal driver: on a real pseudo-terminal, what it sets up and that it
-   gives every setting back in the mirror order of setup; and its reading of
-   the cursor position report. */
+   gives every setting back in the mirror order of setup, that a resize
+   always wakes a key wait, and its reading of the cursor position report. */
 #include "console/emulated/memconsole.h"
+#include "console/emulated/winconsole.h"
 #include "console/posix/terminfo.h"
 #include "console/posix/tty.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <poll.h>
 #include <pty.h>
+#include <random>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -146,6 +150,99 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
 }
 
 /* What entries of the terminfo database that every Debian system has say, as the renderer takes them. */
+/* ------------------------------------------------------------ Resizes */
+
+/* What the picture begins with: each whole picture sent holds it once. */
+const char PictureMark[] = "[the picture]";
+
+/* In the child: draws a picture of the whole screen, costly to send (every cell in other
+   colours than the one before), and waits for keys until ESC, as the game does. */
+[[noreturn]] void DrawThenWaitForEscape()
+{
+    setenv("TERM", "xterm-256color", 1);
+    setenv("LC_ALL", "C.UTF-8", 1);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), in = GetStdHandle(STD_INPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(out, &info);
+    DWORD done = 0;
+    FillConsoleOutputCharacterA(out, 'x', info.dwSize.X * info.dwSize.Y, COORD{0, 0}, &done);
+    for (SHORT y = 0; y < info.dwSize.Y; y++)
+        for (SHORT x = 0; x < info.dwSize.X; x++)
+            FillConsoleOutputAttribute(out, (x + y) % 2 ? 0x1E : 0x2D, 1, COORD{x, y}, &done);
+    FillConsoleOutputAttribute(out, 7, sizeof PictureMark - 1, COORD{0, 0}, &done);
+    WriteConsoleA(out, PictureMark, sizeof PictureMark - 1, &done, nullptr);
+    for (INPUT_RECORD record = {}; record.Event.KeyEvent.uChar.AsciiChar != 27;)
+        ReadConsoleInputA(in, &record, 1, &done);
+    FreeConsole();
+    _exit(0);
+}
+
+/* Reads what the child sends until it has sent the whole picture that many times, for
+   at most a few seconds; false when it did not. */
+bool ReadPictures(int master, int pictures)
+{
+    std::string bytes;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    for (int seen = 0; seen < pictures;) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        pollfd p = {master, POLLIN, 0};
+        char chunk[8192];
+        ssize_t n = poll(&p, 1, 50) > 0 ? read(master, chunk, sizeof chunk) : 0;
+        if (n > 0)
+            bytes.append(chunk, static_cast<size_t>(n));
+        for (size_t at = bytes.find(PictureMark); at != std::string::npos;
+             at = bytes.find(PictureMark))
+            bytes.erase(0, at + sizeof PictureMark - 1), seen++;
+        if (bytes.size() > sizeof PictureMark) /* only the tail can still begin a mark */
+            bytes.erase(0, bytes.size() - sizeof PictureMark);
+    }
+    return true;
+}
+
+/*
+ * A resize shows the whole picture again without a key, whenever its signal
+ * comes: while the program waits for a key, or while it still sends the
+ * picture of the resize before (the terminal not reading), just before its
+ * wait for a key begins.
+ */
+TEST(TerminalDriver, ShowsEveryResizeWithoutAKeyWheneverItsSignalComes)
+{
+    winsize size = {80, 250, 0, 0};
+    int master = -1;
+    pid_t child = forkpty(&master, nullptr, nullptr, &size);
+    ASSERT_GE(child, 0) << "no pseudo-terminal";
+    if (child == 0)
+        DrawThenWaitForEscape();
+    ASSERT_TRUE(ReadPictures(master, 1)) << "the first picture";
+    std::mt19937 random(7);
+    for (int i = 1; i <= 12; i++) {
+        bool duringPicture = random() % 2 == 0;
+        SCOPED_TRACE("resize " + std::to_string(i) +
+                     (duringPicture ? ", the next while its picture is sent" : ""));
+        size.ws_col++;
+        ASSERT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
+        if (duringPicture) {
+            /* Unread, the picture fills the terminal's buffer and the child waits to send it. */
+            usleep(static_cast<useconds_t>(20000 + random() % 30000));
+            size.ws_row++;
+            ASSERT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
+        }
+        if (!ReadPictures(master, duringPicture ? 2 : 1)) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            close(master);
+            FAIL() << "not shown without a key";
+        }
+    }
+    EXPECT_EQ(write(master, "\x1b", 1), 1);
+    ReadUntilEnd(master, child);
+    close(master);
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 TEST(Terminfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
 {
     struct Entry {
