@@ -43,7 +43,8 @@ struct ConsoleInput {
 
 extern ConsoleInput ConInput;
 
-/* Starts the module: the output state and the keyboard queue.  0 when the ring cannot be had. */
+/* Starts the module: the output state and the keyboard queue.  0 when the queue's buffers
+   cannot be had. */
 int ConInit();
 
 /* The output half of ConInit: the output handle, the screen's extent and its attribute. */

@@ -34,8 +34,11 @@ int ConInit()
     ConInput.ring = new (std::nothrow) KeySlot[ConRecordCount];
     ConInput.writePosition = ConInput.ring;
     ConInput.readPosition = ConInput.ring;
-    if (ConInput.ring == nullptr)
+    /* Without either buffer every key read would answer at once: a start-up failure. */
+    if (ConInput.ring == nullptr || ConInput.records == nullptr) {
+        ReleaseQueue();
         return 0;
+    }
     for (int i = 0; i < ConRecordCount; i++)
         ConInput.ring[i] = KeySlot{i == ConRecordCount - 1 ? 1 : 0, 0, 0};
     return 1;

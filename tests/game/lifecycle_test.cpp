@@ -1,14 +1,31 @@
 /* The whole program on a headless console: start-up, games one after another, and shutdown. */
 #include "game/lifecycle.h"
 
+#include "console/console.h"
 #include "console/headless/headless.h"
 #include "game/screen.h"
 #include "machine/machine.h"
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
+
+/* While set, the allocations of exactly this many bytes that may fail do fail: the
+   keyboard queue's buffers are the program's only ones. */
+std::size_t FailingAllocation;
+
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept
+{
+    if (size == FailingAllocation)
+        return nullptr;
+    try {
+        return ::operator new[](size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -188,6 +205,25 @@ TEST_F(Program, WithoutAnyConsoleItSaysSoAndFails)
     std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(said.find("zop: "), 0u);
     EXPECT_EQ(said.find('\n'), said.size() - 1) << "one line";
+}
+
+TEST_F(Program, AKeyboardQueueWithoutEitherOfItsBuffersEndsTheProgramAtStart)
+{
+    for (std::size_t buffer : {sizeof(INPUT_RECORD) * ConRecordCount, sizeof(KeySlot) * ConRecordCount}) {
+        SCOPED_TRACE(buffer);
+        SetUp();
+        FailingAllocation = buffer;
+        int started = ConInit();
+        ConShutdown();
+        testing::internal::CaptureStderr();
+        int status = started == 0 ? RunZop() : -1;
+        std::string said = testing::internal::GetCapturedStderr();
+        FailingAllocation = 0;
+        ASSERT_EQ(started, 0) << "the queue started without its buffer, and every key read "
+                                 "would answer at once";
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(said, "zop: no memory for the keyboard queue\n");
+    }
 }
 
 TEST_F(Program, ASmallScreenShowsANoticeAndEscapeQuits)
