@@ -102,8 +102,7 @@ void RollOneMarble(int ballCount, PresentHook present, void (*rollStarts)(void),
     GamePhase = PhasePlaying;
     TurnState = TurnMachine;
     Elements[Diverter].state = 1;
-    StampElements(BoardMap);
-    StampElements(DisplayMap);
+    StampBothMaps();
     DrawBoard();
     FlushFileBuffers(OutputHandle); /* the screen as the wait before the roll shows it */
     if (rollStarts != nullptr)

@@ -11,7 +11,8 @@
 
 #include <cstddef>
 
-/* The module's output state, filled by ConInit and never re-read. */
+/* The module's output state, filled by ConInit (and by ConInitOutput again where the
+   screen's size may have changed). */
 struct ConsoleOutput {
     HANDLE handle;            /* the module's own copy of the standard output handle */
     SHORT largestColumn;      /* buffer width - 1 at start-up */

@@ -56,6 +56,7 @@ int ConReportFailure(const char *sourceFile, int line, const char *callName, DWO
        whose output is not buffered, as on Windows, has nothing to flush and says so.) */
     FlushFileBuffers(GetStdHandle(STD_OUTPUT_HANDLE));
     char report[ReportSize];
+    /* "(qk)" is the report's own text, which players and tests know it by: not a typo. */
     std::snprintf(report, BodySize, "%s: Error %d from %s on line %d: (qk)\n", sourceFile,
                   static_cast<int>(errorCode), callName, line);
     AppendSystemText(report, errorCode);
@@ -85,6 +86,7 @@ char ConGetRawChar()
     /* Without the mode there is nothing known to set back, so the mode is left alone. */
     bool haveMode = GetConsoleMode(input, &mode) != 0;
     if (!haveMode)
+        /* The call is named as the report has always named it; tests hold the spelling. */
         ReportFailed(LineGetConsoleMode, "GetconsoleMode");
     if (haveMode && !SetConsoleMode(input, mode & ~DWORD(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)))
         ReportFailed(LineSetRawMode, "SetConsoleMode");

@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <cstring>
 
-static const int KeyEscape = 27;
-
 /* ------------------------------------------------------------- Start-up */
 
 /* Replaces a console that already shows output with a new one of our own. */
@@ -134,6 +132,7 @@ static void Shutdown()
 
 int RunZop()
 {
+    MachineReset();
     TakeOwnConsole();
     SetConsoleTitleA("Game of Zop");
     OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -52,7 +52,7 @@ static void WriteAt(int x, int y, const char *text, int length)
         ConWrite(text, length);
 }
 
-int DrawFrames(HANDLE handle)
+void DrawFrames(HANDLE handle)
 {
     ConFillRect(&UpperFrame, 0, GameAttribute);
     /* Set directly: blanks the console module brings in keep the attribute it started with. */
@@ -65,7 +65,6 @@ int DrawFrames(HANDLE handle)
     ConDrawBox(CountPanel, 1);
     const int captionLength = static_cast<int>(sizeof Caption - 1);
     WriteAt(CountPanel.left - captionLength - 1, CountPanel.top + 1, Caption, 0);
-    return 1;
 }
 
 void ShowHelp()

@@ -33,7 +33,7 @@ extern HANDLE OutputHandle;
 int ComputeLayout(HANDLE handle);
 
 /* Colours the two halves of the screen and draws the four frames and the caption. */
-int DrawFrames(HANDLE handle);
+void DrawFrames(HANDLE handle);
 
 /* Prints the help text into the help window. */
 void ShowHelp();

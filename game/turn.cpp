@@ -7,7 +7,6 @@
 
 #include <cstdio>
 
-static const int KeyEscape = 27;
 static const int VirtualKeyUp = 38;
 static const int VirtualKeyDown = 40;
 
@@ -20,8 +19,7 @@ static void Say(const char *text)
 static void ChooseStarter(int turn, const char *announcement)
 {
     TurnState = turn;
-    StampElements(BoardMap);
-    StampElements(DisplayMap);
+    StampBothMaps();
     DrawBoard();
     Say(announcement);
 }
@@ -152,6 +150,7 @@ int PlayGame()
         }
         result = PlayerTurn();
         if (result == KeyEscape) {
+            /* The game's own words, doubled "command" and all; tests hold them. */
             Say("ESCape command command: breaking game...");
             GamePhase = PhaseOver;
             return KeyEscape;

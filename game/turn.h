@@ -5,6 +5,9 @@
 #ifndef ZOP_GAME_TURN_H
 #define ZOP_GAME_TURN_H
 
+/* What ConGetKey gives for the ESC key, which leaves the game at any time. */
+const int KeyEscape = 27;
+
 /* Starts a game's setup at 15 marbles and shows them. */
 void NewGame();
 

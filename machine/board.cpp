@@ -47,9 +47,6 @@ void MachineReset()
     GamePhase = PhaseSetup;
 }
 
-/* Program start: the machine is in its start state before main runs. */
-static const bool MachineAtStart = (MachineReset(), true);
-
 /* ------------------------------------------------------------- Elements */
 
 /* The glyph an element shows in its present state. */
@@ -70,7 +67,7 @@ void StampElements(unsigned char *map)
     }
 }
 
-static void StampBothMaps()
+void StampBothMaps()
 {
     StampElements(BoardMap);
     StampElements(DisplayMap);

@@ -75,6 +75,9 @@ extern int GamePhase;
 /* Writes each element's glyph into the map at the element's cell. */
 void StampElements(unsigned char *map);
 
+/* Stamps the elements into both maps, the board map first, as every caller does. */
+void StampBothMaps();
+
 /* In setup, presets the flippers from a ball count of 9 to 20 and clears the diverter; always restamps. */
 void PresetFlippers();
 
@@ -87,7 +90,8 @@ void BuildDisplayMap();
 /* The index of the element at (x, y), or NoElement. */
 int FindElement(int x, int y);
 
-/* Puts the board, the element table, the ball count and the phase back to their state at program start. */
+/* Puts the board, the element table, the ball count and the phase in their state at
+   program start; the program calls it first. */
 void MachineReset();
 
 /* ---------------------------------------------------------- Ball motion */

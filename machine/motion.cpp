@@ -104,8 +104,7 @@ static void TripLever(int bx, int by, int direction)
     if (TurnState == TurnMachine && by == lever.y && bx + 1 == lever.x &&
         direction == DirectionRight) {
         TurnState = TurnPlayer;
-        StampElements(BoardMap);
-        StampElements(DisplayMap);
+        StampBothMaps();
     }
 }
 
@@ -125,8 +124,7 @@ int RollBall()
     BallCount--;
     ShowCount();
     LayoutRack();
-    StampElements(BoardMap);
-    StampElements(DisplayMap);
+    StampBothMaps();
 
     int bx = EntryX, by = EntryY, direction = DirectionNone;
     int onContinueOutlet = 0;
@@ -139,8 +137,7 @@ int RollBall()
         moved = StepBall(bx, by, direction);
         if (moved && bx == oldX && by == oldY)
             PrintInWindow(MessageWindow, "bx and by did not change!...");
-        StampElements(BoardMap);
-        StampElements(DisplayMap);
+        StampBothMaps();
     } while (moved);
 
     DrawBoard();

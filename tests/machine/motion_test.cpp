@@ -34,8 +34,7 @@ protected:
         Elements[FlipperLeft].state = f.left;
         Elements[Diverter].state = diverter;
         TurnState = turn;
-        StampElements(BoardMap);
-        StampElements(DisplayMap);
+        StampBothMaps();
     }
 
     static Flippers FlippersNow()
