@@ -42,8 +42,8 @@ const double IdleSeconds = 5.0;
 
 /* Our renderer drawing into memory, as the terminal driver does when it presents. */
 struct OurTerminal {
-    Caps caps;     /* those of xterm-256color in a UTF-8 locale, from its terminfo entry */
-    RenderFrame front;   /* what the terminal shows */
+    Caps caps;         /* those of xterm-256color in a UTF-8 locale, from its terminfo entry */
+    RenderFrame front; /* what the terminal shows */
     RenderFrame want;
     std::string out;   /* one present's bytes */
     long bytes;        /* all bytes sent */
@@ -52,8 +52,8 @@ struct OurTerminal {
 
 /* What the present hooks measure; the hooks are plain functions, so it is program-wide. */
 struct BenchState {
-    int renderer;              /* a Renderer */
-    PresentPoints points;      /* where the renderers are shown the console */
+    int renderer;         /* a Renderer */
+    PresentPoints points; /* where the renderers are shown the console */
     OurTerminal ours;
     const MemConsole *console; /* the console last presented */
     long startupBytes;         /* bytes sent before the first key wait */
@@ -414,7 +414,8 @@ static void PrintByteTable(const ByteFigures &atWaits, const ByteFigures &perCal
                 "zop presents; ncurses refreshed once at each of the same points\n");
     /* The first frame may cost no more than it did when zop presented after every call. */
     PrintByteRows(atWaits, Goal{0, 2772}, Goal{0, 24}, Goal{1.0, 0});
-    std::printf("Shown after every output call, as zop presented before; ncurses refreshed as often\n");
+    std::printf(
+        "Shown after every output call, as zop presented before; ncurses refreshed as often\n");
     PrintByteRows(perCall, Goal{1.10, 0}, Goal{1.0, 0}, Goal{1.0, 0});
 }
 
@@ -422,16 +423,19 @@ static void PrintByteTable(const ByteFigures &atWaits, const ByteFigures &perCal
 static void PrintChild(const char *name, const ChildCost &cost, bool met, const char *goal)
 {
     double percent = cost.wallSeconds > 0 ? 100.0 * cost.cpuSeconds / cost.wallSeconds : 0.0;
-    std::printf("  %-34s %5.2f ms in %.2f s = %5.3f %%, %2ld wake-ups, %4ld bytes  %s %s\n",
-                name, cost.cpuSeconds * 1000, cost.wallSeconds, percent, cost.wakeups, cost.bytes,
-                goal, !cost.ok ? "RUN FAILED" : met ? "met" : "MISSED");
+    std::printf("  %-34s %5.2f ms in %.2f s = %5.3f %%, %2ld wake-ups, %4ld bytes  %s %s\n", name,
+                cost.cpuSeconds * 1000, cost.wallSeconds, percent, cost.wakeups, cost.bytes, goal,
+                !cost.ok ? "RUN FAILED"
+                : met    ? "met"
+                         : "MISSED");
 }
 
 static void PrintChildTable(const char *zop)
 {
     std::printf("\nCPU of the real zop in a pseudo-terminal of 81 x 46 (getrusage of the child,\n"
                 "less that of the same run without the stretch, median of %d; wake-ups and\n"
-                "bytes written during the stretch)\n", ChildRepeats);
+                "bytes written during the stretch)\n",
+                ChildRepeats);
     ChildCost idle = MedianCost(IdleCost, zop);
     /* A program that never wakes cannot use the processor; getrusage alone is within a
        millisecond or two of noise, from one start-up to the next. */

@@ -25,16 +25,16 @@ const WORD ATTR_UNDERSCORE = 0x8000;
 
 struct CursesState {
     SCREEN *screen;
-    FILE *out;                 /* the terminal: a temporary file */
-    FILE *in;                  /* /dev/null */
-    long startBytes;           /* what the start-up strings took */
+    FILE *out;       /* the terminal: a temporary file */
+    FILE *in;        /* /dev/null */
+    long startBytes; /* what the start-up strings took */
     int columns;
     int rows;
-    std::vector<MemCell> fed;  /* the cells written into the screen so far */
+    std::vector<MemCell> fed; /* the cells written into the screen so far */
     bool fedAny;
     bool cursorVisible;
     COORD cursor;
-    std::vector<cchar_t> row;  /* reused by FeedRow */
+    std::vector<cchar_t> row; /* reused by FeedRow */
 };
 
 CursesState Curses;
@@ -129,9 +129,9 @@ static bool FeedRow(const MemConsole *mc, int y)
 /* Shows or hides the cursor; a hidden one is left wherever the refresh ends. */
 static bool FeedCursor(const MemConsole *mc)
 {
-    bool changed = mc->cursorVisible != Curses.cursorVisible ||
-                   (mc->cursorVisible && (mc->cursor.X != Curses.cursor.X ||
-                                          mc->cursor.Y != Curses.cursor.Y));
+    bool changed =
+        mc->cursorVisible != Curses.cursorVisible ||
+        (mc->cursorVisible && (mc->cursor.X != Curses.cursor.X || mc->cursor.Y != Curses.cursor.Y));
     if (mc->cursorVisible != Curses.cursorVisible) {
         curs_set(mc->cursorVisible ? 1 : 0);
         leaveok(stdscr, mc->cursorVisible ? FALSE : TRUE);

@@ -26,9 +26,9 @@ const int RollQuietMs = 800;
 
 struct Child {
     pid_t pid;
-    int master;      /* our end of the pseudo-terminal */
-    long lastOutput; /* when the child last wrote, in ms */
-    long bytes;      /* all it wrote */
+    int master;       /* our end of the pseudo-terminal */
+    long lastOutput;  /* when the child last wrote, in ms */
+    long bytes;       /* all it wrote */
     std::string tail; /* the last bytes it wrote, for the cursor query */
 };
 

@@ -12,8 +12,8 @@ struct ChildCost {
     bool ok;           /* the runs went as planned */
     double cpuSeconds; /* user and system CPU, less the baseline run's */
     double wallSeconds;
-    long wakeups;      /* times the child went to sleep and woke, in the stretch */
-    long bytes;        /* bytes the child wrote to the terminal in the stretch */
+    long wakeups; /* times the child went to sleep and woke, in the stretch */
+    long bytes;   /* bytes the child wrote to the terminal in the stretch */
 };
 
 /* The program waits waitSeconds for a key in setup; the cost of the wait. */

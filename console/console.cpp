@@ -185,10 +185,10 @@ static const char FrameDoubleEdges[7] = {'\xD5', '\xCD', '\xB8', '\xB3', '\xD4',
 
 void ConDrawBox(const ConRect &rect, int style)
 {
-    const char *glyphs = style == 2 ? FrameDouble
-                       : style == 3 ? FrameDoubleSides
-                       : style == 4 ? FrameDoubleEdges
-                                    : FrameSingle;
+    const char *glyphs = style == 2   ? FrameDouble
+                         : style == 3 ? FrameDoubleSides
+                         : style == 4 ? FrameDoubleEdges
+                                      : FrameSingle;
     ConDrawFrame(rect, glyphs);
 }
 

@@ -34,10 +34,10 @@ const int ConRecordCount = 128;
 
 /* The keyboard queue: key-down events read in batches and handed out one at a time. */
 struct ConsoleInput {
-    HANDLE handle;          /* standard input, where batches are read */
-    HANDLE device;          /* the console input device "CONIN$", for peeking; opened on first use */
-    INPUT_RECORD *records;  /* the batch buffer, ConRecordCount records */
-    KeySlot *ring;          /* ConRecordCount slots */
+    HANDLE handle;         /* standard input, where batches are read */
+    HANDLE device;         /* the console input device "CONIN$", for peeking; opened on first use */
+    INPUT_RECORD *records; /* the batch buffer, ConRecordCount records */
+    KeySlot *ring;         /* ConRecordCount slots */
     KeySlot *writePosition; /* where the next key goes */
     KeySlot *readPosition;  /* the oldest key not yet handed out; the ring is empty when equal */
 };

@@ -126,9 +126,9 @@ static bool IsExtendedKey(WORD virtualKey)
 static HANDLE InputDevice()
 {
     if (ConInput.device == nullptr)
-        ConInput.device = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
+        ConInput.device =
+            CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
     return ConInput.device;
 }
 

@@ -18,11 +18,11 @@ struct ScreenPoint {
 };
 
 /* The layout, set once by ComputeLayout from the size of the screen buffer. */
-extern ConRect UpperFrame;    /* around the board, the count panel and the help */
-extern ConRect LowerFrame;    /* around the message window */
-extern ConRect HelpFrame;     /* around the help text */
-extern ConRect HelpWindow;    /* scrolling window of the help text */
-extern ConRect CountPanel;    /* framed box whose two inner cells show the ball count */
+extern ConRect UpperFrame;      /* around the board, the count panel and the help */
+extern ConRect LowerFrame;      /* around the message window */
+extern ConRect HelpFrame;       /* around the help text */
+extern ConRect HelpWindow;      /* scrolling window of the help text */
+extern ConRect CountPanel;      /* framed box whose two inner cells show the ball count */
 extern ScreenPoint BoardOrigin; /* the screen cell of board cell (0, 0) */
 /* MessageWindow, the scrolling window of every game message, is declared with the screen hooks. */
 

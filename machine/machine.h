@@ -8,18 +8,10 @@
 
 /* ------------------------------------------------------------ The board */
 
-enum {
-    BoardColumns = 13,
-    BoardRows = 13,
-    BoardCells = BoardColumns * BoardRows
-};
+enum { BoardColumns = 13, BoardRows = 13, BoardCells = BoardColumns * BoardRows };
 
 /* Board cells that the rules and the screen know by their byte. */
-enum : unsigned char {
-    CellWall = 'w',
-    CellMarble = 'o',
-    CellContinueOutlet = ']'
-};
+enum : unsigned char { CellWall = 'w', CellMarble = 'o', CellContinueOutlet = ']' };
 
 /* The static board the motion rule reads, row-major: cell (x, y) is byte x + 13 * y. */
 extern unsigned char BoardMap[BoardCells];
@@ -48,18 +40,10 @@ enum {
 };
 
 /* Whose turn it is, as the turn lever shows it. */
-enum {
-    TurnNobody = 0,
-    TurnMachine = 2,
-    TurnPlayer = 3
-};
+enum { TurnNobody = 0, TurnMachine = 2, TurnPlayer = 3 };
 
 /* The stages of one game. */
-enum {
-    PhaseSetup = 0,
-    PhasePlaying = 1,
-    PhaseOver = 2
-};
+enum { PhaseSetup = 0, PhasePlaying = 1, PhaseOver = 2 };
 
 extern Element Elements[ElementCount];
 

@@ -11,11 +11,7 @@ static const int EntryY = 3;
 static const int ExitRow = 12;
 
 /* Marble directions. */
-enum {
-    DirectionNone = 0,
-    DirectionLeft = 1,
-    DirectionRight = 2
-};
+enum { DirectionNone = 0, DirectionLeft = 1, DirectionRight = 2 };
 
 /* Whether (x, y) stops a marble; everything outside the board counts as wall. */
 static bool IsWall(int x, int y)

@@ -51,4 +51,3 @@ bool CapsHasVideo(const Caps &caps)
 {
     return caps.colours != CAPS_COLOURS_NONE || caps.bold || caps.reverse || caps.underline;
 }
-

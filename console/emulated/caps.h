@@ -11,38 +11,38 @@
 
 /* How the colours are set. */
 enum CapsColours {
-    CAPS_COLOURS_NONE,    /* no colours: bold for bright text, reverse video for a coloured background */
-    CAPS_COLOURS_8,       /* 30-37, 40-47; bright text in bold, a bright background by reverse video */
-    CAPS_COLOURS_16,      /* the bright colours as 90-97, 100-107 */
-    CAPS_COLOURS_INDEXED  /* every colour as 38;5;n and 48;5;n */
+    CAPS_COLOURS_NONE, /* no colours: bold for bright text, reverse video for a coloured background */
+    CAPS_COLOURS_8,    /* 30-37, 40-47; bright text in bold, a bright background by reverse video */
+    CAPS_COLOURS_16,   /* the bright colours as 90-97, 100-107 */
+    CAPS_COLOURS_INDEXED /* every colour as 38;5;n and 48;5;n */
 };
 
 struct Caps {
-    int colours;              /* a CapsColours */
-    bool backgroundErase;     /* erased cells take the background colour in effect (bce) */
-    bool eraseLine;           /* EL, ESC [ K */
-    bool eraseScreen;         /* ED, ESC [ 2 J */
-    bool relativeMoves;       /* CUU, CUD, CUF, CUB */
-    bool scrollsAtLastCell;   /* writing the bottom-right cell scrolls the screen (am, no xenl) */
-    bool scrollRegion;        /* DECSTBM with IND (ESC D) and RI (ESC M) */
+    int colours;            /* a CapsColours */
+    bool backgroundErase;   /* erased cells take the background colour in effect (bce) */
+    bool eraseLine;         /* EL, ESC [ K */
+    bool eraseScreen;       /* ED, ESC [ 2 J */
+    bool relativeMoves;     /* CUU, CUD, CUF, CUB */
+    bool scrollsAtLastCell; /* writing the bottom-right cell scrolls the screen (am, no xenl) */
+    bool scrollRegion;      /* DECSTBM with IND (ESC D) and RI (ESC M) */
     bool bold;
     bool reverse;
     bool underline;
-    bool utf8;                /* glyphs in UTF-8; else ASCII, with the alternate character set */
-    std::string enterAcs;     /* smacs: line drawing on, empty when there is none */
-    std::string leaveAcs;     /* rmacs */
-    char acs[128];            /* the byte the terminal draws each line-drawing character of
+    bool utf8;               /* glyphs in UTF-8; else ASCII, with the alternate character set */
+    std::string enterAcs;    /* smacs: line drawing on, empty when there is none */
+    std::string leaveAcs;    /* rmacs */
+    char acs[128];           /* the byte the terminal draws each line-drawing character of
                                  DEC special graphics with ('q', 'x', 'l'...), 0 for none */
-    std::string enableAcs;    /* enacs, sent once before any line drawing */
-    std::string hideCursor;   /* civis, empty when the cursor cannot be hidden */
-    std::string showCursor;   /* cnorm */
-    std::string enterScreen;  /* smcup: the alternate screen, empty when there is none */
-    std::string leaveScreen;  /* rmcup */
-    bool cursorReport;        /* it answers where the cursor is (u7, DSR 6) */
-    bool title;               /* the terminal takes a title */
-    bool titleStack;          /* it saves the title and puts it back (CSI 22 t, CSI 23 t) */
-    std::string titleStart;   /* tsl, or OSC 2 where the entry has none */
-    std::string titleEnd;     /* fsl, or BEL */
+    std::string enableAcs;   /* enacs, sent once before any line drawing */
+    std::string hideCursor;  /* civis, empty when the cursor cannot be hidden */
+    std::string showCursor;  /* cnorm */
+    std::string enterScreen; /* smcup: the alternate screen, empty when there is none */
+    std::string leaveScreen; /* rmcup */
+    bool cursorReport;       /* it answers where the cursor is (u7, DSR 6) */
+    bool title;              /* the terminal takes a title */
+    bool titleStack;         /* it saves the title and puts it back (CSI 22 t, CSI 23 t) */
+    std::string titleStart;  /* tsl, or OSC 2 where the entry has none */
+    std::string titleEnd;    /* fsl, or BEL */
 };
 
 /* Whether the terminal takes any SGR at all: colours, bold, reverse or underline. */

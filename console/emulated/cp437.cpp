@@ -106,33 +106,49 @@ int UnicodeToCp437(char32_t codePoint)
 /* ------------------------------------------------- Terminals without UTF-8 */
 
 /* Box drawing 0xB3 to 0xDA as DEC special graphics, doubled lines as the single ones. */
-static const char DecBoxes[0xDA - 0xB3 + 1 + 1] =
-    "xuuukkuxkjjjkmvwtqnttmlvwtqnvvwwmmllnnjl";
+static const char DecBoxes[0xDA - 0xB3 + 1 + 1] = "xuuukkuxkjjjkmvwtqnttmlvwtqnvvwwmmllnnjl";
 
 char Cp437ToDecGraphics(unsigned char byte)
 {
     if (byte >= 0xB3 && byte <= 0xDA)
         return DecBoxes[byte - 0xB3];
     switch (byte) {
-    case 0xB0: case 0xB1: case 0xB2:
+    case 0xB0:
+    case 0xB1:
+    case 0xB2:
         return 'a'; /* the shades, as the checkerboard */
-    case 0x04: return '`'; /* ♦ */
-    case 0x9C: return '}'; /* £ */
-    case 0xE3: return '{'; /* π */
-    case 0xF1: return 'g'; /* ± */
-    case 0xF2: return 'z'; /* ≥ */
-    case 0xF3: return 'y'; /* ≤ */
-    case 0xF8: return 'f'; /* ° */
-    case 0xF9: case 0xFA: return '~'; /* the dots */
-    default: return 0;
+    case 0x04:
+        return '`'; /* ♦ */
+    case 0x9C:
+        return '}'; /* £ */
+    case 0xE3:
+        return '{'; /* π */
+    case 0xF1:
+        return 'g'; /* ± */
+    case 0xF2:
+        return 'z'; /* ≥ */
+    case 0xF3:
+        return 'y'; /* ≤ */
+    case 0xF8:
+        return 'f'; /* ° */
+    case 0xF9:
+    case 0xFA:
+        return '~'; /* the dots */
+    default:
+        return 0;
     }
 }
 
 /* Stand-ins for the glyphs of 0x00 to 0x1F, 0x7F, and 0x80 to 0xFF. */
 static const char AsciiControls[32 + 1] = " oo***o*oOomf**o><|!PS-|^v><L-^v";
-static const char AsciiHigh[128 + 1] =
-    "CueaaaaceeeiiiAA" "EaAooouuyOUcLYPf" "aiounNao?--24!<>" "###|++++++|+++++"
-    "++++-++++++++=++" "+++++++++++#_||-" "aBGpSsutFTOd8fen" "=+><()/~o..vn2# ";
+static const char AsciiHigh[128 + 1] = "CueaaaaceeeiiiAA"
+                                       "EaAooouuyOUcLYPf"
+                                       "aiounNao?--24!<>"
+                                       "###|++++++|+++++"
+                                       "++++-++++++++=++"
+                                       "+++++++++++#_||-"
+                                       "aBGpSsutFTOd8fen"
+                                       "=+><()/~o..vn2# ";
 
 char Cp437ToAscii(unsigned char byte)
 {
@@ -144,4 +160,3 @@ char Cp437ToAscii(unsigned char byte)
         return static_cast<char>(byte);
     return AsciiHigh[byte - 0x80];
 }
-

@@ -17,12 +17,12 @@
 
 /* The screen a driver opened. */
 struct DriverScreen {
-    int columns;        /* its size, which the buffer takes */
+    int columns; /* its size, which the buffer takes */
     int rows;
     int largestColumns; /* the largest window the display allows */
     int largestRows;
-    COORD cursor;       /* where the cursor stands: (0, 0) on a blank screen of our own */
-    bool resizable;     /* the program sizes buffer and window, as on a console window; a
+    COORD cursor;   /* where the cursor stands: (0, 0) on a blank screen of our own */
+    bool resizable; /* the program sizes buffer and window, as on a console window; a
                            terminal's size is the terminal's own and follows its resizes */
 };
 

@@ -19,19 +19,19 @@ typedef std::vector<INPUT_RECORD> Records;
 
 /* What the bytes held so far belong to. */
 enum {
-    DecodeGround = 0,   /* nothing unfinished */
-    DecodeEscape,       /* an ESC and nothing after it yet */
-    DecodeSequence,     /* ESC [ or ESC O with parameters, up to the final byte */
-    DecodeLinuxFunction,/* ESC [ [, the Linux console's F1 to F5, one letter to come */
-    DecodeString,       /* an OSC, DCS or APC string, up to BEL or ESC \ */
-    DecodeStringEscape, /* an ESC inside a string: its end, or a new sequence */
-    DecodeMouse,        /* the three raw bytes of an ESC [ M mouse report */
-    DecodeUtf8          /* the continuation bytes of a UTF-8 character */
+    DecodeGround = 0,    /* nothing unfinished */
+    DecodeEscape,        /* an ESC and nothing after it yet */
+    DecodeSequence,      /* ESC [ or ESC O with parameters, up to the final byte */
+    DecodeLinuxFunction, /* ESC [ [, the Linux console's F1 to F5, one letter to come */
+    DecodeString,        /* an OSC, DCS or APC string, up to BEL or ESC \ */
+    DecodeStringEscape,  /* an ESC inside a string: its end, or a new sequence */
+    DecodeMouse,         /* the three raw bytes of an ESC [ M mouse report */
+    DecodeUtf8           /* the continuation bytes of a UTF-8 character */
 };
 
 enum : unsigned char {
     ByteEscape = 0x1B,
-    ByteCancel = 0x18,     /* CAN and SUB abandon a sequence, as on a terminal */
+    ByteCancel = 0x18, /* CAN and SUB abandon a sequence, as on a terminal */
     ByteSubstitute = 0x1A,
     ByteBell = 0x07,
     ByteDelete = 0x7F
@@ -71,14 +71,14 @@ static const unsigned char KeypadScanCodes[10] = {
 
 /* Scan codes of the other keys the decoder hands out, by virtual-key code. */
 static const WORD OtherScanCodes[][2] = {
-    {VK_BACK, 0x0E},    {VK_TAB, 0x0F},     {VK_RETURN, 0x1C},  {VK_ESCAPE, 0x01},
-    {VK_SPACE, 0x39},   {VK_PRIOR, 0x49},   {VK_NEXT, 0x51},    {VK_END, 0x4F},
-    {VK_HOME, 0x47},    {VK_LEFT, 0x4B},    {VK_UP, 0x48},      {VK_RIGHT, 0x4D},
-    {VK_DOWN, 0x50},    {VK_INSERT, 0x52},  {VK_DELETE, 0x53},  {VkMultiply, 0x37},
-    {VkAdd, 0x4E},      {VkSubtract, 0x4A}, {VkDecimal, 0x53},  {VkDivide, 0x35},
-    {VkOem1, 0x27},     {VkOemPlus, 0x0D},  {VkOemComma, 0x33}, {VkOemMinus, 0x0C},
-    {VkOemPeriod, 0x34}, {VkOem2, 0x35},    {VkOem3, 0x29},     {VkOem4, 0x1A},
-    {VkOem5, 0x2B},     {VkOem6, 0x1B},     {VkOem7, 0x28},
+    {VK_BACK, 0x0E},     {VK_TAB, 0x0F},     {VK_RETURN, 0x1C},  {VK_ESCAPE, 0x01},
+    {VK_SPACE, 0x39},    {VK_PRIOR, 0x49},   {VK_NEXT, 0x51},    {VK_END, 0x4F},
+    {VK_HOME, 0x47},     {VK_LEFT, 0x4B},    {VK_UP, 0x48},      {VK_RIGHT, 0x4D},
+    {VK_DOWN, 0x50},     {VK_INSERT, 0x52},  {VK_DELETE, 0x53},  {VkMultiply, 0x37},
+    {VkAdd, 0x4E},       {VkSubtract, 0x4A}, {VkDecimal, 0x53},  {VkDivide, 0x35},
+    {VkOem1, 0x27},      {VkOemPlus, 0x0D},  {VkOemComma, 0x33}, {VkOemMinus, 0x0C},
+    {VkOemPeriod, 0x34}, {VkOem2, 0x35},     {VkOem3, 0x29},     {VkOem4, 0x1A},
+    {VkOem5, 0x2B},      {VkOem6, 0x1B},     {VkOem7, 0x28},
 };
 
 /* The scan code a US keyboard sends for a key; 0 where there is none. */
@@ -143,7 +143,7 @@ static void AddNamedKey(Records &records, WORD vk, DWORD state)
 /* Punctuation of a US keyboard, unshifted and shifted, with the key each is on. */
 static const char PunctuationPlain[] = "`-=[]\\;',./";
 static const char PunctuationShifted[] = "~_+{}|:\"<>?";
-static const WORD PunctuationVks[] = {VkOem3, VkOemMinus, VkOemPlus, VkOem4, VkOem6, VkOem5,
+static const WORD PunctuationVks[] = {VkOem3, VkOemMinus, VkOemPlus,  VkOem4,      VkOem6, VkOem5,
                                       VkOem1, VkOem7,     VkOemComma, VkOemPeriod, VkOem2};
 /* The shifted digit keys, indexed by their digit. */
 static const char DigitsShifted[] = ")!@#$%^&*(";
@@ -279,8 +279,8 @@ static DWORD ModifierState(int parameter)
 static WORD LetterKeyVk(unsigned char final)
 {
     static const char Finals[] = "ABCDHFPQRS";
-    static const WORD Vks[] = {VK_UP,   VK_DOWN,    VK_RIGHT,   VK_LEFT,    VK_HOME,
-                               VK_END,  VK_F1,      VK_F1 + 1,  VK_F1 + 2,  VK_F1 + 3};
+    static const WORD Vks[] = {VK_UP,  VK_DOWN, VK_RIGHT,  VK_LEFT,   VK_HOME,
+                               VK_END, VK_F1,   VK_F1 + 1, VK_F1 + 2, VK_F1 + 3};
     const char *found = std::strchr(Finals, final);
     return (final != 0 && found) ? Vks[found - Finals] : 0;
 }
@@ -288,8 +288,8 @@ static WORD LetterKeyVk(unsigned char final)
 /* The key of ESC [ number ~; 0 for numbers that name no key. */
 static WORD TildeKeyVk(int number)
 {
-    static const WORD Vks[] = {0,        VK_HOME,  VK_INSERT, VK_DELETE, VK_END,
-                               VK_PRIOR, VK_NEXT,  VK_HOME,   VK_END};
+    static const WORD Vks[] = {0,        VK_HOME, VK_INSERT, VK_DELETE, VK_END,
+                               VK_PRIOR, VK_NEXT, VK_HOME,   VK_END};
     if (number >= 1 && number <= 8)
         return Vks[number];
     if (number >= 11 && number <= 15)

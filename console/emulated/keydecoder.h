@@ -26,11 +26,11 @@ struct KeyDecoder {
     int mode;                                      /* what the bytes held belong to */
     unsigned char sequence[KeyDecoderMaxSequence]; /* the unfinished sequence or character */
     int length;                                    /* bytes held in `sequence` */
-    int overflowed;           /* the sequence outgrew `sequence` and is being dropped */
-    int remaining;            /* bytes still due of a UTF-8 character or a mouse report */
-    int idleMs;               /* time since the last byte while something is unfinished */
-    int singleByte;           /* text comes in a single-byte character set, not UTF-8 */
-    char32_t highBytes[128];  /* then: the character of each byte 0x80 to 0xFF, 0 for none */
+    int overflowed;          /* the sequence outgrew `sequence` and is being dropped */
+    int remaining;           /* bytes still due of a UTF-8 character or a mouse report */
+    int idleMs;              /* time since the last byte while something is unfinished */
+    int singleByte;          /* text comes in a single-byte character set, not UTF-8 */
+    char32_t highBytes[128]; /* then: the character of each byte 0x80 to 0xFF, 0 for none */
 };
 
 /* Forgets every unfinished sequence and report, and reads UTF-8 again. */

@@ -57,8 +57,8 @@ static SMALL_RECT SmallRectOf(const Box &b)
 
 static MemCell &CellRef(MemConsole *mc, int x, int y)
 {
-    return mc->cells[static_cast<size_t>(y) * static_cast<size_t>(mc->width) +
-                     static_cast<size_t>(x)];
+    return mc
+        ->cells[static_cast<size_t>(y) * static_cast<size_t>(mc->width) + static_cast<size_t>(x)];
 }
 
 /* Cells from start to the end of the buffer, or -1 when start is outside. */
@@ -83,8 +83,9 @@ void MemReset(MemConsole *mc, int width, int height, int largestWidth, int large
     mc->cursorVisible = true;
     mc->attribute = MEM_DEFAULT_ATTR;
     mc->window = SmallRectOf(BoxWhole(mc));
-    mc->largest = COORD{static_cast<SHORT>(std::clamp(largestWidth, 1, static_cast<int>(SHRT_MAX))),
-                        static_cast<SHORT>(std::clamp(largestHeight, 1, static_cast<int>(SHRT_MAX)))};
+    mc->largest =
+        COORD{static_cast<SHORT>(std::clamp(largestWidth, 1, static_cast<int>(SHRT_MAX))),
+              static_cast<SHORT>(std::clamp(largestHeight, 1, static_cast<int>(SHRT_MAX)))};
     mc->inputMode = MEM_DEFAULT_INPUT_MODE;
     mc->outputMode = MEM_DEFAULT_OUTPUT_MODE;
     mc->input.clear();
@@ -100,8 +101,8 @@ MemCell MemCellAt(const MemConsole *mc, int x, int y)
 {
     if (!MemInside(mc, x, y))
         return MemCell{0, 0};
-    return mc->cells[static_cast<size_t>(y) * static_cast<size_t>(mc->width) +
-                     static_cast<size_t>(x)];
+    return mc
+        ->cells[static_cast<size_t>(y) * static_cast<size_t>(mc->width) + static_cast<size_t>(x)];
 }
 
 void MemGetInfo(const MemConsole *mc, CONSOLE_SCREEN_BUFFER_INFO *info)
@@ -192,8 +193,8 @@ DWORD MemFillAttr(MemConsole *mc, WORD attr, DWORD length, COORD start)
  * inside the clip that the copy does not cover get the fill cell.  The copy
  * reads from a snapshot, so overlapping moves are safe.
  */
-DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip,
-                COORD destination, const CHAR_INFO &fill)
+DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip, COORD destination,
+                const CHAR_INFO &fill)
 {
     Box whole = BoxWhole(mc);
     Box asked = BoxOf(scroll);
@@ -204,8 +205,8 @@ DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip
     Box fillArea = BoxIntersect(src, clipBox);
     int toX = destination.X + (src.left - asked.left);
     int toY = destination.Y + (src.top - asked.top);
-    Box target = BoxIntersect(
-        Box{toX, toY, toX + src.right - src.left, toY + src.bottom - src.top}, clipBox);
+    Box target = BoxIntersect(Box{toX, toY, toX + src.right - src.left, toY + src.bottom - src.top},
+                              clipBox);
 
     unsigned char fillChar = static_cast<unsigned char>(fill.Char.AsciiChar);
     MemCell blank = MemCell{fillChar, fill.Attributes};
@@ -215,9 +216,9 @@ DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip
     std::vector<MemCell> before = mc->cells;
     for (int y = target.top; y <= target.bottom; y++)
         for (int x = target.left; x <= target.right; x++)
-            CellRef(mc, x, y) = before[static_cast<size_t>(src.top + y - toY) *
-                                           static_cast<size_t>(mc->width) +
-                                       static_cast<size_t>(src.left + x - toX)];
+            CellRef(mc, x, y) =
+                before[static_cast<size_t>(src.top + y - toY) * static_cast<size_t>(mc->width) +
+                       static_cast<size_t>(src.left + x - toX)];
     for (int y = fillArea.top; y <= fillArea.bottom; y++)
         for (int x = fillArea.left; x <= fillArea.right; x++)
             if (!BoxHas(target, x, y))
@@ -229,8 +230,8 @@ DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip
  * Copies the region (cut to the buffer, and to what fits into the caller's
  * buffer from bufferCoord) into buffer; region is set to what was read.
  */
-DWORD MemReadOutput(const MemConsole *mc, CHAR_INFO *buffer, COORD bufferSize,
-                    COORD bufferCoord, SMALL_RECT *region)
+DWORD MemReadOutput(const MemConsole *mc, CHAR_INFO *buffer, COORD bufferSize, COORD bufferCoord,
+                    SMALL_RECT *region)
 {
     if (bufferCoord.X < 0 || bufferCoord.Y < 0 || bufferCoord.X >= bufferSize.X ||
         bufferCoord.Y >= bufferSize.Y)
@@ -267,8 +268,8 @@ static void KeepWindowInside(MemConsole *mc)
     Box w = BoxOf(mc->window);
     int shiftX = std::max(0, w.right - (mc->width - 1));
     int shiftY = std::max(0, w.bottom - (mc->height - 1));
-    mc->window = SmallRectOf(Box{w.left - shiftX, w.top - shiftY, w.right - shiftX,
-                                 w.bottom - shiftY});
+    mc->window =
+        SmallRectOf(Box{w.left - shiftX, w.top - shiftY, w.right - shiftX, w.bottom - shiftY});
 }
 
 /*

@@ -25,15 +25,15 @@ struct MemCell {
 };
 
 struct MemConsole {
-    int width;                     /* buffer columns */
-    int height;                    /* buffer rows */
-    std::vector<MemCell> cells;    /* width * height, row-major */
-    COORD cursor;                  /* always inside the buffer */
-    DWORD cursorSize;              /* percent of the cell, 1..100 */
+    int width;                  /* buffer columns */
+    int height;                 /* buffer rows */
+    std::vector<MemCell> cells; /* width * height, row-major */
+    COORD cursor;               /* always inside the buffer */
+    DWORD cursorSize;           /* percent of the cell, 1..100 */
     bool cursorVisible;
-    WORD attribute;                /* what written text takes */
-    SMALL_RECT window;             /* visible part of the buffer, inclusive */
-    COORD largest;                 /* largest window the "display" allows */
+    WORD attribute;    /* what written text takes */
+    SMALL_RECT window; /* visible part of the buffer, inclusive */
+    COORD largest;     /* largest window the "display" allows */
     DWORD inputMode;
     DWORD outputMode;
     std::deque<INPUT_RECORD> input; /* oldest first */
@@ -68,10 +68,10 @@ DWORD MemWrite(MemConsole *mc, const unsigned char *bytes, DWORD length);
    return the number of cells filled (0 when start is outside the buffer). */
 DWORD MemFillChar(MemConsole *mc, unsigned char ch, DWORD length, COORD start);
 DWORD MemFillAttr(MemConsole *mc, WORD attr, DWORD length, COORD start);
-DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip,
-                COORD destination, const CHAR_INFO &fill);
-DWORD MemReadOutput(const MemConsole *mc, CHAR_INFO *buffer, COORD bufferSize,
-                    COORD bufferCoord, SMALL_RECT *region);
+DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip, COORD destination,
+                const CHAR_INFO &fill);
+DWORD MemReadOutput(const MemConsole *mc, CHAR_INFO *buffer, COORD bufferSize, COORD bufferCoord,
+                    SMALL_RECT *region);
 
 COORD MemMaxWindow(const MemConsole *mc);
 DWORD MemSetBufferSize(MemConsole *mc, int width, int height);

@@ -23,7 +23,7 @@ struct Pen {
     int attr;    /* the attribute drawn in; -1: the terminal's default colours (after SGR 0) */
     bool acs;    /* the alternate character set is on */
     const Caps *caps;
-    int rows;    /* the terminal's */
+    int rows; /* the terminal's */
 };
 
 /* The full block: where there is no UTF-8 it is drawn as a space in reverse video. */
@@ -221,9 +221,9 @@ static int AnsiColour(int windowsColour)
 
 /* An attribute as the terminal sets it: colours, and the video attributes. */
 struct Sgr {
-    int fg;         /* a Windows colour 0..15, or -1 for none */
+    int fg; /* a Windows colour 0..15, or -1 for none */
     int bg;
-    bool bold;      /* for a bright colour where the terminal has only 8 */
+    bool bold; /* for a bright colour where the terminal has only 8 */
     bool reverse;
     bool underline;
 };
@@ -260,7 +260,8 @@ static void AppendColour(int colour, int base, const Caps &caps, std::string *ou
     if (caps.colours == CAPS_COLOURS_INDEXED)
         out->append(base == 30 ? ";38;5;" : ";48;5;").append(std::to_string(ansi));
     else
-        out->append(";").append(std::to_string(base + (colour & 8 ? 60 : 0) + AnsiColour(colour & 7)));
+        out->append(";").append(
+            std::to_string(base + (colour & 8 ? 60 : 0) + AnsiColour(colour & 7)));
 }
 
 /* Whether an erase in an attribute leaves cells that show its background (a
@@ -390,7 +391,8 @@ static bool RenderRow(const RenderFrame &want, int y, int width, int columns, Re
 }
 
 /* Whether a row of want shows alike what the front shows in row from. */
-static bool RowShowsAlike(const RenderFrame &want, int y, const RenderFrame &front, int from, int width)
+static bool RowShowsAlike(const RenderFrame &want, int y, const RenderFrame &front, int from,
+                          int width)
 {
     for (int x = 0; x < width; x++)
         if (!ShowsAlike(want.cells[CellAt(want, x, y)], front.cells[CellAt(front, x, from)]))
@@ -430,8 +432,8 @@ static int CommonBlank(const RenderFrame &want, int width, int top, int bottom)
 
 /* Starts a whole frame that covers the terminal from a screen erased (ED) in
    its most common blank colours, so that those blanks cost nothing. */
-static void RenderClear(const RenderFrame &want, int width, int height, RenderFrame *front, Pen *pen,
-                        std::string *out)
+static void RenderClear(const RenderFrame &want, int width, int height, RenderFrame *front,
+                        Pen *pen, std::string *out)
 {
     int blank = CommonBlank(want, width, 0, height - 1);
     if (blank < 0 || !pen->caps->eraseScreen ||
@@ -446,9 +448,9 @@ static void RenderClear(const RenderFrame &want, int width, int height, RenderFr
 
 /* A block of rows that moved one row up or down on the screen. */
 struct Scroll {
-    int top;    /* the scroll region, inclusive */
+    int top; /* the scroll region, inclusive */
     int bottom;
-    bool up;    /* the rows moved up: the region scrolls up and its bottom row is new */
+    bool up; /* the rows moved up: the region scrolls up and its bottom row is new */
 };
 
 /*
@@ -484,8 +486,8 @@ static bool FindScroll(const RenderFrame &want, const RenderFrame &front, int wi
  * blanks, set before the scroll; without blanks, or where erased cells do
  * not take the background colour, it is unknown.
  */
-static void RenderScroll(const RenderFrame &want, const Scroll &scroll, int width, RenderFrame *front,
-                         Pen *pen, std::string *out)
+static void RenderScroll(const RenderFrame &want, const Scroll &scroll, int width,
+                         RenderFrame *front, Pen *pen, std::string *out)
 {
     int fresh = scroll.up ? scroll.bottom : scroll.top;
     int blank = CommonBlank(want, width, fresh, fresh);
@@ -494,14 +496,17 @@ static void RenderScroll(const RenderFrame &want, const Scroll &scroll, int widt
     out->append("\x1b[").append(std::to_string(scroll.top + 1)).append(";");
     out->append(std::to_string(scroll.bottom + 1)).append("r");
     AppendCup(0, fresh, out);
-    out->append(scroll.up ? "\x1b" "D" : "\x1bM");
+    out->append(scroll.up ? "\x1b"
+                            "D"
+                          : "\x1bM");
     out->append("\x1b[r");
     pen->placed = false; /* a margin change homes the cursor */
     int step = scroll.up ? 1 : -1;
     for (int y = scroll.up ? scroll.top : scroll.bottom; y != fresh; y += step)
         for (int x = 0; x < width; x++)
             front->cells[CellAt(*front, x, y)] = front->cells[CellAt(*front, x, y + step)];
-    bool erasedAlike = pen->attr >= 0 && ErasesInItsBackground(static_cast<WORD>(pen->attr), *pen->caps);
+    bool erasedAlike =
+        pen->attr >= 0 && ErasesInItsBackground(static_cast<WORD>(pen->attr), *pen->caps);
     for (int x = 0; x < width; x++)
         front->cells[CellAt(*front, x, fresh)] =
             erasedAlike ? ErasedCell(Background(static_cast<WORD>(pen->attr)))
@@ -549,15 +554,15 @@ static bool RenderChanges(const RenderFrame &want, int first, int last, int widt
 }
 
 void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
-                std::string *out, const Caps &caps)
+                  std::string *out, const Caps &caps)
 {
     int width = std::min(want.width, columns);
     int height = std::min(want.height, rows);
     bool whole = !front->known || front->width != want.width || front->height != want.height;
     bool showChange = whole || front->cursorVisible != want.cursorVisible;
     /* The cursor is where the last frame left it, unless that is unknown. */
-    Pen pen = {front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0, -1, false, &caps,
-               rows};
+    Pen pen = {
+        front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0, -1, false, &caps, rows};
     if (whole) {
         front->width = want.width;
         front->height = want.height;
@@ -581,14 +586,14 @@ void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int 
         if (showChange)
             out->append(caps.showCursor);
     }
-    front->cursor = pen.placed ? COORD{static_cast<SHORT>(pen.x), static_cast<SHORT>(pen.y)}
-                               : COORD{-1, -1};
+    front->cursor =
+        pen.placed ? COORD{static_cast<SHORT>(pen.x), static_cast<SHORT>(pen.y)} : COORD{-1, -1};
     front->cursorVisible = want.cursorVisible;
     front->known = true;
 }
 
 void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
-                std::string *out)
+                  std::string *out)
 {
     RenderUpdate(want, front, columns, rows, out, CapsXterm());
 }
@@ -598,8 +603,8 @@ bool RenderShowsBlank(const RenderFrame &front)
     if (!front.known)
         return false;
     for (const MemCell &cell : front.cells)
-        if ((cell.attr & CELL_UNKNOWN) == CELL_UNKNOWN || (!(cell.attr & CELL_ERASED) && !IsPlainBlank(cell)))
+        if ((cell.attr & CELL_UNKNOWN) == CELL_UNKNOWN ||
+            (!(cell.attr & CELL_ERASED) && !IsPlainBlank(cell)))
             return false;
     return true;
 }
-

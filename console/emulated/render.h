@@ -8,8 +8,8 @@
 #ifndef ZOP_CONSOLE_EMULATED_RENDER_H
 #define ZOP_CONSOLE_EMULATED_RENDER_H
 
-#include "console/emulated/memconsole.h"
 #include "console/emulated/caps.h"
+#include "console/emulated/memconsole.h"
 
 #include <string>
 #include <vector>
@@ -35,11 +35,11 @@ void RenderFrameOf(const MemConsole *mc, RenderFrame *frame);
  * with the alternate character set off.  Pure: no I/O, no program state.
  */
 void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
-                std::string *out, const Caps &caps);
+                  std::string *out, const Caps &caps);
 
 /* The same on a terminal of the xterm kind with UTF-8 (CapsXterm). */
 void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
-                std::string *out);
+                  std::string *out);
 
 /* Whether the frame a terminal shows (a front kept by RenderUpdate) is blank throughout. */
 bool RenderShowsBlank(const RenderFrame &front);

@@ -12,14 +12,14 @@
 #include <vector>
 
 struct PlatformState {
-    bool opened;        /* the driver was asked for its screen */
-    DWORD refusal;      /* why there is no console (the error handles fail with); 0: there is one */
-    bool attached;      /* a console is there; false after FreeConsole */
-    bool resizable;     /* the program sizes buffer and window; else they follow the screen */
+    bool opened;    /* the driver was asked for its screen */
+    DWORD refusal;  /* why there is no console (the error handles fail with); 0: there is one */
+    bool attached;  /* a console is there; false after FreeConsole */
+    bool resizable; /* the program sizes buffer and window; else they follow the screen */
     MemConsole console;
     DWORD lastError;
-    KeyDecoder keys;    /* key bytes not yet whole keys */
-    long lastInputMs;   /* when the decoder last heard from the driver */
+    KeyDecoder keys;                   /* key bytes not yet whole keys */
+    long lastInputMs;                  /* when the decoder last heard from the driver */
     std::vector<INPUT_RECORD> decoded; /* reused by PlatformDecodeBytes */
 };
 

@@ -548,7 +548,8 @@ static int TakeWaitingBytes(MemConsole *mc)
             int rest = KeyDecoderWaitMs(Platform.keys);
             if (rest < 0)
                 return 0;
-            count = ReadAndDecode(mc, rest); /* the rest of the sequence, or the pause that ends it */
+            count =
+                ReadAndDecode(mc, rest); /* the rest of the sequence, or the pause that ends it */
         }
         if (count < 0)
             return -1;
@@ -630,8 +631,7 @@ BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count)
     return TRUE;
 }
 
-BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length,
-                        LPDWORD written)
+BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length, LPDWORD written)
 {
     MemConsole *mc = EnterInput("WriteConsoleInputA", input);
     if (!mc)
@@ -707,7 +707,8 @@ static std::string ErrorText(DWORD code)
     case ERROR_TERM_CANNOT_ADDRESS: {
         const char *term = std::getenv("TERM");
         return std::string("the terminal TERM=") + (term ? term : "") +
-               " cannot place the cursor as the game does (with ANSI sequences): play in one that can";
+               " cannot place the cursor as the game does (with ANSI sequences): play in one that "
+               "can";
     }
     case ERROR_FILE_NOT_FOUND:
         return "There is no console device of that name.";

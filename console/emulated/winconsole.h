@@ -13,8 +13,8 @@
 /* ------------------------------------------------------------ Functions */
 
 HANDLE GetStdHandle(DWORD nStdHandle);
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, void *security,
-                   DWORD disposition, DWORD flags, HANDLE templateFile);
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, void *security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
 
 BOOL AllocConsole(void);
@@ -46,8 +46,7 @@ BOOL SetConsoleMode(HANDLE handle, DWORD mode);
 BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read);
 BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read);
 BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count);
-BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length,
-                        LPDWORD written);
+BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length, LPDWORD written);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *overlapped);
 
 /* The console output is held back until the program waits: before a key read
@@ -57,8 +56,8 @@ BOOL FlushFileBuffers(HANDLE file);
 
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
-                     LPSTR buffer, DWORD size, va_list *arguments);
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, va_list *arguments);
 HLOCAL LocalFree(HLOCAL memory);
 
 #endif

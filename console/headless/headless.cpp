@@ -19,14 +19,14 @@
 namespace {
 
 struct HeadlessState {
-    int columns;  /* the size the next open gives */
+    int columns; /* the size the next open gives */
     int rows;
     int largestColumns;
     int largestRows;
-    std::string failCall;           /* the call that fails next, or empty */
-    DWORD failError;                /* the error it fails with */
-    std::map<std::string, int> calls; /* calls made, by function name */
-    void (*keySource)(bool);        /* asked for keys whenever the program reads */
+    std::string failCall;                    /* the call that fails next, or empty */
+    DWORD failError;                         /* the error it fails with */
+    std::map<std::string, int> calls;        /* calls made, by function name */
+    void (*keySource)(bool);                 /* asked for keys whenever the program reads */
     void (*presentHook)(const MemConsole *); /* shown the console at every wait */
     void (*outputHook)(const MemConsole *);  /* shown the console after every output call */
 };
@@ -39,8 +39,8 @@ HeadlessState Headless = {80, 25, 80, 25, "", 0, {}, nullptr, nullptr, nullptr};
 
 int DriverOpen(DriverScreen *screen)
 {
-    *screen = DriverScreen{Headless.columns, Headless.rows, Headless.largestColumns,
-                           Headless.largestRows, COORD{0, 0}, true};
+    *screen = DriverScreen{Headless.columns,     Headless.rows, Headless.largestColumns,
+                           Headless.largestRows, COORD{0, 0},   true};
     return DRIVER_OPENED;
 }
 
@@ -59,9 +59,7 @@ int DriverEnterScreen(void)
     return 1;
 }
 
-void DriverRestore(void)
-{
-}
+void DriverRestore(void) {}
 
 void DriverNoteDrawing(const MemConsole *mc)
 {
@@ -75,9 +73,7 @@ void DriverPresent(const MemConsole *mc)
         Headless.presentHook(mc);
 }
 
-void DriverSetTitle(const std::string &)
-{
-}
+void DriverSetTitle(const std::string &) {}
 
 int DriverTakeEvents(int *columns, int *rows)
 {

@@ -93,9 +93,9 @@ static bool StartsWith(const char *text, const char *start)
 /* Terminals that take a title although their entries do not say so. */
 static bool TitleFamily(const char *term)
 {
-    static const char *const Families[] = {"xterm", "rxvt", "screen", "tmux", "st-", "vte",
-                                           "gnome", "konsole", "putty", "alacritty", "kitty",
-                                           "foot", "mlterm"};
+    static const char *const Families[] = {"xterm", "rxvt",  "screen",  "tmux",  "st-",
+                                           "vte",   "gnome", "konsole", "putty", "alacritty",
+                                           "kitty", "foot",  "mlterm"};
     for (const char *family : Families)
         if (StartsWith(term, family))
             return true;
@@ -123,7 +123,6 @@ static void ReadTitle(const char *term, Caps *caps)
     caps->titleStart = "\x1b]2;";
     caps->titleEnd = "\x07";
 }
-
 
 /* Pairs of settings count only whole: what is set must be undone. */
 static void ReadSettings(const char *term, Caps *caps)
@@ -174,7 +173,7 @@ int TerminfoRead(const char *term, bool utf8, bool insideTmux, Caps *caps)
     if (setupterm(term, -1, &error) != OK) {
         if (error == 1)
             return TERMINFO_CANNOT_ADDRESS; /* a hard-copy terminal */
-        *caps = CapsAnsi(); /* no entry of that name, or no database */
+        *caps = CapsAnsi();                 /* no entry of that name, or no database */
         caps->utf8 = utf8;
         return TERMINFO_PLAYABLE;
     }

@@ -11,8 +11,8 @@
 /* Whether a terminal can be played on. */
 enum TerminfoVerdict {
     TERMINFO_PLAYABLE,
-    TERMINFO_UNSET,          /* TERM is not set, or empty */
-    TERMINFO_CANNOT_ADDRESS  /* the entry cannot place the cursor as the game does (dumb, hard copy) */
+    TERMINFO_UNSET,         /* TERM is not set, or empty */
+    TERMINFO_CANNOT_ADDRESS /* the entry cannot place the cursor as the game does (dumb, hard copy) */
 };
 
 /*

@@ -13,13 +13,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <clocale>
-#include <cwchar>
 #include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <cwchar>
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
@@ -42,31 +42,31 @@ const char RESTORE_TITLE[] = "\x1b[23;0t";
 
 struct TtyState {
     bool open;
-    bool ownFd;             /* inFd is /dev/tty, opened by us */
-    bool exitHookSet;       /* DriverRestore is registered with atexit */
+    bool ownFd;       /* inFd is /dev/tty, opened by us */
+    bool exitHookSet; /* DriverRestore is registered with atexit */
     int inFd;
     int outFd;
-    struct termios saved;   /* the settings found at open */
+    struct termios saved; /* the settings found at open */
     int columns;
     int rows;
-    int undo[UNDO_MAX];     /* settings made, oldest first */
+    int undo[UNDO_MAX]; /* settings made, oldest first */
     int undoCount;
-    char emergency[160];    /* the bytes of TtyEmergencyRestore */
+    char emergency[160]; /* the bytes of TtyEmergencyRestore */
     volatile sig_atomic_t emergencyLength;
-    RenderFrame front;        /* what the terminal shows */
-    RenderFrame want;         /* reused by DriverPresent */
-    std::string out;        /* reused by DriverPresent */
-    std::string pending;    /* input bytes that came during the cursor query */
-    std::string title;      /* the title set, in UTF-8, to set again on resume */
-    struct termios raw;     /* the raw settings, to enter again on resume */
-    bool handlersSet;       /* our signal handlers are installed */
-    bool screenWanted;      /* the alternate screen is to be entered at the next present */
-    bool titlePending;      /* the title is to be set at the next present */
-    bool acsEnabled;        /* the entry's enacs has been sent */
-    bool drawn;             /* the program has drawn since it took the terminal: until then
+    RenderFrame front;       /* what the terminal shows */
+    RenderFrame want;        /* reused by DriverPresent */
+    std::string out;         /* reused by DriverPresent */
+    std::string pending;     /* input bytes that came during the cursor query */
+    std::string title;       /* the title set, in UTF-8, to set again on resume */
+    struct termios raw;      /* the raw settings, to enter again on resume */
+    bool handlersSet;        /* our signal handlers are installed */
+    bool screenWanted;       /* the alternate screen is to be entered at the next present */
+    bool titlePending;       /* the title is to be set at the next present */
+    bool acsEnabled;         /* the entry's enacs has been sent */
+    bool drawn;              /* the program has drawn since it took the terminal: until then
                                the terminal shows the shell's screen, which is left as it is */
-    Caps caps;          /* what the terminal can do */
-    bool singleByte;        /* the locale's characters are single bytes, not UTF-8 */
+    Caps caps;               /* what the terminal can do */
+    bool singleByte;         /* the locale's characters are single bytes, not UTF-8 */
     char32_t highBytes[128]; /* then: the character of each byte 0x80 to 0xFF, 0 for none */
 };
 
@@ -149,8 +149,8 @@ static void DrainWakePipe(void)
 
 /* Signals the driver handles: those that end the program (crashes among them), the
    stop and continue of job control, and resizes; with the actions found before. */
-static const int HandledSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,  SIGSEGV, SIGABRT,
-                                     SIGBUS,  SIGFPE,  SIGILL,  SIGTSTP,  SIGCONT, SIGWINCH};
+static const int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT,
+                                     SIGBUS, SIGFPE,  SIGILL, SIGTSTP, SIGCONT, SIGWINCH};
 static const int HandledCount = sizeof HandledSignals / sizeof HandledSignals[0];
 static struct sigaction ActionsFound[HandledCount];
 static bool Handled[HandledCount];
@@ -407,8 +407,8 @@ static void EnterRawMode(void)
     if (HasUndo(UNDO_RAW_MODE))
         return;
     struct termios raw = Tty.saved;
-    raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON);
+    raw.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
     raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
     raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
     raw.c_cflag |= CS8;
@@ -706,4 +706,3 @@ const char32_t *DriverKeyCharset(void)
 {
     return Tty.singleByte ? Tty.highBytes : nullptr;
 }
-

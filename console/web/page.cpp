@@ -36,7 +36,8 @@ PageState Page = {};
 /* ---------------------------------------------------------------- The page */
 
 EM_JS(void, PageWrite, (const char *bytes, int length), {
-    Module.zopPage.write(HEAPU8.slice(bytes, bytes + length)); /* a copy: the terminal parses later */
+    Module.zopPage.write(
+        HEAPU8.slice(bytes, bytes + length)); /* a copy: the terminal parses later */
 });
 
 /* Takes up to size bytes of keys typed so far; the count. */
@@ -47,13 +48,9 @@ EM_JS(int, PageTake, (unsigned char *buffer, int size), {
 });
 
 /* Suspends the program until a key is typed or timeoutMs have passed (negative: no limit). */
-EM_ASYNC_JS(void, PageWaitForKey, (int timeoutMs), {
-    await Module.zopPage.wait(timeoutMs);
-});
+EM_ASYNC_JS(void, PageWaitForKey, (int timeoutMs), { await Module.zopPage.wait(timeoutMs); });
 
-EM_JS(void, PageSetTitle, (const char *title), {
-    document.title = UTF8ToString(title);
-});
+EM_JS(void, PageSetTitle, (const char *title), { document.title = UTF8ToString(title); });
 
 static void PageSend(const std::string &bytes)
 {
@@ -91,9 +88,7 @@ DWORD DriverCheckCall(const char *)
 }
 
 /* What was drawn goes out at the next wait. */
-void DriverNoteDrawing(const MemConsole *)
-{
-}
+void DriverNoteDrawing(const MemConsole *) {}
 
 int DriverTakeEvents(int *columns, int *rows)
 {

@@ -19,7 +19,7 @@
 
 /* The output console whose mode was changed, and the mode it had before. */
 struct WinStartState {
-    HANDLE output;    /* null when no mode is held */
+    HANDLE output; /* null when no mode is held */
     DWORD savedMode;
 };
 

@@ -255,13 +255,13 @@ static void Scrolls()
         {"scroll a 3-row rectangle up 1", 16, band2, Tile(2, band2, 3), 1, 1, 0},
         {"scroll up 2 with the console's attribute changed", 23, band2, Tile(3, band2, 5), 1, 2,
          0x1F},
-        {"scroll up 4 clearing with the console's attribute changed", 30, band2,
-         Tile(4, band2, 5), 1, 4, 0x1F},
+        {"scroll up 4 clearing with the console's attribute changed", 30, band2, Tile(4, band2, 5),
+         1, 4, 0x1F},
         {"scroll -1 lines", 37, band2, Tile(5, band2, 5), 2, -1, 0},
-        {"scroll a 1-column rectangle down 2", 44, band2, ConRect{46, band2, 46, band2 + 4}, 2,
-         2, 0},
-        {"scroll down 1 of a rectangle with no columns", 51, band2, ConRect{53, band2, 52,
-         band2 + 4}, 2, 1, 0},
+        {"scroll a 1-column rectangle down 2", 44, band2, ConRect{46, band2, 46, band2 + 4}, 2, 2,
+         0},
+        {"scroll down 1 of a rectangle with no columns", 51, band2,
+         ConRect{53, band2, 52, band2 + 4}, 2, 1, 0},
         {"scroll up 1 of a rectangle reaching past the right edge", 65, band2,
          ConRect{65, band2, Width + 3, band2 + 4}, 1, 1, 0},
     };
@@ -407,7 +407,10 @@ static void LogKeys(const char *when, int count)
 static void QueueNonKeys()
 {
     INPUT_RECORD records[6] = {KeyRecord(true, 0, VK_SHIFT, SHIFT_PRESSED),
-                               KeyRecord(false, 0, VK_SHIFT, 0), {}, {}, {},
+                               KeyRecord(false, 0, VK_SHIFT, 0),
+                               {},
+                               {},
+                               {},
                                KeyRecord(false, 'q', 'Q', 0)};
     records[2].EventType = MOUSE_EVENT;
     records[2].Event.MouseEvent.dwMousePosition = COORD{3, 4};

@@ -144,8 +144,8 @@ struct Tally {
 };
 
 /* Judges one cell that differs: excused when it is a known difference shown exactly. */
-static void JudgeCell(const Dump &ours, const Dump &wine, const std::string &snapshot, int x,
-                      int y, Tally *tally)
+static void JudgeCell(const Dump &ours, const Dump &wine, const std::string &snapshot, int x, int y,
+                      Tally *tally)
 {
     const Area *area = AreaAt(ours, snapshot, x, y);
     const KnownDifference *known = KnownFor(area);
@@ -156,8 +156,8 @@ static void JudgeCell(const Dump &ours, const Dump &wine, const std::string &sna
         return;
     }
     if (tally->failures++ < 40)
-        std::printf("DIFFERENT %s cell (%d,%d)%s%s: ours %s, windows %s\n", snapshot.c_str(), x,
-                    y, area ? " in " : "", area ? area->label.c_str() : "",
+        std::printf("DIFFERENT %s cell (%d,%d)%s%s: ours %s, windows %s\n", snapshot.c_str(), x, y,
+                    area ? " in " : "", area ? area->label.c_str() : "",
                     Describe(CellOf(ours, snapshot, x, y)).c_str(), Describe(wineCell).c_str());
 }
 

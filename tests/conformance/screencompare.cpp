@@ -77,7 +77,8 @@ static std::vector<ScreenCell> ReadLine(const std::string &line, int *foreground
             continue;
         }
         size_t length = 1;
-        while (i + length < line.size() && (static_cast<unsigned char>(line[i + length]) & 0xC0) == 0x80)
+        while (i + length < line.size() &&
+               (static_cast<unsigned char>(line[i + length]) & 0xC0) == 0x80)
             length++;
         cells.push_back(ScreenCell{line.substr(i, length), *foreground, *background});
         i += length;
@@ -133,8 +134,9 @@ static int Report(int failures, int x, int y, const ScreenCell &want, const Scre
 {
     if (failures < 40)
         std::printf("DIFFERENT cell (%d,%d): expected '%s' colours %d on %d, got '%s' colours %d "
-                    "on %d\n", x, y, want.text.c_str(), want.foreground, want.background,
-                    got.text.c_str(), got.foreground, got.background);
+                    "on %d\n",
+                    x, y, want.text.c_str(), want.foreground, want.background, got.text.c_str(),
+                    got.foreground, got.background);
     return failures + 1;
 }
 

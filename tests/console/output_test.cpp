@@ -110,15 +110,14 @@ TEST_F(Output, RepeatDownWritesAColumnAndLeavesTheCursorBelowIt)
 
     ConGotoXY(9, 6);
     ConRepeatDown('v', 50);
-    EXPECT_EQ(Screen(),
-              "                    \n"
-              "                    \n"
-              "     c              \n"
-              "     c              \n"
-              "     c              \n"
-              "                    \n"
-              "         v          \n"
-              "         v          ")
+    EXPECT_EQ(Screen(), "                    \n"
+                        "                    \n"
+                        "     c              \n"
+                        "     c              \n"
+                        "     c              \n"
+                        "                    \n"
+                        "         v          \n"
+                        "         v          ")
         << "below the last row nothing is written beside the column";
 }
 
@@ -259,13 +258,12 @@ TEST_F(Box, ABoxHasCornersEdgesAndSidesAndLeavesItsInside)
 {
     WriteAt(3, 2, "in");
     ConDrawBox({0, 0, 9, 4}, 1);
-    EXPECT_EQ(HeadlessPicture(0, 0, 11, 5),
-              "┌────────┐  \n"
-              "│        │  \n"
-              "│  in    │  \n"
-              "│        │  \n"
-              "└────────┘  \n"
-              "            ");
+    EXPECT_EQ(HeadlessPicture(0, 0, 11, 5), "┌────────┐  \n"
+                                            "│        │  \n"
+                                            "│  in    │  \n"
+                                            "│        │  \n"
+                                            "└────────┘  \n"
+                                            "            ");
     ExpectCursor(10, 4);
 }
 
@@ -286,27 +284,25 @@ TEST_F(Box, NarrowAndFlatBoxesHaveNoEdgesOrNoSides)
 {
     ConDrawBox({1, 1, 2, 4}, 1);
     ConDrawBox({5, 1, 9, 2}, 2);
-    EXPECT_EQ(HeadlessPicture(0, 0, 11, 5),
-              "            \n"
-              " ┌┐  ╔═══╗  \n"
-              " ││  ╚═══╝  \n"
-              " ││         \n"
-              " └┘         \n"
-              "            ");
+    EXPECT_EQ(HeadlessPicture(0, 0, 11, 5), "            \n"
+                                            " ┌┐  ╔═══╗  \n"
+                                            " ││  ╚═══╝  \n"
+                                            " ││         \n"
+                                            " └┘         \n"
+                                            "            ");
 }
 
 TEST_F(Box, ABoxReachingPastTheScreenDrawsOnlyWhatLiesInside)
 {
     ConDrawBox({8, 4, 15, 10}, 1);
     ConDrawBox({-3, -2, 2, 1}, 2);
-    EXPECT_EQ(Screen(),
-              "  ║         \n"
-              "══╝         \n"
-              "            \n"
-              "            \n"
-              "        ┌───\n"
-              "        │   \n"
-              "        │   ");
+    EXPECT_EQ(Screen(), "  ║         \n"
+                        "══╝         \n"
+                        "            \n"
+                        "            \n"
+                        "        ┌───\n"
+                        "        │   \n"
+                        "        │   ");
 }
 
 } // namespace

@@ -94,9 +94,9 @@ TEST(FitWindow, AFailedWindowCallIsReportedAndTheBufferIsSetNext)
     std::string printed = GetCapturedStdout();
 
     char *text = nullptr;
-    ASSERT_NE(FormatMessageA(0x1128, nullptr, 87, 0x400, reinterpret_cast<LPSTR>(&text), 512,
-                             nullptr),
-              0u);
+    ASSERT_NE(
+        FormatMessageA(0x1128, nullptr, 87, 0x400, reinterpret_cast<LPSTR>(&text), 512, nullptr),
+        0u);
     std::string systemText = text;
     LocalFree(text);
     EXPECT_EQ(printed, FirstLine("SetConsoleWindowInfo", 711, 87) + systemText +

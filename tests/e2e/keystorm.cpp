@@ -45,7 +45,8 @@ static int WriteFiles(const StormPieces &pieces, const std::string &directory)
 
 int main(int argc, char **argv)
 {
-    if (argc != 5 || (std::strcmp(argv[1], "neutral") != 0 && std::strcmp(argv[1], "random") != 0)) {
+    if (argc != 5 ||
+        (std::strcmp(argv[1], "neutral") != 0 && std::strcmp(argv[1], "random") != 0)) {
         std::fprintf(stderr, "usage: keystorm neutral|random SEED BYTES DIRECTORY\n");
         return 2;
     }

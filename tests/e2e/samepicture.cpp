@@ -82,7 +82,8 @@ std::vector<SeenCell> ReadLine(const std::string &line, Pen *pen)
             continue;
         }
         size_t length = 1;
-        while (i + length < line.size() && (static_cast<unsigned char>(line[i + length]) & 0xC0) == 0x80)
+        while (i + length < line.size() &&
+               (static_cast<unsigned char>(line[i + length]) & 0xC0) == 0x80)
             length++;
         std::string text = line.substr(i, length);
         cells.push_back(SeenCell{text, text == " " ? -1 : pen->foreground, pen->background});
@@ -144,9 +145,9 @@ int main(int argc, char **argv)
         for (size_t x = 0; x < columns; x++) {
             SeenCell want = CellAt(expected, x, y), got = CellAt(actual, x, y);
             if (!SameCell(want, got) && differences++ < 20)
-                std::printf("cell (%zu,%zu): expected '%s' in %d on %d, got '%s' in %d on %d\n", x, y,
-                            want.text.c_str(), want.foreground, want.background, got.text.c_str(),
-                            got.foreground, got.background);
+                std::printf("cell (%zu,%zu): expected '%s' in %d on %d, got '%s' in %d on %d\n", x,
+                            y, want.text.c_str(), want.foreground, want.background,
+                            got.text.c_str(), got.foreground, got.background);
         }
     }
     if (differences > 0)

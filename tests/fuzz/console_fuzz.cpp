@@ -13,8 +13,8 @@
  * cursor and the buffer are checked.
  */
 #include "console/console.h"
-#include "console/headless/headless.h"
 #include "console/emulated/memconsole.h"
+#include "console/headless/headless.h"
 #include "machine/screen_hooks.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -58,26 +58,30 @@ bool MayChange(const Allowed &allowed, int x, int y)
     return !allowed.outlineOnly || x == r.left || x == r.right || y == r.top || y == r.bottom;
 }
 
-void CheckUntouched(const std::vector<MemCell> &before, const Allowed &allowed, const char *operation)
+void CheckUntouched(const std::vector<MemCell> &before, const Allowed &allowed,
+                    const char *operation)
 {
     for (int y = 0; y < Console->height; y++) {
         for (int x = 0; x < Console->width; x++) {
             size_t at = static_cast<size_t>(y) * Console->width + x;
             if (!MayChange(allowed, x, y))
-                Check(before[at].ch == Console->cells[at].ch && before[at].attr == Console->cells[at].attr,
+                Check(before[at].ch == Console->cells[at].ch &&
+                          before[at].attr == Console->cells[at].attr,
                       "a cell changed outside what the operation may touch", operation);
         }
     }
 }
 
 /* Every cell of the rectangle (cut to the buffer) holds the character (unless 0) and the attribute. */
-void CheckFilled(const ConRect &rect, unsigned char ch, bool checkAttr, WORD attr, const char *operation)
+void CheckFilled(const ConRect &rect, unsigned char ch, bool checkAttr, WORD attr,
+                 const char *operation)
 {
     for (int y = std::max(rect.top, 0); y <= std::min(rect.bottom, Console->height - 1); y++) {
         for (int x = std::max(rect.left, 0); x <= std::min(rect.right, Console->width - 1); x++) {
             const MemCell &cell = Console->cells[static_cast<size_t>(y) * Console->width + x];
             Check(ch == 0 || cell.ch == ch, "a cell of the rectangle not filled", operation);
-            Check(!checkAttr || cell.attr == attr, "a cell of the rectangle not coloured", operation);
+            Check(!checkAttr || cell.attr == attr, "a cell of the rectangle not coloured",
+                  operation);
         }
     }
 }
@@ -118,7 +122,8 @@ void ResizeBuffer(FuzzedDataProvider &input)
 /* Whether the module's extent is the buffer's, so that a filled rectangle can be checked whole. */
 bool ExtentIsTheBuffers()
 {
-    return ConOutput.largestColumn + 1 == Console->width && ConOutput.largestRow + 1 == Console->height;
+    return ConOutput.largestColumn + 1 == Console->width &&
+           ConOutput.largestRow + 1 == Console->height;
 }
 
 /* ConFillRect on a rectangle or (now and then) the whole screen. */
@@ -153,7 +158,8 @@ const char *Print(FuzzedDataProvider &input, Allowed *allowed)
     ConRect window = Rectangle(input);
     std::string text = input.ConsumeRandomLengthString(200);
     PrintInWindow(window, text.c_str());
-    allowed->rect = ConRect{window.left, std::min(window.top, window.bottom), window.right, window.bottom};
+    allowed->rect =
+        ConRect{window.left, std::min(window.top, window.bottom), window.right, window.bottom};
     return "PrintInWindow";
 }
 
@@ -198,7 +204,8 @@ const char *Operate(FuzzedDataProvider &input, Allowed *allowed)
         return Clear(input, allowed);
     case 7:
         allowed->rect = Rectangle(input);
-        ConScrollRect(allowed->rect, input.ConsumeIntegralInRange(0, 3), input.ConsumeIntegralInRange(-1, 40));
+        ConScrollRect(allowed->rect, input.ConsumeIntegralInRange(0, 3),
+                      input.ConsumeIntegralInRange(-1, 40));
         return "ConScrollRect";
     case 8:
         *allowed = Allowed{Rectangle(input), true};
@@ -208,7 +215,8 @@ const char *Operate(FuzzedDataProvider &input, Allowed *allowed)
         return Print(input, allowed);
     case 10:
         ConGetXY(&x, &y);
-        Check(x == Console->cursor.X && y == Console->cursor.Y, "ConGetXY gave another position", "ConGetXY");
+        Check(x == Console->cursor.X && y == Console->cursor.Y, "ConGetXY gave another position",
+              "ConGetXY");
         return "ConGetXY";
     default:
         allowed->rect = Everything;
@@ -233,12 +241,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         int beforeWidth = Console->width;
         Allowed allowed;
         const char *operation = Operate(input, &allowed);
-        Check(Console->cursor.X >= 0 && Console->cursor.X < Console->width && Console->cursor.Y >= 0 &&
-                  Console->cursor.Y < Console->height,
+        Check(Console->cursor.X >= 0 && Console->cursor.X < Console->width &&
+                  Console->cursor.Y >= 0 && Console->cursor.Y < Console->height,
               "the cursor outside the buffer", operation);
         Check(Console->cells.size() == static_cast<size_t>(Console->width) * Console->height,
               "a buffer of the wrong size", operation);
-        bool extentFits = ConOutput.largestColumn < Console->width && ConOutput.largestRow < Console->height;
+        bool extentFits =
+            ConOutput.largestColumn < Console->width && ConOutput.largestRow < Console->height;
         if (extentFits && Console->width == beforeWidth && Console->cells.size() == before.size())
             CheckUntouched(before, allowed, operation);
     }

@@ -130,7 +130,8 @@ Records DecodeTimed(const std::vector<uint8_t> &bytes, const std::vector<uint8_t
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
-    std::vector<uint8_t> plan = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(0, 64));
+    std::vector<uint8_t> plan =
+        input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(0, 64));
     std::vector<uint8_t> bytes = input.ConsumeRemainingBytes<uint8_t>();
 
     KeyDecoder whole = Fresh();

@@ -75,7 +75,8 @@ inline std::string StormCsi(StormRandom &random)
     std::string piece = "\x1b[";
     if (StormPick(random, 6) == 0)
         piece += Markers[StormPick(random, 4)];
-    unsigned length = StormPick(random, 12) == 0 ? 70 + StormPick(random, 30) : StormPick(random, 7);
+    unsigned length =
+        StormPick(random, 12) == 0 ? 70 + StormPick(random, 30) : StormPick(random, 7);
     for (unsigned i = 0; i < length; i++)
         piece += "0123456789;"[StormPick(random, 11)];
     if (StormPick(random, 8) == 0)

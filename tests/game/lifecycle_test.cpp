@@ -192,7 +192,8 @@ TEST_F(Program, AConsoleThatAlreadyShowsOutputIsReplacedByANewOne)
     SetConsoleCursorPosition(GetStdHandle(STD_OUTPUT_HANDLE), COORD{4, 7});
     Answers = {"\x1b"};
     EXPECT_EQ(RunZop(), 0);
-    EXPECT_EQ(HeadlessCallCount("FreeConsole"), 2) << "the old console let go, and the new at the end";
+    EXPECT_EQ(HeadlessCallCount("FreeConsole"), 2)
+        << "the old console let go, and the new at the end";
     EXPECT_EQ(HeadlessCallCount("AllocConsole"), 1);
 }
 
@@ -209,7 +210,8 @@ TEST_F(Program, WithoutAnyConsoleItSaysSoAndFails)
 
 TEST_F(Program, AKeyboardQueueWithoutEitherOfItsBuffersEndsTheProgramAtStart)
 {
-    for (std::size_t buffer : {sizeof(INPUT_RECORD) * ConRecordCount, sizeof(KeySlot) * ConRecordCount}) {
+    for (std::size_t buffer :
+         {sizeof(INPUT_RECORD) * ConRecordCount, sizeof(KeySlot) * ConRecordCount}) {
         SCOPED_TRACE(buffer);
         SetUp();
         FailingAllocation = buffer;

@@ -26,9 +26,9 @@ namespace {
  * with ncurses 6.4 on TERM xterm-256color at 81 x 46: for each, the fewer bytes of
  * its two colour set-ups (plain, and with use_default_colors).
  */
-const long LibraryGameBytes = 57536;     /* the whole scripted game */
+const long LibraryGameBytes = 57536;        /* the whole scripted game */
 const long LibraryGameBytesAtWaits = 15582; /* the same, refreshed once at each wait */
-const long LibraryFirstFrameBytes = 3157; /* the first key wait's screen, drawn whole */
+const long LibraryFirstFrameBytes = 3157;   /* the first key wait's screen, drawn whole */
 const long LibraryRollBytes[FlipperRouteCount] = {2275, 2782, 3271, 3774};
 /* The first whole frame may cost a tenth more than the library's. */
 const double FirstFrameAllowance = 1.10;
@@ -45,7 +45,7 @@ struct Replay {
     long bytes;
     long frames;         /* presents that sent something */
     std::string problem; /* the first frame the model did not show right, or "" */
-    Caps caps;       /* what the terminal can do */
+    Caps caps;           /* what the terminal can do */
     std::string sent;    /* every byte sent */
 };
 
@@ -54,8 +54,15 @@ const MemConsole *LastConsole;
 
 void StartReplay(const Caps &caps = CapsXterm())
 {
-    Shown = Replay{NewModel(ScriptColumns, ScriptRows, caps), RenderFrame(), RenderFrame(), "", 0, 0,
-                   "", caps, ""};
+    Shown = Replay{NewModel(ScriptColumns, ScriptRows, caps),
+                   RenderFrame(),
+                   RenderFrame(),
+                   "",
+                   0,
+                   0,
+                   "",
+                   caps,
+                   ""};
     Shown.front.known = false;
 }
 
@@ -118,7 +125,8 @@ TEST(ScriptedRuns, EveryMarbleRouteRollsInNoMoreBytesThanTheLibrary)
     for (int route = 0; route < FlipperRouteCount; route++) {
         SCOPED_TRACE(FlipperRoutes[route].flippers);
         StartReplay();
-        RollOneMarble(FlipperRoutes[route].ballCount, Present, NoteRollStart, nullptr, PRESENT_PER_CALL);
+        RollOneMarble(FlipperRoutes[route].ballCount, Present, NoteRollStart, nullptr,
+                      PRESENT_PER_CALL);
         EXPECT_EQ(Shown.problem, "");
         long rollBytes = Shown.bytes - RollStartBytes;
         EXPECT_GT(rollBytes, 0);
@@ -178,7 +186,8 @@ TEST(ScriptedRunsAtWaits, AMarbleStepSendsAFewBytesAndTheLeverLabelsNone)
 std::vector<std::pair<char, std::vector<int>>> Sequences(const std::string &bytes)
 {
     std::vector<std::pair<char, std::vector<int>>> sequences;
-    for (size_t at = bytes.find("\x1b["); at != std::string::npos; at = bytes.find("\x1b[", at + 1)) {
+    for (size_t at = bytes.find("\x1b["); at != std::string::npos;
+         at = bytes.find("\x1b[", at + 1)) {
         std::vector<int> parameters(1, 0);
         size_t i = at + 2;
         for (; i < bytes.size() && (std::isdigit(static_cast<unsigned char>(bytes[i])) ||
@@ -207,13 +216,14 @@ std::string SgrProblem(const std::vector<int> &parameters, int colours)
 {
     for (size_t i = 0; i < parameters.size(); i++) {
         int p = parameters[i];
-        bool indexed = (p == 38 || p == 48) && i + 2 < parameters.size() && parameters[i + 1] == 5 &&
-                       parameters[i + 2] < 16;
+        bool indexed = (p == 38 || p == 48) && i + 2 < parameters.size() &&
+                       parameters[i + 1] == 5 && parameters[i + 2] < 16;
         bool base = (p >= 30 && p <= 37) || (p >= 40 && p <= 47);
         bool bright = (p >= 90 && p <= 97) || (p >= 100 && p <= 107);
         if (indexed && colours == CAPS_COLOURS_INDEXED)
             i += 2;
-        else if (!(p == 0 || p == 1 || p == 4 || p == 7 || (base && colours != CAPS_COLOURS_INDEXED) ||
+        else if (!(p == 0 || p == 1 || p == 4 || p == 7 ||
+                   (base && colours != CAPS_COLOURS_INDEXED) ||
                    (bright && colours == CAPS_COLOURS_16)))
             return "SGR " + std::to_string(p);
     }
@@ -239,12 +249,14 @@ TEST(ScriptedRunsAtWaits, EveryKindOfTerminalShowsEveryScreenOfAWholeGame)
              c->enterAcs = "\x0e";
              c->leaveAcs = "\x0f";
              c->enableAcs = "\x1b)0";
-         }), "HABCDKJmrhl"},
+         }),
+         "HABCDKJmrhl"},
         {"writing the last cell scrolls", Profile([](Caps *c) { c->scrollsAtLastCell = true; }),
          "HABCDKJmrhl"},
         {"cursor addressing only", Profile([](Caps *c) {
              c->relativeMoves = c->scrollRegion = c->eraseLine = c->eraseScreen = false;
-         }), "Hmhl"},
+         }),
+         "Hmhl"},
     };
     for (const Kind &kind : kinds) {
         SCOPED_TRACE(kind.name);

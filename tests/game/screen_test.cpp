@@ -107,7 +107,8 @@ TEST_F(Panels, FramesShareTheirTopRowAndTheCountPanelHasItsCaption)
                                             "  Ball Count │  │ \n"
                                             "             └──┘ ")
         << "the caption ends at column 16, column 17 stays blank";
-    EXPECT_EQ(HeadlessPicture(0, 20, 80, 20), " │" + std::string(34, ' ') + "└" + Repeat("─", 42) + "┘│");
+    EXPECT_EQ(HeadlessPicture(0, 20, 80, 20),
+              " │" + std::string(34, ' ') + "└" + Repeat("─", 42) + "┘│");
     EXPECT_EQ(HeadlessPicture(0, 22, 80, 23),
               " └" + Repeat("─", 78) + "┘\n ┌" + Repeat("─", 78) + "┐");
     EXPECT_EQ(HeadlessPicture(0, 45, 80, 45), " └" + Repeat("─", 78) + "┘");
@@ -126,11 +127,24 @@ TEST_F(Panels, TheHalvesAreLightGreenAndRowZeroAndColumnZeroKeepTheConsolesColou
 TEST_F(Panels, HelpLinesStandInTheirRowsOfTheHelpWindow)
 {
     ShowHelp();
-    const char *expected[18] = {"", "", "The Game of Dr. Zop", "", "", "",
-                                "Up/Down Arrow selects Ball count", "G for Go",
-                                "N for Zop to start", "P for Player to start",
-                                "B to release another ball", "", "", "", "ESC quits any time",
-                                "", "", ""};
+    const char *expected[18] = {"",
+                                "",
+                                "The Game of Dr. Zop",
+                                "",
+                                "",
+                                "",
+                                "Up/Down Arrow selects Ball count",
+                                "G for Go",
+                                "N for Zop to start",
+                                "P for Player to start",
+                                "B to release another ball",
+                                "",
+                                "",
+                                "",
+                                "ESC quits any time",
+                                "",
+                                "",
+                                ""};
     for (int i = 0; i < 18; i++) {
         std::string line = expected[i];
         EXPECT_EQ(HeadlessPicture(38, 2 + i, 78, 2 + i), line + std::string(41 - line.size(), ' '))
@@ -141,7 +155,8 @@ TEST_F(Panels, HelpLinesStandInTheirRowsOfTheHelpWindow)
 
 TEST_F(Panels, TheCountShowsTwoCellsAndAOneDigitCountBlanksTheSecond)
 {
-    for (auto shown : {std::make_pair(15, "15"), std::make_pair(9, "9 "), std::make_pair(10, "10")}) {
+    for (auto shown :
+         {std::make_pair(15, "15"), std::make_pair(9, "9 "), std::make_pair(10, "10")}) {
         BallCount = shown.first;
         ShowCount();
         EXPECT_EQ(HeadlessPicture(18, 3, 21, 3), std::string("│") + shown.second + "│");
@@ -166,20 +181,19 @@ TEST_F(Panels, TheBoardStandsAtItsOriginWithOnlyTheTwoLabelsHighlighted)
     BuildDisplayMap();
     LayoutRack();
     DrawBoard();
-    EXPECT_EQ(HeadlessPicture(8, 6, 20, 18),
-              "█████████████\n"
-              "█oooo       █\n"
-              "█ooooooooooo█\n"
-              "███████████─█\n"
-              "█  _  _  /  █\n"
-              "█ █ ██ ██ ███\n"
-              "█ █  █    ███\n"
-              "█  █ ███ ████\n"
-              "██   ██┘/ ███\n"
-              "████    █ ███\n"
-              "██████  n p██\n"
-              "███████  / ██\n"
-              "████████ █┴██");
+    EXPECT_EQ(HeadlessPicture(8, 6, 20, 18), "█████████████\n"
+                                             "█oooo       █\n"
+                                             "█ooooooooooo█\n"
+                                             "███████████─█\n"
+                                             "█  _  _  /  █\n"
+                                             "█ █ ██ ██ ███\n"
+                                             "█ █  █    ███\n"
+                                             "█  █ ███ ████\n"
+                                             "██   ██┘/ ███\n"
+                                             "████    █ ███\n"
+                                             "██████  n p██\n"
+                                             "███████  / ██\n"
+                                             "████████ █┴██");
     for (int y = 6; y <= 18; y++)
         for (int x = 8; x <= 20; x++) {
             bool label = y == 16 && (x == 16 || x == 18);

@@ -174,7 +174,8 @@ TEST_F(StormedGame, ANeutralStormChangesNothingInTheSetupTheTurnsOrBetweenMachin
             EXPECT_TRUE(WholeScreen() == reference) << "the game ended on another screen";
             if (moment != InMachinesTurn) {
                 ASSERT_TRUE(Storm.afterSeen);
-                EXPECT_TRUE(Storm.screenAfter == Storm.screenBefore) << "the storm changed the screen";
+                EXPECT_TRUE(Storm.screenAfter == Storm.screenBefore)
+                    << "the storm changed the screen";
             }
         }
     }
@@ -186,8 +187,8 @@ TEST_F(StormedGame, ANeutralStormChangesNothingInTheSetupTheTurnsOrBetweenMachin
 struct Consistency {
     int lastCount;
     int lastPhase;
-    int countAtGo;     /* the count when the last game's Go came; -1 before */
-    int takenSinceGo;  /* what its taken lines add up to */
+    int countAtGo;    /* the count when the last game's Go came; -1 before */
+    int takenSinceGo; /* what its taken lines add up to */
     int takenLines;
     int games;
     std::string lastBottom; /* the message window's bottom row after the last output */
@@ -227,8 +228,8 @@ void TakeMessage(const std::string &message)
 /* Called after every output call: the count moves only by rolls during play. */
 void WatchOutput(const MemConsole *)
 {
-    if (BallCount != Seen.lastCount && GamePhase == PhasePlaying && Seen.lastPhase == PhasePlaying &&
-        BallCount != Seen.lastCount - 1)
+    if (BallCount != Seen.lastCount && GamePhase == PhasePlaying &&
+        Seen.lastPhase == PhasePlaying && BallCount != Seen.lastCount - 1)
         Fault("count went from " + std::to_string(Seen.lastCount) + " in play");
     if (BallCount < 0 || BallCount > 20)
         Fault("count out of range");
@@ -236,8 +237,9 @@ void WatchOutput(const MemConsole *)
     Seen.lastPhase = GamePhase;
     if (MessageWindow.bottom <= MessageWindow.top || MessageWindow.right <= MessageWindow.left)
         return;
-    std::string bottom = Trimmed(HeadlessRow(MessageWindow.bottom).substr(MessageWindow.left,
-                                                                         MessageWindow.right - MessageWindow.left + 1));
+    std::string bottom =
+        Trimmed(HeadlessRow(MessageWindow.bottom)
+                    .substr(MessageWindow.left, MessageWindow.right - MessageWindow.left + 1));
     if (Seen.lastBottom.empty() && !bottom.empty())
         TakeMessage(bottom);
     Seen.lastBottom = bottom;
@@ -246,8 +248,8 @@ void WatchOutput(const MemConsole *)
 /* At every wait the rack and the count panel show the count. */
 void CheckRackAndPanel()
 {
-    int marbles = static_cast<int>(std::count(DisplayMap + BoardColumns, DisplayMap + 3 * BoardColumns,
-                                              CellMarble));
+    int marbles = static_cast<int>(
+        std::count(DisplayMap + BoardColumns, DisplayMap + 3 * BoardColumns, CellMarble));
     if (marbles != BallCount)
         Fault("the rack holds " + std::to_string(marbles));
     char panel[8];

@@ -17,11 +17,11 @@ namespace {
 /* What the scripted player saw. */
 struct TinyRun {
     bool escapeAtNotice;
-    int notices;        /* waits at the notice */
-    bool noticeShown;   /* the notice's "This screen is W x H." was on the screen */
-    int questions;      /* waits at the replay question */
+    int notices;      /* waits at the notice */
+    bool noticeShown; /* the notice's "This screen is W x H." was on the screen */
+    int questions;    /* waits at the replay question */
     int countAtQuestion;
-    COORD size;         /* the screen's size at the first wait */
+    COORD size; /* the screen's size at the first wait */
 };
 
 TinyRun Seen;

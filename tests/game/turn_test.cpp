@@ -16,8 +16,8 @@ namespace {
 /* How the scripted player plays; set by each test. */
 struct Script {
     std::vector<WORD> setupKeys; /* virtual keys for arrows, or characters, typed in setup */
-    int take = 1;                /* marbles per turn: 1 to 3, or 0 to leave 1 modulo 4 when it can */
-    bool escapeInTurn = false;   /* ESC instead of the player's next turn */
+    int take = 1;              /* marbles per turn: 1 to 3, or 0 to leave 1 modulo 4 when it can */
+    bool escapeInTurn = false; /* ESC instead of the player's next turn */
 };
 
 Script Player;
@@ -114,21 +114,39 @@ struct WholeGame {
 TEST_F(Game, WholeGamesGoTurnByTurnToTheirWinner)
 {
     const WholeGame games[] = {
-        {"15, machine starts, player takes 1", 0, 'n', 1,
+        {"15, machine starts, player takes 1",
+         0,
+         'n',
+         1,
          {"Zop took: 1", "You took: 1", "Zop took: 1", "You took: 1", "Zop took: 2", "You took: 1",
           "Zop took: 3", "You took: 1", "Zop took: 3", MachineWins}},
-        {"15, machine starts, player leaves 1 modulo 4", 0, 'n', 0,
+        {"15, machine starts, player leaves 1 modulo 4",
+         0,
+         'n',
+         0,
          {"Zop took: 1", "You took: 1", "Zop took: 1", "You took: 3", "Zop took: 1", "You took: 3",
           "Zop took: 1", "You took: 3", PlayerWins}},
-        {"15, player starts, player leaves 1 modulo 4", 0, 'p', 0,
+        {"15, player starts, player leaves 1 modulo 4",
+         0,
+         'p',
+         0,
          {"You took: 2", "Zop took: 1", "You took: 3", "Zop took: 1", "You took: 3", "Zop took: 1",
           "You took: 3", PlayerWins}},
-        {"10, machine starts, player takes 1", 5, 'n', 1,
+        {"10, machine starts, player takes 1",
+         5,
+         'n',
+         1,
          {"Zop took: 1", "You took: 1", "Zop took: 1", "You took: 1", "Zop took: 1", "You took: 1",
           "Zop took: 3", MachineWins}},
-        {"12, player starts, player takes 3", 3, 'p', 3,
+        {"12, player starts, player takes 3",
+         3,
+         'p',
+         3,
          {"You took: 3", "Zop took: 1", "You took: 3", "Zop took: 1", "You took: 3", PlayerWins}},
-        {"9, machine starts, player takes 2", 6, 'n', 2,
+        {"9, machine starts, player takes 2",
+         6,
+         'n',
+         2,
          {"Zop took: 1", "You took: 2", "Zop took: 1", "You took: 2", "Zop took: 2", MachineWins}},
     };
     for (const WholeGame &game : games) {
@@ -212,8 +230,8 @@ bool EscapeTyped;
 /* Types ESC once the screen shows the Go command: the key waits when the machine's turn begins. */
 void EscapeAsPlayStarts(const MemConsole *)
 {
-    if (!EscapeTyped && HeadlessRow(MessageWindow.bottom).find("Received Go command.") !=
-                            std::string::npos) {
+    if (!EscapeTyped &&
+        HeadlessRow(MessageWindow.bottom).find("Received Go command.") != std::string::npos) {
         EscapeTyped = true;
         HeadlessPushKey(27, VK_ESCAPE);
     }

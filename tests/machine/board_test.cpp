@@ -138,14 +138,10 @@ struct RackCase {
 TEST_F(Board, LayoutRackFillsTheLowerRowFromTheRightThenTheUpperFromTheLeft)
 {
     const RackCase cases[] = {
-        {0, "           ", "           "},
-        {1, "           ", "          o"},
-        {9, "           ", "  ooooooooo"},
-        {11, "           ", "ooooooooooo"},
-        {12, "o          ", "ooooooooooo"},
-        {15, "oooo       ", "ooooooooooo"},
-        {20, "ooooooooo  ", "ooooooooooo"},
-        {21, "oooooooooo ", "ooooooooooo"},
+        {0, "           ", "           "},  {1, "           ", "          o"},
+        {9, "           ", "  ooooooooo"},  {11, "           ", "ooooooooooo"},
+        {12, "o          ", "ooooooooooo"}, {15, "oooo       ", "ooooooooooo"},
+        {20, "ooooooooo  ", "ooooooooooo"}, {21, "oooooooooo ", "ooooooooooo"},
         {-5, "           ", "           "},
     };
     BuildDisplayMap();

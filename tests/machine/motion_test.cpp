@@ -56,19 +56,19 @@ std::ostream &operator<<(std::ostream &os, const Flippers &f)
 
 /* Cells from the entry to the diverter at (8, 8), for each flipper state in AllFlipperStates order. */
 const std::vector<Cell> ToDiverterPastRight = {{11, 3}, {11, 4}, {10, 4}, {9, 4}, {9, 5},
-                                              {9, 6},  {8, 6},  {8, 7},  {8, 8}};
+                                               {9, 6},  {8, 6},  {8, 7},  {8, 8}};
 const std::vector<Cell> ToDiverterPastMiddle = {{11, 3}, {11, 4}, {10, 4}, {9, 4}, {8, 4},
-                                               {7, 4},  {6, 4},  {6, 5},  {6, 6}, {7, 6},
-                                               {8, 6},  {8, 7},  {8, 8}};
+                                                {7, 4},  {6, 4},  {6, 5},  {6, 6}, {7, 6},
+                                                {8, 6},  {8, 7},  {8, 8}};
 /* Whole routes of the two flipper states that never reach the diverter. */
-const std::vector<Cell> PastLeftFlipper = {
-    {11, 3}, {11, 4}, {10, 4}, {9, 4}, {8, 4}, {7, 4},  {6, 4},  {5, 4},
-    {4, 4},  {3, 4},  {3, 5},  {3, 6}, {4, 6}, {4, 7},  {4, 8},  {4, 9},
-    {5, 9},  {6, 9},  {6, 10}, {7, 10}, {7, 11}, {8, 11}, {8, 12}};
+const std::vector<Cell> PastLeftFlipper = {{11, 3}, {11, 4}, {10, 4}, {9, 4},  {8, 4}, {7, 4},
+                                           {6, 4},  {5, 4},  {4, 4},  {3, 4},  {3, 5}, {3, 6},
+                                           {4, 6},  {4, 7},  {4, 8},  {4, 9},  {5, 9}, {6, 9},
+                                           {6, 10}, {7, 10}, {7, 11}, {8, 11}, {8, 12}};
 const std::vector<Cell> PastAllFlippers = {
-    {11, 3}, {11, 4}, {10, 4}, {9, 4},  {8, 4},  {7, 4}, {6, 4}, {5, 4}, {4, 4},
-    {3, 4},  {2, 4},  {1, 4},  {1, 5},  {1, 6},  {1, 7}, {2, 7}, {2, 8}, {3, 8},
-    {4, 8},  {4, 9},  {5, 9},  {6, 9},  {6, 10}, {7, 10}, {7, 11}, {8, 11}, {8, 12}};
+    {11, 3}, {11, 4}, {10, 4}, {9, 4}, {8, 4},  {7, 4},  {6, 4},  {5, 4},  {4, 4},
+    {3, 4},  {2, 4},  {1, 4},  {1, 5}, {1, 6},  {1, 7},  {2, 7},  {2, 8},  {3, 8},
+    {4, 8},  {4, 9},  {5, 9},  {6, 9}, {6, 10}, {7, 10}, {7, 11}, {8, 11}, {8, 12}};
 /* From the diverter to the bottom: sent left, sent right onto either side of the lever. */
 const std::vector<Cell> DivertedLeft = {{7, 8}, {7, 9}, {7, 10}, {7, 11}, {8, 11}, {8, 12}};
 const std::vector<Cell> RightToContinue = {{9, 8}, {9, 9}, {9, 10}, {9, 11}, {10, 11}, {10, 12}};
@@ -178,9 +178,9 @@ TEST_F(Motion, EveryRollTakesOneMarbleAndAPlayersRollNeverMovesTheLever)
         for (int f = 0; f < 4; f++)
             for (int diverter : {0, 1})
                 for (int turn : {TurnPlayer, TurnNobody, TurnMachine}) {
-                    SCOPED_TRACE(testing::Message() << "count " << count << " flippers "
-                                                    << AllFlipperStates[f] << " diverter "
-                                                    << diverter << " turn " << turn);
+                    SCOPED_TRACE(testing::Message()
+                                 << "count " << count << " flippers " << AllFlipperStates[f]
+                                 << " diverter " << diverter << " turn " << turn);
                     SetUp();
                     BallCount = count;
                     SetMachine(AllFlipperStates[f], diverter, turn);
@@ -201,7 +201,8 @@ TEST_F(Motion, AWalledInMarbleReportsThatItIsStuckAndEndsTheRoll)
     EXPECT_EQ(StepBall(bx, by, direction), 0);
     EXPECT_EQ(bx, 5);
     EXPECT_EQ(by, 6);
-    EXPECT_EQ(Screen.calls, std::vector<std::string>{"Print:Ball has no where to go??|!! ERROR!!!!"});
+    EXPECT_EQ(Screen.calls,
+              std::vector<std::string>{"Print:Ball has no where to go??|!! ERROR!!!!"});
 }
 
 TEST_F(Motion, AMarbleKeepsItsDirectionWhileFallingGoesRightFirstAtRestAndTurnsBackAtAWall)

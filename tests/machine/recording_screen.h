@@ -12,11 +12,11 @@ using Cell = std::pair<int, int>;
 
 /* What the screen was asked to do, in order. */
 struct ScreenRecord {
-    std::vector<std::string> calls;    /* "DrawBoard", "ShowCount" or "Print:<text>" */
-    std::vector<Cell> marbleCells;     /* the marble's cell at each DrawBoard that showed one */
-    std::vector<int> countsShown;      /* the ball count at each ShowCount */
-    std::vector<Cell> heldCells;       /* the marble's cell at each WaitMs, which does not wait */
-    std::vector<int> delays;           /* the milliseconds of each WaitMs */
+    std::vector<std::string> calls; /* "DrawBoard", "ShowCount" or "Print:<text>" */
+    std::vector<Cell> marbleCells;  /* the marble's cell at each DrawBoard that showed one */
+    std::vector<int> countsShown;   /* the ball count at each ShowCount */
+    std::vector<Cell> heldCells;    /* the marble's cell at each WaitMs, which does not wait */
+    std::vector<int> delays;        /* the milliseconds of each WaitMs */
 };
 
 extern ScreenRecord Screen;

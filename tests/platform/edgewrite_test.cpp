@@ -1,7 +1,7 @@
 /* Where the cursor goes when a write reaches the last column, as a Win32
    console with wrapping off does it (found by the conformance run). */
-#include "console/headless/headless.h"
 #include "console/emulated/winconsole.h"
+#include "console/headless/headless.h"
 
 #include <gtest/gtest.h>
 

@@ -178,28 +178,50 @@ struct SequenceCase {
 };
 
 const SequenceCase NamedKeys[] = {
-    {"\x1b[A", {0, VK_UP, Enhanced}},      {"\x1bOA", {0, VK_UP, Enhanced}},
-    {"\x1b[B", {0, VK_DOWN, Enhanced}},    {"\x1bOB", {0, VK_DOWN, Enhanced}},
-    {"\x1b[C", {0, VK_RIGHT, Enhanced}},   {"\x1bOC", {0, VK_RIGHT, Enhanced}},
-    {"\x1b[D", {0, VK_LEFT, Enhanced}},    {"\x1bOD", {0, VK_LEFT, Enhanced}},
-    {"\x1b[H", {0, VK_HOME, Enhanced}},    {"\x1bOH", {0, VK_HOME, Enhanced}},
-    {"\x1b[1~", {0, VK_HOME, Enhanced}},   {"\x1b[7~", {0, VK_HOME, Enhanced}},
-    {"\x1b[F", {0, VK_END, Enhanced}},     {"\x1bOF", {0, VK_END, Enhanced}},
-    {"\x1b[4~", {0, VK_END, Enhanced}},    {"\x1b[8~", {0, VK_END, Enhanced}},
-    {"\x1b[2~", {0, VK_INSERT, Enhanced}}, {"\x1b[3~", {0, VK_DELETE, Enhanced}},
-    {"\x1b[5~", {0, VK_PRIOR, Enhanced}},  {"\x1b[6~", {0, VK_NEXT, Enhanced}},
-    {"\x1bOP", {0, VK_F1, 0}},             {"\x1b[11~", {0, VK_F1, 0}},
-    {"\x1bOQ", {0, VK_F1 + 1, 0}},         {"\x1b[12~", {0, VK_F1 + 1, 0}},
-    {"\x1bOR", {0, VK_F1 + 2, 0}},         {"\x1b[13~", {0, VK_F1 + 2, 0}},
-    {"\x1bOS", {0, VK_F1 + 3, 0}},         {"\x1b[14~", {0, VK_F1 + 3, 0}},
-    {"\x1b[15~", {0, VK_F1 + 4, 0}},       {"\x1b[17~", {0, VK_F1 + 5, 0}},
-    {"\x1b[18~", {0, VK_F1 + 6, 0}},       {"\x1b[19~", {0, VK_F1 + 7, 0}},
-    {"\x1b[20~", {0, VK_F1 + 8, 0}},       {"\x1b[21~", {0, VK_F1 + 9, 0}},
-    {"\x1b[23~", {0, VK_F1 + 10, 0}},      {"\x1b[24~", {0, VK_F12, 0}},
-    {"\x1b[[A", {0, VK_F1, 0}},            {"\x1b[[E", {0, VK_F1 + 4, 0}},
-    {"\x1b[Z", {'\t', VK_TAB, Shift}},     {"\x1bOM", {'\r', VK_RETURN, 0}},
-    {"\x1bOp", {'0', 0x60, 0}},            {"\x1bOy", {'9', 0x69, 0}},
-    {"\x1bOk", {'+', 0x6B, 0}},            {"\x1bOo", {'/', 0x6F, 0}},
+    {"\x1b[A", {0, VK_UP, Enhanced}},
+    {"\x1bOA", {0, VK_UP, Enhanced}},
+    {"\x1b[B", {0, VK_DOWN, Enhanced}},
+    {"\x1bOB", {0, VK_DOWN, Enhanced}},
+    {"\x1b[C", {0, VK_RIGHT, Enhanced}},
+    {"\x1bOC", {0, VK_RIGHT, Enhanced}},
+    {"\x1b[D", {0, VK_LEFT, Enhanced}},
+    {"\x1bOD", {0, VK_LEFT, Enhanced}},
+    {"\x1b[H", {0, VK_HOME, Enhanced}},
+    {"\x1bOH", {0, VK_HOME, Enhanced}},
+    {"\x1b[1~", {0, VK_HOME, Enhanced}},
+    {"\x1b[7~", {0, VK_HOME, Enhanced}},
+    {"\x1b[F", {0, VK_END, Enhanced}},
+    {"\x1bOF", {0, VK_END, Enhanced}},
+    {"\x1b[4~", {0, VK_END, Enhanced}},
+    {"\x1b[8~", {0, VK_END, Enhanced}},
+    {"\x1b[2~", {0, VK_INSERT, Enhanced}},
+    {"\x1b[3~", {0, VK_DELETE, Enhanced}},
+    {"\x1b[5~", {0, VK_PRIOR, Enhanced}},
+    {"\x1b[6~", {0, VK_NEXT, Enhanced}},
+    {"\x1bOP", {0, VK_F1, 0}},
+    {"\x1b[11~", {0, VK_F1, 0}},
+    {"\x1bOQ", {0, VK_F1 + 1, 0}},
+    {"\x1b[12~", {0, VK_F1 + 1, 0}},
+    {"\x1bOR", {0, VK_F1 + 2, 0}},
+    {"\x1b[13~", {0, VK_F1 + 2, 0}},
+    {"\x1bOS", {0, VK_F1 + 3, 0}},
+    {"\x1b[14~", {0, VK_F1 + 3, 0}},
+    {"\x1b[15~", {0, VK_F1 + 4, 0}},
+    {"\x1b[17~", {0, VK_F1 + 5, 0}},
+    {"\x1b[18~", {0, VK_F1 + 6, 0}},
+    {"\x1b[19~", {0, VK_F1 + 7, 0}},
+    {"\x1b[20~", {0, VK_F1 + 8, 0}},
+    {"\x1b[21~", {0, VK_F1 + 9, 0}},
+    {"\x1b[23~", {0, VK_F1 + 10, 0}},
+    {"\x1b[24~", {0, VK_F12, 0}},
+    {"\x1b[[A", {0, VK_F1, 0}},
+    {"\x1b[[E", {0, VK_F1 + 4, 0}},
+    {"\x1b[Z", {'\t', VK_TAB, Shift}},
+    {"\x1bOM", {'\r', VK_RETURN, 0}},
+    {"\x1bOp", {'0', 0x60, 0}},
+    {"\x1bOy", {'9', 0x69, 0}},
+    {"\x1bOk", {'+', 0x6B, 0}},
+    {"\x1bOo", {'/', 0x6F, 0}},
 };
 
 const SequenceCase ModifiedKeys[] = {
@@ -304,25 +326,25 @@ TEST(KeyDecoderEsc, EscBeforeAnotherKeyIsEscThenThatKey)
 
 TEST(KeyDecoderUtf8, TextBecomesTheCodePageCharacterOrZero)
 {
-    EXPECT_EQ(Decode("\xc3\xa9"), Keys({Char('\x82', 0)}));         /* é */
-    EXPECT_EQ(Decode("\xc3\x9f"), Keys({Char('\xe1', 0)}));         /* ß */
-    EXPECT_EQ(Decode("\xe2\x94\x80"), Keys({Char('\xc4', 0)}));     /* ─ */
-    EXPECT_EQ(Decode("\xe2\x96\x88"), Keys({Char('\xdb', 0)}));     /* █ */
-    EXPECT_EQ(Decode("\xc2\xa0"), Keys({Char('\xff', 0)}));         /* no-break space */
-    EXPECT_EQ(Decode("\xf0\x9f\x98\x80"), Keys({Char('\0', 0)}));   /* an emoji */
-    EXPECT_EQ(Decode("\xe2\x82\xac"), Keys({Char('\0', 0)}));       /* € */
-    EXPECT_EQ(Decode("\xe2\x98\xba"), Keys({Char('\0', 0)}));       /* ☺ is not Ctrl-A */
+    EXPECT_EQ(Decode("\xc3\xa9"), Keys({Char('\x82', 0)}));       /* é */
+    EXPECT_EQ(Decode("\xc3\x9f"), Keys({Char('\xe1', 0)}));       /* ß */
+    EXPECT_EQ(Decode("\xe2\x94\x80"), Keys({Char('\xc4', 0)}));   /* ─ */
+    EXPECT_EQ(Decode("\xe2\x96\x88"), Keys({Char('\xdb', 0)}));   /* █ */
+    EXPECT_EQ(Decode("\xc2\xa0"), Keys({Char('\xff', 0)}));       /* no-break space */
+    EXPECT_EQ(Decode("\xf0\x9f\x98\x80"), Keys({Char('\0', 0)})); /* an emoji */
+    EXPECT_EQ(Decode("\xe2\x82\xac"), Keys({Char('\0', 0)}));     /* € */
+    EXPECT_EQ(Decode("\xe2\x98\xba"), Keys({Char('\0', 0)}));     /* ☺ is not Ctrl-A */
 }
 
 TEST(KeyDecoderUtf8, InvalidBytesAreDroppedAndDecodingGoesOn)
 {
     EXPECT_EQ(Decode("\x80x"), Keys({Char('x')}));
     EXPECT_EQ(Decode("\xffx"), Keys({Char('x')}));
-    EXPECT_EQ(Decode("\xc0\xafx"), Keys({Char('x')}));      /* overlong '/' */
-    EXPECT_EQ(Decode("\xe0\x80\xafx"), Keys({Char('x')}));  /* overlong '/' */
-    EXPECT_EQ(Decode("\xed\xa0\x80x"), Keys({Char('x')}));  /* a surrogate */
+    EXPECT_EQ(Decode("\xc0\xafx"), Keys({Char('x')}));         /* overlong '/' */
+    EXPECT_EQ(Decode("\xe0\x80\xafx"), Keys({Char('x')}));     /* overlong '/' */
+    EXPECT_EQ(Decode("\xed\xa0\x80x"), Keys({Char('x')}));     /* a surrogate */
     EXPECT_EQ(Decode("\xf4\x90\x80\x80x"), Keys({Char('x')})); /* past U+10FFFF */
-    EXPECT_EQ(Decode("\xc3x"), Keys({Char('x')}));          /* cut short by ASCII */
+    EXPECT_EQ(Decode("\xc3x"), Keys({Char('x')}));             /* cut short by ASCII */
     EXPECT_EQ(Decode("\xe2\x94\x1b[B"), Keys({{0, VK_DOWN, Enhanced}}));
     EXPECT_EQ(Decode("\xc3"), Keys({}));
 }
@@ -341,8 +363,13 @@ TEST(KeyDecoderSingleByte, TextInTheLocalesCharacterSetBecomesTheCodePageCharact
     std::vector<Key> keys;
     TakeKeys(records, keys);
     /* é, ß, a C1 control, Ã (not in code page 437), © (neither), x, and the down arrow */
-    EXPECT_EQ(keys, Keys({Char('\x82', 0), Char('\xe1', 0), Char('\0', 0), Char('\0', 0),
-                          Char('\0', 0), Char('x'), {0, VK_DOWN, Enhanced}}));
+    EXPECT_EQ(keys, Keys({Char('\x82', 0),
+                          Char('\xe1', 0),
+                          Char('\0', 0),
+                          Char('\0', 0),
+                          Char('\0', 0),
+                          Char('x'),
+                          {0, VK_DOWN, Enhanced}}));
     KeyDecoderReset(decoder);
     records.clear();
     keys.clear();
@@ -354,14 +381,36 @@ TEST(KeyDecoderSingleByte, TextInTheLocalesCharacterSetBecomesTheCodePageCharact
 /* ---------------------------------------------------- Swallowed input */
 
 const char *const Swallowed[] = {
-    "\x1b[99x",           "\x1b[5n",            "\x1b[2A",           "\x1b[1;2;3A",
-    "\x1b[12345~",        "\x1b[0~",            "\x1b[16~",          "\x1b[200~",
-    "\x1b[201~",          "\x1b[I",             "\x1b[O",            "\x1b[Mabc",
-    "\x1b[M\x1b[A",       "\x1b[<0;12;34M",     "\x1b[<0;12;34m",    "\x1b[?1;2c",
-    "\x1b[>41;330;0c",    "\x1b[1 q",           "\x1b[E",            "\x1bOz",
-    "\x1b[[Z",            "\x1b]0;Hello A\x07", "\x1b]2;Title B\x1b\\", "\x1bP1$r0mC\x1b\\",
-    "\x1b_Gi=1;OK\x1b\\", "\x1b[12;40R",        "\x1b[1;1R",         "\x1b[1\x18",
-    "\x1b[1\x1a",         "\x1b[\x7f~",
+    "\x1b[99x",
+    "\x1b[5n",
+    "\x1b[2A",
+    "\x1b[1;2;3A",
+    "\x1b[12345~",
+    "\x1b[0~",
+    "\x1b[16~",
+    "\x1b[200~",
+    "\x1b[201~",
+    "\x1b[I",
+    "\x1b[O",
+    "\x1b[Mabc",
+    "\x1b[M\x1b[A",
+    "\x1b[<0;12;34M",
+    "\x1b[<0;12;34m",
+    "\x1b[?1;2c",
+    "\x1b[>41;330;0c",
+    "\x1b[1 q",
+    "\x1b[E",
+    "\x1bOz",
+    "\x1b[[Z",
+    "\x1b]0;Hello A\x07",
+    "\x1b]2;Title B\x1b\\",
+    "\x1bP1$r0mC\x1b\\",
+    "\x1b_Gi=1;OK\x1b\\",
+    "\x1b[12;40R",
+    "\x1b[1;1R",
+    "\x1b[1\x18",
+    "\x1b[1\x1a",
+    "\x1b[\x7f~",
 };
 
 TEST(KeyDecoderSwallowed, UnknownAndMalformedSequencesGiveNoKey)
@@ -561,8 +610,8 @@ TEST(KeyDecoderRandom, AMegabyteOfRandomBytesDecodesAlikeHoweverItIsSplit)
     std::vector<Key> paused = DecodeRandomly(bytes, random, 2000);
     EXPECT_GT(paused.size(), bytes.size() / 4);
     for (const Key &key : paused) {
-        bool named = (key.vk >= VK_PRIOR && key.vk <= VK_DOWN) || key.vk == VK_INSERT ||
-                     key.vk == VK_DELETE;
+        bool named =
+            (key.vk >= VK_PRIOR && key.vk <= VK_DOWN) || key.vk == VK_INSERT || key.vk == VK_DELETE;
         ASSERT_EQ((key.state & ENHANCED_KEY) != 0, named) << key;
     }
 }

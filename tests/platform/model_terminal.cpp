@@ -10,12 +10,28 @@
 
 Model NewModel(int columns, int rows)
 {
-    return Model{columns, rows,
-                 std::vector<ModelCell>(static_cast<size_t>(columns * rows),
-                                        ModelCell{"?", -1, -1, false}),
-                 0, 0, false, -1, -1, true, 0, rows - 1,
-                 std::vector<int>(static_cast<size_t>(columns * rows), 0),
-                 false, false, false, true, false, true, false, false, false};
+    return Model{
+        columns,
+        rows,
+        std::vector<ModelCell>(static_cast<size_t>(columns * rows), ModelCell{"?", -1, -1, false}),
+        0,
+        0,
+        false,
+        -1,
+        -1,
+        true,
+        0,
+        rows - 1,
+        std::vector<int>(static_cast<size_t>(columns * rows), 0),
+        false,
+        false,
+        false,
+        true,
+        false,
+        true,
+        false,
+        false,
+        false};
 }
 
 Model NewModel(int columns, int rows, const Caps &caps)
@@ -58,7 +74,8 @@ static void ApplySgr(Model *m, const std::vector<int> &params)
             m->bold = m->reverse = false;
         } else if (p == 1 || p == 7) {
             (p == 1 ? m->bold : m->reverse) = true;
-        } else if ((p == 38 || p == 48) && i + 2 < all.size() && all[i + 1] == 5 && all[i + 2] < 16) {
+        } else if ((p == 38 || p == 48) && i + 2 < all.size() && all[i + 1] == 5 &&
+                   all[i + 2] < 16) {
             int indexed = all[i + 2];
             (p == 38 ? m->fg : m->bg) = (indexed & 8) | WindowsColour(indexed & 7);
             i += 2;

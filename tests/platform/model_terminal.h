@@ -17,7 +17,7 @@
 
 struct ModelCell {
     std::string glyph; /* as UTF-8 */
-    int fg;      /* the colour shown, Windows colour 0..15, -1 for the terminal's default */
+    int fg;            /* the colour shown, Windows colour 0..15, -1 for the terminal's default */
     int bg;
     bool erased; /* blanked by an erase or a scroll, not written: default foreground */
 };
@@ -32,18 +32,18 @@ struct Model {
     int fg;
     int bg;
     bool cursorVisible;
-    int top;      /* the scroll region, inclusive */
+    int top; /* the scroll region, inclusive */
     int bottom;
     std::vector<int> sent; /* per cell: how often a write, an erase or a scroll reached it */
-    bool bold;    /* the video attributes in effect */
+    bool bold;             /* the video attributes in effect */
     bool reverse;
-    bool lineDrawing; /* the alternate character set is on */
-    bool backgroundErase; /* the profile: erased cells take the background colour in effect */
-    bool boldBrightens;   /* a bold text colour 0..7 shows as its bright one (8 colours) */
-    bool utf8;            /* bytes from 0x80 are UTF-8; else none may come */
+    bool lineDrawing;       /* the alternate character set is on */
+    bool backgroundErase;   /* the profile: erased cells take the background colour in effect */
+    bool boldBrightens;     /* a bold text colour 0..7 shows as its bright one (8 colours) */
+    bool utf8;              /* bytes from 0x80 are UTF-8; else none may come */
     bool scrollsAtLastCell; /* writing the bottom-right cell scrolls the screen up (am, no xenl) */
-    bool shiftOut;        /* SO selected the line drawing of G1 */
-    bool g1LineDrawing;   /* G1 holds the line drawing (enacs, ESC ) 0) */
+    bool shiftOut;          /* SO selected the line drawing of G1 */
+    bool g1LineDrawing;     /* G1 holds the line drawing (enacs, ESC ) 0) */
 };
 
 /* A terminal showing unknown cells ("?") in default colours, cursor at the top left. */

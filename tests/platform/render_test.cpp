@@ -17,9 +17,12 @@ namespace {
 
 RenderFrame BlankFrame(int width, int height)
 {
-    return RenderFrame{width, height,
-                     std::vector<MemCell>(static_cast<size_t>(width * height), MemCell{' ', 7}),
-                     COORD{0, 0}, true, true};
+    return RenderFrame{width,
+                       height,
+                       std::vector<MemCell>(static_cast<size_t>(width * height), MemCell{' ', 7}),
+                       COORD{0, 0},
+                       true,
+                       true};
 }
 
 void Put(RenderFrame *f, int x, int y, const std::string &bytes, WORD attr)
@@ -158,7 +161,8 @@ TEST(Render, RandomEditsKeepTheTerminalInStep)
                 MemCell{glyphs[random() % sizeof glyphs], attrs[random() % 6]};
         }
         if (random() % 4 == 0)
-            want.cursor = COORD{static_cast<SHORT>(random() % 30), static_cast<SHORT>(random() % 8)};
+            want.cursor =
+                COORD{static_cast<SHORT>(random() % 30), static_cast<SHORT>(random() % 8)};
         if (random() % 8 == 0)
             want.cursorVisible = !want.cursorVisible;
         RenderOnto(&m, want, &front);
@@ -272,7 +276,10 @@ TEST(Render, LinesMovedUpOrDownAreScrolledNotRewritten)
     std::string out = RenderOnto(&m, want, &front);
     EXPECT_EQ(Difference(m, want), "");
     EXPECT_NE(out.find("\x1b[25;44r"), std::string::npos) << out;
-    EXPECT_NE(out.find("\x1b" "D\x1b[r"), std::string::npos) << out;
+    EXPECT_NE(out.find("\x1b"
+                       "D\x1b[r"),
+              std::string::npos)
+        << out;
     EXPECT_LT(out.size(), 80u) << "the new line and the scroll only";
 
     FillWindow(&want, 1); /* and back down */
@@ -305,8 +312,7 @@ TEST(Render, CursorMovesTakeTheShortestForm)
         const char *move;
     } cases[] = {
         {21, 5, "\x1b[5C"}, /* each 'x' leaves the cursor on its right */
-        {19, 5, "\x1b[3D"},
-        {20, 7, "\x1b[2B"},
+        {19, 5, "\x1b[3D"},  {20, 7, "\x1b[2B"},
         {21, 8, "\x1b[B"}, /* a move of one leaves its count out */
         {2, 1, "\x1b[2;3H"},
     };

@@ -5,8 +5,8 @@
  * terminal (or the number of milliseconds given as its argument, 10 s by
  * default) and gives the console back.
  */
-#include "console/platform.h"
 #include "console/emulated/driver.h"
+#include "console/platform.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -116,8 +116,8 @@ TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
     size_t giveTitleBack = bytes.find("\x1b[23;0t");
     size_t showCursor = bytes.find("\x1b[?25h");
     size_t leaveScreen = bytes.find("\x1b[?1049l");
-    for (size_t at : {enterScreen, saveTitle, setTitle, hideCursor, giveTitleBack, showCursor,
-                      leaveScreen})
+    for (size_t at :
+         {enterScreen, saveTitle, setTitle, hideCursor, giveTitleBack, showCursor, leaveScreen})
         ASSERT_NE(at, std::string::npos) << testing::PrintToString(bytes);
     EXPECT_LT(saveTitle, setTitle) << "the player's title is saved before ours is set";
     EXPECT_LT(std::max({enterScreen, setTitle, hideCursor}), std::min({giveTitleBack, showCursor}));
@@ -139,8 +139,8 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
     struct Refusal {
         const char *term;
         int opened;
-    } const refusals[] = {{"dumb", DRIVER_CANNOT_ADDRESS}, {nullptr, DRIVER_TERM_UNSET},
-                          {"", DRIVER_TERM_UNSET}};
+    } const refusals[] = {
+        {"dumb", DRIVER_CANNOT_ADDRESS}, {nullptr, DRIVER_TERM_UNSET}, {"", DRIVER_TERM_UNSET}};
     for (const Refusal &refusal : refusals) {
         SCOPED_TRACE(refusal.term ? refusal.term : "TERM unset");
         bytes = DriveTerminal(refusal.term, &result);
@@ -259,8 +259,8 @@ TEST(Terminfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
          "\x1b[?1049h", "\x1b[?25l"},
         {"linux", TERMINFO_PLAYABLE, CAPS_COLOURS_8, true, true, true, true, false, false, "",
          "\x1b[?25l\x1b[?1c"},
-        {"rxvt-unicode-256color", TERMINFO_PLAYABLE, CAPS_COLOURS_INDEXED, true, true, true,
-         true, true, false, "\x1b[?1049h", "\x1b[?25l"},
+        {"rxvt-unicode-256color", TERMINFO_PLAYABLE, CAPS_COLOURS_INDEXED, true, true, true, true,
+         true, false, "\x1b[?1049h", "\x1b[?25l"},
         {"vt100", TERMINFO_PLAYABLE, CAPS_COLOURS_NONE, false, true, true, true, false, false, "",
          ""},
         /* No entry: the common ANSI sequences, but nothing is erased in a colour. */

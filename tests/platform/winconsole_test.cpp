@@ -1,7 +1,7 @@
 /* The Win32 console calls on the headless console: the behaviour the console
    module relies on, and the edges where a wrong step would write outside. */
-#include "console/headless/headless.h"
 #include "console/emulated/winconsole.h"
+#include "console/headless/headless.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +28,11 @@ protected:
     /* Writes text at (x, y) in the current attribute. */
     void WriteAt(int x, int y, const std::string &text)
     {
-        ASSERT_TRUE(SetConsoleCursorPosition(out, COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}));
+        ASSERT_TRUE(
+            SetConsoleCursorPosition(out, COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}));
         DWORD written = 0;
-        ASSERT_TRUE(WriteConsoleA(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+        ASSERT_TRUE(
+            WriteConsoleA(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
         ASSERT_EQ(written, text.size());
     }
 
@@ -40,7 +42,8 @@ protected:
         CONSOLE_SCREEN_BUFFER_INFO info;
         ASSERT_TRUE(GetConsoleScreenBufferInfo(out, &info));
         for (int y = 0; y < info.dwSize.Y; y++)
-            WriteAt(0, y, std::string(static_cast<size_t>(info.dwSize.X), static_cast<char>('a' + y)));
+            WriteAt(0, y,
+                    std::string(static_cast<size_t>(info.dwSize.X), static_cast<char>('a' + y)));
     }
 
     CONSOLE_SCREEN_BUFFER_INFO Info()
@@ -153,7 +156,8 @@ TEST_F(Console, FillsRunAcrossRowsAndStopAtTheBufferEnd)
     EXPECT_EQ(HeadlessRow(2), "##########");
     EXPECT_EQ(HeadlessRow(3), "#         ");
     /* A run longer than what is left, even a "negative" one, stops at the end. */
-    ASSERT_TRUE(FillConsoleOutputAttribute(out, 0x1E, static_cast<DWORD>(-5), COORD{7, 4}, &written));
+    ASSERT_TRUE(
+        FillConsoleOutputAttribute(out, 0x1E, static_cast<DWORD>(-5), COORD{7, 4}, &written));
     EXPECT_EQ(written, 3u);
     EXPECT_EQ(HeadlessAttr(6, 4), 7);
     EXPECT_EQ(HeadlessAttr(9, 4), 0x1E);
@@ -363,7 +367,7 @@ TEST_F(Console, WindowRectangleRules)
     EXPECT_EQ(got.Top, 0);
     EXPECT_EQ(got.Right, 8);
     EXPECT_EQ(got.Bottom, 5);
-    const SMALL_RECT bad[] = {{5, 0, 4, 3}, {0, 3, 4, 2}, {0, 0, 20, 3}, {0, 0, 4, 10},
+    const SMALL_RECT bad[] = {{5, 0, 4, 3},  {0, 3, 4, 2}, {0, 0, 20, 3},       {0, 0, 4, 10},
                               {0, 0, 12, 3}, {0, 0, 4, 8}, {32000, 0, 32767, 3}};
     for (const SMALL_RECT &r : bad) {
         EXPECT_FALSE(SetConsoleWindowInfo(out, TRUE, &r));
@@ -521,7 +525,8 @@ TEST_F(Console, ConsoleModesBelongToTheirHandles)
     ASSERT_TRUE(GetConsoleMode(in, &mode));
     EXPECT_TRUE(mode & ENABLE_LINE_INPUT);
     EXPECT_TRUE(mode & ENABLE_ECHO_INPUT);
-    ASSERT_TRUE(SetConsoleMode(in, mode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)));
+    ASSERT_TRUE(
+        SetConsoleMode(in, mode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)));
     ASSERT_TRUE(SetConsoleMode(out, ENABLE_PROCESSED_OUTPUT));
     DWORD now = 0;
     ASSERT_TRUE(GetConsoleMode(in, &now));
@@ -593,7 +598,8 @@ TEST(FormatMessage, WidthBreaksAtSpacesIntoShortLines)
               "A parameter given to the console was not\r\nvalid. ");
     /* Narrower than its words: each word on a line of its own, whole. */
     std::vector<std::string> narrow = Lines(SystemText(ERROR_INVALID_HANDLE, 3, &length));
-    EXPECT_EQ(narrow, (std::vector<std::string>{"The", "console", "handle", "is", "not", "valid."}));
+    EXPECT_EQ(narrow,
+              (std::vector<std::string>{"The", "console", "handle", "is", "not", "valid."}));
 }
 
 TEST(FormatMessage, UnknownCodesGiveNoText)
