@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI builds treat every compiler warning as an error.
 WERROR ?= $(if $(CI),ON,OFF)
 
-.PHONY: play test windows clean
+.PHONY: play test windows format clean
 
 play:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
@@ -17,6 +17,10 @@ test:
 	cmake -S . -B $(BUILD_DIR) -DZOP_TESTS=ON -DZOP_WERROR=$(WERROR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
+
+# Formats every C++ file of the tree in the style of .clang-format, which CI checks.
+format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
 
 # The Windows console program zop.exe, cross-compiled with mingw-w64.
 WINDOWS_BUILD_DIR ?= build-windows
