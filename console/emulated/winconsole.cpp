@@ -548,8 +548,8 @@ static int TakeWaitingBytes(MemConsole *mc)
             int rest = KeyDecoderWaitMs(Platform.keys);
             if (rest < 0)
                 return 0;
-            count =
-                ReadAndDecode(mc, rest); /* the rest of the sequence, or the pause that ends it */
+            /* The rest of the sequence, or the pause that ends it. */
+            count = ReadAndDecode(mc, rest);
         }
         if (count < 0)
             return -1;
