@@ -11,11 +11,13 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <poll.h>
 #include <pty.h>
 #include <random>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -150,6 +152,23 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
 }
 
 /* What entries of the terminfo database that every Debian system has say, as the renderer takes them. */
+/* The marble's step delay: at least its time on the monotonic clock, asleep. */
+TEST(TerminalDriver, SleepsAtLeastTheDelayWithoutSpinning)
+{
+    rusage before = {}, after = {};
+    getrusage(RUSAGE_SELF, &before);
+    auto start = std::chrono::steady_clock::now();
+    std::clock_t cpuStart = std::clock();
+    DriverSleepMs(200);
+    double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    auto waited = std::chrono::steady_clock::now() - start;
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_GE(waited, std::chrono::milliseconds(200));
+    EXPECT_LT(cpuMs, 20.0) << "the delay sleeps; it does not spin on the clock";
+    /* On a busy machine a spinning wait gets little of the processor too, but it never blocks. */
+    EXPECT_GT(after.ru_nvcsw, before.ru_nvcsw) << "the delay never gave the processor up";
+}
+
 /* ------------------------------------------------------------ Resizes */
 
 /* What the picture begins with: each whole picture sent holds it once. */
