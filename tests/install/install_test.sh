@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the build into a throwaway prefix with `cmake --install` and checks
 # what lands there: bin/zop, the very program built, which without any
-# terminal ends at once with status 1 and one line on standard error; and
+# terminal ends at once with status 1 and one line on standard error, and
+# answers --help, --version and wrong arguments there (tests/options.sh); and
 # share/man/man6/zop.6, with this version in it, which man renders without a
 # single warning and with every section a player looks for.
 # Usage: install_test.sh BUILD_DIR VERSION.  Exits 77 (skipped) without man.
@@ -35,6 +36,16 @@ if command -v setsid >/dev/null 2>&1; then
     [ -s "$work/out" ] && fail "without a terminal zop wrote to standard output"
     [ "$(wc -l <"$work/err")" = 1 ] || { cat "$work/err"; fail "not one line on standard error"; }
     grep -q '^zop: ' "$work/err" || fail "the error line does not start with 'zop: '"
+    # The options answer there all the same.
+    . "$(dirname "$0")/../options.sh"
+    options_check "$version" setsid -w "$zop"
+    if [ -w /dev/full ]; then
+        setsid -w "$zop" --version 0<&- >/dev/full 2>"$work/err"
+        status=$?
+        [ "$status" = 1 ] || fail "--version to a full disk exited with $status, not 1"
+        [ "$(cat "$work/err")" = "zop: cannot write to standard output" ] ||
+            fail "--version to a full disk did not say so"
+    fi
 else
     echo "note: setsid is missing; the run without a terminal was not tried"
 fi
