@@ -63,7 +63,7 @@ for warnings in --warnings --warnings=w; do
         fail "man $warnings -l warned about the page"
     fi
 done
-for section in NAME SYNOPSIS DESCRIPTION KEYS RULES TERMINAL "EXIT STATUS" FILES ENVIRONMENT; do
+for section in NAME SYNOPSIS DESCRIPTION OPTIONS KEYS RULES TERMINAL "EXIT STATUS" FILES ENVIRONMENT; do
     grep -qx "$section" "$work/page" || fail "the rendered page has no $section section"
 done
 head -n 1 "$work/page" | grep -q '^ZOP(6) ' || fail "the page is not ZOP(6)"
