@@ -64,7 +64,8 @@ mutants:
 
 # The game as a static web page in $(WEB_DIR): the same sources as WebAssembly
 # (Emscripten, built in $(WEB_BUILD_DIR)), drawn by the terminal of xterm.js,
-# whose version pinned in web/package-lock.json npm installs into $(WEB_NPM_DIR).
+# whose version pinned in web/package-lock.json npm installs into $(WEB_NPM_DIR)
+# and whose licence the page carries beside it.
 # Debian's emscripten finds its JavaScript parser through NODE_PATH.
 WEB_DIR ?= build-web
 WEB_BUILD_DIR ?= build-emscripten
@@ -80,6 +81,7 @@ web: $(WEB_NPM_DIR)/node_modules/.package-lock.json
 	mkdir -p $(WEB_DIR)/vendor
 	cp web/index.html web/page.js $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm $(WEB_DIR)/
 	cp $(XTERM_JS)/lib/xterm.js $(XTERM_JS)/css/xterm.css $(WEB_DIR)/vendor/
+	cp $(XTERM_JS)/LICENSE $(WEB_DIR)/vendor/xterm.js.LICENSE.txt
 	du -sh $(WEB_DIR)
 
 $(WEB_NPM_DIR)/node_modules/.package-lock.json: web/package.json web/package-lock.json
