@@ -25,8 +25,9 @@ windows:
 	  -DZOP_WERROR=$(WERROR)
 	cmake --build $(WINDOWS_BUILD_DIR) --parallel $(JOBS)
 
-# Installs zop into $(PREFIX)/bin and its manual page into
-# $(PREFIX)/share/man/man6 (DESTDIR=/some/dir stages them under that dir).
+# Installs zop into $(PREFIX)/bin, its manual page into $(PREFIX)/share/man/man6,
+# its desktop entry, metainfo and copyright under $(PREFIX)/share
+# (DESTDIR=/some/dir stages them under that dir).
 PREFIX ?= /usr/local
 .PHONY: install package
 install:

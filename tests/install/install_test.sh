@@ -4,8 +4,10 @@
 # terminal ends at once with status 1 and one line on standard error, and
 # answers --help, --version and wrong arguments there (tests/options.sh); and
 # share/man/man6/zop.6, with this version in it, which man renders without a
-# single warning and with every section a player looks for.
-# Usage: install_test.sh BUILD_DIR VERSION.  Exits 77 (skipped) without man.
+# single warning and with every section a player looks for; and the desktop
+# entry and metainfo, which their validators pass, and the copyright.
+# Usage: install_test.sh BUILD_DIR VERSION.  Exits 77 (skipped) without man,
+# desktop-file-utils or appstream.
 set -u
 build=$1
 version=$2
@@ -68,4 +70,18 @@ for section in NAME SYNOPSIS DESCRIPTION OPTIONS KEYS RULES TERMINAL "EXIT STATU
 done
 head -n 1 "$work/page" | grep -q '^ZOP(6) ' || fail "the page is not ZOP(6)"
 tail -n 1 "$work/page" | grep -qF "zop $version" || fail "the page does not carry version $version"
+
+# What desktops and distributions read: the desktop entry and the metainfo,
+# each passing its validator, the copyright, and the release of this version.
+desktop="$prefix/share/applications/zop.desktop"
+metainfo="$prefix/share/metainfo/org.example.zop.metainfo.xml"
+for file in "$desktop" "$metainfo" "$prefix/share/doc/zop/copyright"; do
+    [ -f "$file" ] || fail "$file is missing"
+done
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
+command -v desktop-file-validate >/dev/null 2>&1 || skip "desktop-file-utils is not installed"
+command -v appstreamcli >/dev/null 2>&1 || skip "appstream is not installed"
+desktop-file-validate "$desktop" || fail "desktop-file-validate found errors in zop.desktop"
+appstreamcli validate --no-net --pedantic "$metainfo" ||
+    fail "appstreamcli validate found errors or warnings in the metainfo"
 echo "install into a prefix: all checks passed"
