@@ -37,11 +37,12 @@ install:
 
 # The Debian package $(PACKAGE_DIR)/zop_<version>_<arch>.deb, made by CPack
 # from a Release build of its own: the game in /usr/games, the manual page
-# compressed, the dependencies read off the binary.
+# and the changelog compressed, the dependencies read off the binary.
 PACKAGE_DIR ?= build-package
 package:
 	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DZOP_TESTS=OFF \
-	  -DZOP_WERROR=$(WERROR) -DCMAKE_INSTALL_BINDIR=games -DZOP_MAN_GZIP=ON
+	  -DZOP_WERROR=$(WERROR) -DCMAKE_INSTALL_BINDIR=games -DZOP_MAN_GZIP=ON \
+	  -DZOP_DEBIAN_CHANGELOG=ON
 	cmake --build $(PACKAGE_DIR) --parallel $(JOBS)
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
