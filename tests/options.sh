@@ -1,17 +1,15 @@
 # Sourced by the tests that run a zop program's options without any terminal:
-# options_check VERSION COMMAND... runs COMMAND --help, --version and two
-# wrong arguments with standard input closed, and fails the test (exit 1)
+# options_check VERSION COMMAND... runs COMMAND --help, --version and wrong
+# arguments with standard input closed, and fails the test (exit 1)
 # unless each answers as it should: the help and the version on standard
 # output with status 0, a wrong argument in one line on standard error with
 # status 2, and never an escape sequence.  Expects $work, a scratch directory.
 # Lines may end in CR LF, as a Windows program's do.
 
+# Fails the test, showing what the program wrote, its control characters made visible.
 options_fail() {
     echo "FAIL: $*"
-    for stream in out err; do
-        echo "--- standard $stream:"
-        od -c "$work/options.$stream" | head -n 12
-    done
+    cat -v "$work/options.out" "$work/options.err" | head -n 20
     exit 1
 }
 
