@@ -29,8 +29,9 @@ windows:
 	  -DZOP_WERROR=$(WERROR)
 	cmake --build $(WINDOWS_BUILD_DIR) --parallel $(JOBS)
 
-# Installs zop into $(PREFIX)/bin and its manual page into
-# $(PREFIX)/share/man/man6 (DESTDIR=/some/dir stages them under that dir).
+# Installs zop into $(PREFIX)/bin, its manual page into $(PREFIX)/share/man/man6,
+# its desktop entry, metainfo and copyright under $(PREFIX)/share
+# (DESTDIR=/some/dir stages them under that dir).
 PREFIX ?= /usr/local
 .PHONY: install package
 install:
@@ -40,11 +41,12 @@ install:
 
 # The Debian package $(PACKAGE_DIR)/zop_<version>_<arch>.deb, made by CPack
 # from a Release build of its own: the game in /usr/games, the manual page
-# compressed, the dependencies read off the binary.
+# and the changelog compressed, the dependencies read off the binary.
 PACKAGE_DIR ?= build-package
 package:
 	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DZOP_TESTS=OFF \
-	  -DZOP_WERROR=$(WERROR) -DCMAKE_INSTALL_BINDIR=games -DZOP_MAN_GZIP=ON
+	  -DZOP_WERROR=$(WERROR) -DCMAKE_INSTALL_BINDIR=games -DZOP_MAN_GZIP=ON \
+	  -DZOP_DEBIAN_CHANGELOG=ON
 	cmake --build $(PACKAGE_DIR) --parallel $(JOBS)
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
@@ -68,7 +70,8 @@ mutants:
 
 # The game as a static web page in $(WEB_DIR): the same sources as WebAssembly
 # (Emscripten, built in $(WEB_BUILD_DIR)), drawn by the terminal of xterm.js,
-# whose version pinned in web/package-lock.json npm installs into $(WEB_NPM_DIR).
+# whose version pinned in web/package-lock.json npm installs into $(WEB_NPM_DIR)
+# and whose licence the page carries beside it.
 # Debian's emscripten finds its JavaScript parser through NODE_PATH.
 WEB_DIR ?= build-web
 WEB_BUILD_DIR ?= build-emscripten
@@ -84,6 +87,7 @@ web: $(WEB_NPM_DIR)/node_modules/.package-lock.json
 	mkdir -p $(WEB_DIR)/vendor
 	cp web/index.html web/page.js $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm $(WEB_DIR)/
 	cp $(XTERM_JS)/lib/xterm.js $(XTERM_JS)/css/xterm.css $(WEB_DIR)/vendor/
+	cp $(XTERM_JS)/LICENSE $(WEB_DIR)/vendor/xterm.js.LICENSE.txt
 	du -sh $(WEB_DIR)
 
 $(WEB_NPM_DIR)/node_modules/.package-lock.json: web/package.json web/package-lock.json

@@ -1,7 +1,9 @@
 /* Game of Zop: Dr. Zop, a marble computer, plays a take-away game against you. */
 #include "game/lifecycle.h"
+#include "game/options.h"
 
-int main()
+int main(int argc, char **argv)
 {
-    return RunZop();
+    int status = ReadOptions(argc, argv);
+    return status == PlayTheGame ? RunZop() : status;
 }

@@ -2,13 +2,15 @@
 # zop.exe under wine in a 160 x 50 terminal fits its console to 81 x 46
 # (half the width and nine tenths of the height of the largest window, which
 # is the terminal's size) and shows the same first screen there as zop shows
-# in a terminal of exactly 81 x 46.
-# Usage: first_screen_test.sh ZOP ZOP.EXE COMPARER
+# in a terminal of exactly 81 x 46.  Before that, with no terminal at all,
+# zop.exe answers --help, --version and wrong arguments as zop does.
+# Usage: first_screen_test.sh ZOP ZOP.EXE COMPARER VERSION
 # Needs no terminal and no standard input; skips (77) without tmux, wine or mingw-w64.
 set -u
 zop=$1
 exe=$2
 compare=$3
+version=$4
 here=$(dirname "$0")
 work=$(mktemp -d)
 socket="zop-first-screen-$$"
@@ -17,6 +19,10 @@ trap wine_cleanup EXIT
 
 wine_require "$exe"
 wine_setup
+
+. "$here/../options.sh"
+options_check "$version" setsid -w wine "$exe"
+echo "zop.exe under wine answers its options"
 
 # The first screen is whole once the message window asks for keys.
 shows_first_screen() {

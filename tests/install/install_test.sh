@@ -1,10 +1,13 @@
 #!/bin/sh
 # Installs the build into a throwaway prefix with `cmake --install` and checks
 # what lands there: bin/zop, the very program built, which without any
-# terminal ends at once with status 1 and one line on standard error; and
+# terminal ends at once with status 1 and one line on standard error, and
+# answers --help, --version and wrong arguments there (tests/options.sh); and
 # share/man/man6/zop.6, with this version in it, which man renders without a
-# single warning and with every section a player looks for.
-# Usage: install_test.sh BUILD_DIR VERSION.  Exits 77 (skipped) without man.
+# single warning and with every section a player looks for; and the desktop
+# entry and metainfo, which their validators pass, and the copyright.
+# Usage: install_test.sh BUILD_DIR VERSION.  Exits 77 (skipped) without man,
+# desktop-file-utils or appstream.
 set -u
 build=$1
 version=$2
@@ -35,6 +38,16 @@ if command -v setsid >/dev/null 2>&1; then
     [ -s "$work/out" ] && fail "without a terminal zop wrote to standard output"
     [ "$(wc -l <"$work/err")" = 1 ] || { cat "$work/err"; fail "not one line on standard error"; }
     grep -q '^zop: ' "$work/err" || fail "the error line does not start with 'zop: '"
+    # The options answer there all the same.
+    . "$(dirname "$0")/../options.sh"
+    options_check "$version" setsid -w "$zop"
+    if [ -w /dev/full ]; then
+        setsid -w "$zop" --version 0<&- >/dev/full 2>"$work/err"
+        status=$?
+        [ "$status" = 1 ] || fail "--version to a full disk exited with $status, not 1"
+        [ "$(cat "$work/err")" = "zop: cannot write to standard output" ] ||
+            fail "--version to a full disk did not say so"
+    fi
 else
     echo "note: setsid is missing; the run without a terminal was not tried"
 fi
@@ -52,9 +65,23 @@ for warnings in --warnings --warnings=w; do
         fail "man $warnings -l warned about the page"
     fi
 done
-for section in NAME SYNOPSIS DESCRIPTION KEYS RULES TERMINAL "EXIT STATUS" FILES ENVIRONMENT; do
+for section in NAME SYNOPSIS DESCRIPTION OPTIONS KEYS RULES TERMINAL "EXIT STATUS" FILES ENVIRONMENT; do
     grep -qx "$section" "$work/page" || fail "the rendered page has no $section section"
 done
 head -n 1 "$work/page" | grep -q '^ZOP(6) ' || fail "the page is not ZOP(6)"
 tail -n 1 "$work/page" | grep -qF "zop $version" || fail "the page does not carry version $version"
+
+# What desktops and distributions read: the desktop entry and the metainfo,
+# each passing its validator, the copyright, and the release of this version.
+desktop="$prefix/share/applications/zop.desktop"
+metainfo="$prefix/share/metainfo/org.example.zop.metainfo.xml"
+for file in "$desktop" "$metainfo" "$prefix/share/doc/zop/copyright"; do
+    [ -f "$file" ] || fail "$file is missing"
+done
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
+command -v desktop-file-validate >/dev/null 2>&1 || skip "desktop-file-utils is not installed"
+command -v appstreamcli >/dev/null 2>&1 || skip "appstream is not installed"
+desktop-file-validate "$desktop" || fail "desktop-file-validate found errors in zop.desktop"
+appstreamcli validate --no-net --pedantic "$metainfo" ||
+    fail "appstreamcli validate found errors or warnings in the metainfo"
 echo "install into a prefix: all checks passed"

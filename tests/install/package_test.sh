@@ -1,11 +1,12 @@
 #!/bin/sh
-# Builds the Debian package with `make package`, checks its fields and files,
-# installs it with dpkg, plays the installed /usr/games/zop in a tmux pane of
+# Builds the Debian package with `make package`, checks its fields, files and
+# changelog, runs lintian on it (an error fails, warnings are shown), installs
+# it with dpkg, plays the installed /usr/games/zop in a tmux pane of
 # 81 x 46 up to its first screen, quits with ESC, and removes the package
 # again, so the machine is left as it was.
 # Usage: package_test.sh SOURCE_DIR WORK_DIR VERSION.  Needs root.
 # Exits 77 (skipped) when it cannot run here: not root, no dpkg, dpkg-dev,
-# file or tmux, or a zop already installed that it must not touch.
+# file, tmux or lintian, or a zop already installed that it must not touch.
 set -u
 src=$1
 dir=$2
@@ -14,7 +15,7 @@ version=$3
 . "$(dirname "$0")/../skip.sh"
 
 [ "$(id -u)" = 0 ] || skip "installing a package needs root"
-for tool in dpkg dpkg-deb dpkg-shlibdeps file tmux make; do
+for tool in dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog file tmux make lintian; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
 
@@ -73,9 +74,24 @@ field() {
 field Depends | grep -q 'libc6 (>= ' || fail "no dependencies read off the binary: '$(field Depends)'"
 [ "$(field Description | wc -l)" -ge 3 ] || fail "the package has no long description"
 dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/files"
-for path in ./usr/games/zop ./usr/share/man/man6/zop.6.gz; do
+for path in ./usr/games/zop ./usr/share/man/man6/zop.6.gz ./usr/share/doc/zop/copyright \
+    ./usr/share/doc/zop/changelog.gz ./usr/share/applications/zop.desktop \
+    ./usr/share/metainfo/org.example.zop.metainfo.xml; do
     grep -qxF "$path" "$work/files" || fail "the package does not hold $path"
 done
+# A new version needs an entry of its own at the top of the changelog.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/zop/changelog.gz | gunzip |
+    dpkg-parsechangelog -l - -S Version >"$work/changelog-version" ||
+    fail "the package's changelog cannot be read"
+[ "$(cat "$work/changelog-version")" = "$version" ] ||
+    fail "the changelog's latest entry is for '$(cat "$work/changelog-version")', not $version"
+
+# Debian's own checks of a package: warnings are shown, an error fails.
+lintian "$deb" >"$work/lintian" 2>&1
+status=$?
+cat "$work/lintian"
+[ "$status" = 0 ] || fail "lintian exited with $status"
+grep -q '^E: ' "$work/lintian" && fail "lintian found errors in the package"
 
 # -------------------------------------------------------------- Installing
 
