@@ -12,6 +12,7 @@
 
 int main(int argc, char **argv)
 {
+    MachineReset();
     StepDelayMs = argc > 1 ? std::atoi(argv[1]) : 200;
     FreeConsole();
     AllocConsole();
