@@ -413,7 +413,7 @@ static void PrintByteTable(const ByteFigures &atWaits, const ByteFigures &perCal
     std::printf("Shown at every wait of the program (key read, look for keys, step delay), as\n"
                 "zop presents; ncurses refreshed once at each of the same points\n");
     /* The first frame may cost no more than it did when zop presented after every call. */
-    PrintByteRows(atWaits, Goal{0, 2772}, Goal{0, 24}, Goal{1.0, 0});
+    PrintByteRows(atWaits, Goal{0, 2772}, Goal{0, 12}, Goal{1.0, 0});
     std::printf(
         "Shown after every output call, as zop presented before; ncurses refreshed as often\n");
     PrintByteRows(perCall, Goal{1.10, 0}, Goal{1.0, 0}, Goal{1.0, 0});

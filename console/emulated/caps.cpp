@@ -12,6 +12,8 @@ static Caps MakeXterm(void)
     caps.eraseLine = true;
     caps.eraseScreen = true;
     caps.relativeMoves = true;
+    caps.backspace = true;
+    caps.carriageReturn = true;
     caps.scrollRegion = true;
     caps.bold = true;
     caps.reverse = true;

@@ -23,6 +23,8 @@ struct Caps {
     bool eraseLine;         /* EL, ESC [ K */
     bool eraseScreen;       /* ED, ESC [ 2 J */
     bool relativeMoves;     /* CUU, CUD, CUF, CUB */
+    bool backspace;         /* BS moves one column left (cub1) */
+    bool carriageReturn;    /* CR moves to the row's start (cr) */
     bool scrollsAtLastCell; /* writing the bottom-right cell scrolls the screen (am, no xenl) */
     bool scrollRegion;      /* DECSTBM with IND (ESC D) and RI (ESC M) */
     bool bold;

@@ -20,7 +20,7 @@ struct Pen {
     int x;
     int y;
     bool placed; /* false: position unknown, so the next cell needs a CUP */
-    int attr;    /* the attribute drawn in; -1: the terminal's default colours (after SGR 0) */
+    int attr;    /* the attribute drawn in; -1: not known, so the next SGR starts from 0 */
     bool acs;    /* the alternate character set is on */
     const Caps *caps;
     int rows; /* the terminal's */
@@ -159,13 +159,49 @@ static void AppendCup(int x, int y, std::string *out)
     out->append(std::to_string(x + 1)).push_back('H');
 }
 
-/* Moves from the pen across rows (CUU, CUD), then along the row (CUF, CUB). */
-static void AppendRelativeMove(const Pen &pen, int x, int y, std::string *out)
+/* Keeps the shorter of two ways to move, the first when they are as long. */
+static void KeepShorter(std::string *best, std::string *other)
 {
+    if (!other->empty() && other->size() < best->size())
+        best->swap(*other);
+    other->clear();
+}
+
+/*
+ * Appends the shortest move along the pen's row to column x that the
+ * terminal takes: CUF or CUB, backspaces (one byte a column), or a carriage
+ * return and CUF.  None of them can scroll.  False when it takes none.
+ */
+static bool AppendColumnMove(const Pen &pen, int x, std::string *out)
+{
+    const Caps &caps = *pen.caps;
+    std::string best, other;
+    if (x == pen.x)
+        return true;
+    if (caps.relativeMoves)
+        AppendCsi(std::abs(x - pen.x), x > pen.x ? 'C' : 'D', &best);
+    if (caps.backspace && x < pen.x)
+        other.assign(static_cast<size_t>(pen.x - x), '\b');
+    KeepShorter(&best, &other);
+    if (caps.carriageReturn && (x == 0 || caps.relativeMoves)) {
+        other = "\r";
+        if (x > 0)
+            AppendCsi(x, 'C', &other);
+    }
+    KeepShorter(&best, &other);
+    out->append(best);
+    return !best.empty();
+}
+
+/* Moves from the pen across rows (CUU, CUD), then along the row; false when the
+   terminal cannot move so. */
+static bool AppendRelativeMove(const Pen &pen, int x, int y, std::string *out)
+{
+    if (y != pen.y && !pen.caps->relativeMoves)
+        return false;
     if (y != pen.y)
         AppendCsi(std::abs(y - pen.y), y > pen.y ? 'B' : 'A', out);
-    if (x != pen.x)
-        AppendCsi(std::abs(x - pen.x), x > pen.x ? 'C' : 'D', out);
+    return AppendColumnMove(pen, x, out);
 }
 
 /* Moves right along the pen's row by writing again the cells passed over, when
@@ -198,14 +234,12 @@ static void RenderMove(Pen *pen, int x, int y, const RenderFrame &want, const Re
     AppendCup(x, y, &best);
     if (pen->placed) {
         std::string other;
-        if (pen->caps->relativeMoves)
-            AppendRelativeMove(*pen, x, y, &other);
-        if (!other.empty() && other.size() < best.size())
-            best.swap(other);
-        other.clear();
-        bool rewrites = pen->y == y && AppendRewrite(*pen, x, want, front, &other);
-        if (rewrites && other.size() < best.size())
-            best.swap(other);
+        if (!AppendRelativeMove(*pen, x, y, &other))
+            other.clear();
+        KeepShorter(&best, &other);
+        if (pen->y != y || !AppendRewrite(*pen, x, want, front, &other))
+            other.clear();
+        KeepShorter(&best, &other);
     }
     out->append(best);
     pen->x = x;
@@ -283,8 +317,8 @@ static void RenderAttr(Pen *pen, WORD attr, std::string *out)
     }
     Sgr sgr = SgrOf(shown, caps);
     Sgr before = pen->attr >= 0 ? SgrOf(pen->attr, caps) : Sgr{-1, -1, false, false, false};
-    bool dropping = (before.bold && !sgr.bold) || (before.reverse && !sgr.reverse) ||
-                    (before.underline && !sgr.underline);
+    bool dropping = pen->attr < 0 || (before.bold && !sgr.bold) ||
+                    (before.reverse && !sgr.reverse) || (before.underline && !sgr.underline);
     std::string parameters = dropping ? ";0" : "";
     if (sgr.fg >= 0)
         AppendColour(sgr.fg, 30, caps, &parameters);
@@ -560,9 +594,10 @@ void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int 
     int height = std::min(want.height, rows);
     bool whole = !front->known || front->width != want.width || front->height != want.height;
     bool showChange = whole || front->cursorVisible != want.cursorVisible;
-    /* The cursor is where the last frame left it, unless that is unknown. */
-    Pen pen = {
-        front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0, -1, false, &caps, rows};
+    /* The cursor is where the last frame left it and the colours as it set them, unless
+       what the terminal shows is unknown. */
+    Pen pen = {front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0,
+               whole ? -1 : front->attr, false, &caps, rows};
     if (whole) {
         front->width = want.width;
         front->height = want.height;
@@ -575,11 +610,10 @@ void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int 
     int first = 0, last = 0;
     if (ChangedRows(want, *front, width, height, &first, &last))
         RenderChanges(want, first, last, width, columns, front, &pen, out);
+    /* The colours stay set for the next frame: between two frames the terminal is ours, and
+       handing it back resets them. */
     if (pen.acs)
         out->append(caps.leaveAcs);
-    if (pen.attr >= 0 && CapsHasVideo(caps))
-        out->append("\x1b[0m");
-    pen.attr = -1;
     bool cursorOnScreen = want.cursor.X < columns && want.cursor.Y < rows;
     if (want.cursorVisible && cursorOnScreen) {
         RenderMove(&pen, want.cursor.X, want.cursor.Y, want, *front, out);
@@ -588,6 +622,7 @@ void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int 
     }
     front->cursor =
         pen.placed ? COORD{static_cast<SHORT>(pen.x), static_cast<SHORT>(pen.y)} : COORD{-1, -1};
+    front->attr = pen.attr;
     front->cursorVisible = want.cursorVisible;
     front->known = true;
 }

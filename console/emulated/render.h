@@ -22,6 +22,7 @@ struct RenderFrame {
     COORD cursor;
     bool cursorVisible;
     bool known; /* false: what the terminal shows is unknown, so all is sent */
+    int attr;   /* kept by RenderUpdate: the attribute the terminal draws in, -1 when unknown */
 };
 
 /* Copies the cells and cursor of a console into a frame. */
@@ -31,8 +32,9 @@ void RenderFrameOf(const MemConsole *mc, RenderFrame *frame);
  * Appends to out the bytes that turn the terminal from showing *front into
  * showing want, and then makes *front equal to want, sending only what caps
  * says the terminal takes.  Only cells inside the terminal's columns x rows
- * are sent; a frame that sends colours ends with SGR 0, one that draws lines
- * with the alternate character set off.  Pure: no I/O, no program state.
+ * are sent.  A frame leaves its colours set for the next one (the driver
+ * resets them when it hands the terminal back) and the alternate character
+ * set off.  Pure: no I/O, no program state.
  */
 void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int rows,
                   std::string *out, const Caps &caps);

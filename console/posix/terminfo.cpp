@@ -155,6 +155,8 @@ static bool ReadEntry(const char *term, Caps *caps)
     caps->eraseScreen = Sends("ed", "\x1b[J"); /* an ECMA-48 erase: ESC [ 2 J erases it all */
     caps->relativeMoves = Sends("cuu", "\x1b[3A", 3) && Sends("cud", "\x1b[3B", 3) &&
                           Sends("cuf", "\x1b[3C", 3) && Sends("cub", "\x1b[3D", 3);
+    caps->backspace = Sends("cub1", "\b");
+    caps->carriageReturn = Sends("cr", "\r");
     caps->scrollsAtLastCell = Flag("am") && !Flag("xenl");
     /* With a VT100 scroll region and reverse index comes the VT100 index, ESC D. */
     caps->scrollRegion = Sends("csr", "\x1b[3;10r", 2, 9) && Sends("ri", "\x1bM");

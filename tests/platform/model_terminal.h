@@ -67,7 +67,8 @@ void Feed(Model *m, const std::string &bytes);
  */
 std::string Difference(const Model &m, const RenderFrame &f);
 
-/* What a frame must leave behind: the terminal's own colours and no scroll region. */
+/* What a frame must leave behind: no scroll region and the alternate character set off
+   (its colours stay set for the next frame). */
 std::string EndOfFrameProblem(const Model &m);
 
 #endif

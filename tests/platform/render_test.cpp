@@ -65,13 +65,15 @@ TEST(Render, FirstFrameDrawsEveryCellInExplicitColours)
     /* Box drawing and the control glyphs as UTF-8, never as raw bytes. */
     EXPECT_NE(out.find("╔══╗"), std::string::npos);
     EXPECT_NE(out.find("║☺⌂║"), std::string::npos);
-    /* Light green, black on light green, light red on blue, light grey on black. */
+    /* Light grey on black first, from nothing known (SGR 0), then light green, black on
+       light green and light red on blue, each from the colours before. */
+    EXPECT_EQ(out.find("\x1b[0;37;40m"), out.find("\x1b["));
     EXPECT_NE(out.find("\x1b[92;40m"), std::string::npos);
     EXPECT_NE(out.find("\x1b[30;102m"), std::string::npos);
     EXPECT_NE(out.find("\x1b[91;44m"), std::string::npos);
-    EXPECT_NE(out.find("\x1b[37;40m"), std::string::npos);
-    /* The terminal's own colours come back at the end of the frame. */
-    EXPECT_NE(out.find("\x1b[0m\x1b[3;5H"), std::string::npos);
+    /* The colours stay set for the next frame: no SGR 0 before the cursor's move. */
+    EXPECT_EQ(out.find("m\x1b[3;5H"), std::string::npos);
+    EXPECT_EQ(out.find("\x1b[0m"), std::string::npos);
 }
 
 TEST(Render, UnchangedFrameSendsNothing)
@@ -126,7 +128,7 @@ TEST(Render, CursorMovesAndVisibilityAloneSendOnlyThat)
     EXPECT_EQ(out, "\x1b[3;6H\x1b[?25h");
     want.cursor = COORD{0, 4};
     out = RenderOnto(&m, want, &front);
-    EXPECT_EQ(out, "\x1b[5;1H");
+    EXPECT_EQ(out, "\x1b[2B\r") << "down, then a carriage return: shorter than CUP";
     EXPECT_EQ(Difference(m, want), "");
 }
 
@@ -198,7 +200,8 @@ TEST(Render, AWholeFrameStartsFromAScreenErasedInItsCommonestBlank)
     RenderFrame front = Unknown();
     std::string out = RenderOnto(&m, want, &front);
     EXPECT_EQ(Difference(m, want), "");
-    EXPECT_EQ(out.find("\x1b[92;40m\x1b[2J"), out.find("\x1b[2J") - 8) << "erased in light green";
+    EXPECT_EQ(out.find("\x1b[0;92;40m\x1b[2J"), out.find("\x1b[2J") - 10)
+        << "erased in light green";
     EXPECT_LT(out.size(), 1200u) << "the blanks cost nothing";
     EXPECT_TRUE(ModelAt(m, 40, 10).erased);
     EXPECT_TRUE(ModelAt(m, 0, 10).erased) << "light grey on black looks the same as erased";
@@ -311,9 +314,10 @@ TEST(Render, CursorMovesTakeTheShortestForm)
         int x, y;
         const char *move;
     } cases[] = {
-        {21, 5, "\x1b[5C"}, /* each 'x' leaves the cursor on its right */
-        {19, 5, "\x1b[3D"},  {20, 7, "\x1b[2B"},
-        {21, 8, "\x1b[B"}, /* a move of one leaves its count out */
+        {21, 5, "\x1b[5C"},                     /* each 'x' leaves the cursor on its right */
+        {19, 5, "\b\b\b"},                      /* a backspace is one byte */
+        {20, 7, "\x1b[2B"},  {21, 8, "\x1b[B"}, /* a move of one leaves its count out */
+        {0, 9, "\x1b[B\r"},                     /* and a carriage return goes to the row's start */
         {2, 1, "\x1b[2;3H"},
     };
     for (const Case &c : cases) {

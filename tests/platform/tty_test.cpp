@@ -126,6 +126,10 @@ TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
     EXPECT_LT(giveTitleBack, leaveScreen) << "undone newest first: the title, then the screen";
     EXPECT_LT(showCursor, leaveScreen);
     EXPECT_EQ(bytes.find("\x1b[?1049l", leaveScreen + 1), std::string::npos) << "restored once";
+    /* The picture leaves its colours set; handing the terminal back resets them. */
+    size_t colours = bytes.rfind("\x1b[0;37;40m"), reset = bytes.rfind("\x1b[0m");
+    ASSERT_NE(colours, std::string::npos) << testing::PrintToString(bytes);
+    EXPECT_TRUE(reset != std::string::npos && colours < reset && reset < leaveScreen);
 }
 
 TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPlayOn)
