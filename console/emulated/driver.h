@@ -67,6 +67,10 @@ void DriverRestore(void);
    Called only where the program is about to wait, and before the screen is handed back. */
 void DriverPresent(const MemConsole *mc);
 
+/* Forgets what the screen shows, so that the next present shows the whole picture again:
+   Ctrl-L, after something else wrote over it. */
+void DriverForgetScreen(void);
+
 /* Sets the screen's title from code page 437 text at the next present. */
 void DriverSetTitle(const std::string &title);
 

@@ -49,6 +49,7 @@ const DWORD ERROR_NO_TERMINAL = 0x20000001;
 const DWORD ERROR_TERM_UNSET = 0x20000002;
 const DWORD ERROR_TERM_CANNOT_ADDRESS = 0x20000003;
 const char KEY_ESCAPE = 27;
+const char KEY_REPAINT = 12; /* Ctrl-L */
 
 } // namespace
 
@@ -496,6 +497,12 @@ BOOL SetConsoleMode(HANDLE handle, DWORD mode)
     return TRUE;
 }
 
+/* Ctrl-L, which repaints the screen, as in every full-screen program. */
+static bool IsRepaintKey(const INPUT_RECORD &record)
+{
+    return record.EventType == KEY_EVENT && record.Event.KeyEvent.uChar.AsciiChar == KEY_REPAINT;
+}
+
 void PlatformDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
 {
     std::vector<INPUT_RECORD> &records = Platform.decoded;
@@ -505,7 +512,12 @@ void PlatformDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, 
                        static_cast<size_t>(count), elapsed, records);
     else
         KeyDecoderIdle(Platform.keys, elapsed, records);
-    mc->input.insert(mc->input.end(), records.begin(), records.end());
+    for (const INPUT_RECORD &record : records) {
+        if (!IsRepaintKey(record))
+            mc->input.push_back(record);
+        else if (record.Event.KeyEvent.bKeyDown)
+            DriverForgetScreen(); /* shown at the next present, which a key wait makes at once */
+    }
 }
 
 /* Decodes what the driver gave (or, with no bytes, the pause) into the input queue. */

@@ -73,6 +73,9 @@ void DriverPresent(const MemConsole *mc)
         Headless.presentHook(mc);
 }
 
+/* Nothing is shown, so nothing is to be shown again. */
+void DriverForgetScreen(void) {}
+
 void DriverSetTitle(const std::string &) {}
 
 int DriverTakeEvents(int *columns, int *rows)

@@ -537,7 +537,13 @@ static int ReadCapabilities(void)
     Tty.singleByte = !utf8;
     if (!utf8)
         ReadHighBytes();
-    return TerminfoRead(std::getenv("TERM"), utf8, std::getenv("TMUX") != nullptr, &Tty.caps);
+    int verdict =
+        TerminfoRead(std::getenv("TERM"), utf8, std::getenv("TMUX") != nullptr, &Tty.caps);
+    /* NO_COLOR, present and not empty: no colour at all, whatever the terminal can do. */
+    const char *noColour = std::getenv("NO_COLOR");
+    if (noColour != nullptr && noColour[0] != '\0')
+        Tty.caps.colours = CAPS_COLOURS_NONE;
+    return verdict;
 }
 
 /* Lets go of a terminal that will not be played on. */
@@ -663,6 +669,11 @@ void DriverPresent(const MemConsole *mc)
     if (!mc->cursorVisible && !Tty.caps.hideCursor.empty())
         PushUndo(UNDO_CURSOR);
     TtyWriteText(Tty.out);
+}
+
+void DriverForgetScreen(void)
+{
+    Tty.front.known = false;
 }
 
 void DriverSetTitle(const std::string &title)

@@ -120,6 +120,11 @@ void DriverPresent(const MemConsole *mc)
     PageSend(Page.out);
 }
 
+void DriverForgetScreen(void)
+{
+    Page.front.known = false;
+}
+
 void DriverSetTitle(const std::string &title)
 {
     PageSetTitle(Cp437TextToUtf8(title).c_str());

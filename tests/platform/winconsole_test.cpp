@@ -478,6 +478,19 @@ TEST_F(Console, InputRecordsComeOutInOrderAndPeekRemovesNothing)
     EXPECT_EQ(count, 0u);
 }
 
+TEST_F(Console, CtrlLRepaintsAndNeverReachesTheProgramAsAKey)
+{
+    HeadlessPushBytes("a\x0c"
+                      "b",
+                      0);
+    INPUT_RECORD records[8];
+    DWORD count = 0;
+    ASSERT_TRUE(PeekConsoleInputA(in, records, 8, &count));
+    ASSERT_EQ(count, 4u) << "a and b, each pressed and let go";
+    EXPECT_EQ(records[0].Event.KeyEvent.uChar.AsciiChar, 'a');
+    EXPECT_EQ(records[2].Event.KeyEvent.uChar.AsciiChar, 'b');
+}
+
 TEST_F(Console, EndOfHeadlessInputReadsAsEscape)
 {
     INPUT_RECORD records[4];
