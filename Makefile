@@ -69,31 +69,23 @@ mutants:
 	MUTANTS_DIR=$(abspath $(MUTANTS_DIR)) bash tests/mutation/run.sh
 
 # The game as a static web page in $(WEB_DIR): the same sources as WebAssembly
-# (Emscripten, built in $(WEB_BUILD_DIR)), drawn by the terminal of xterm.js,
-# whose version pinned in web/package-lock.json npm installs into $(WEB_NPM_DIR)
-# and whose licence the page carries beside it.
-# Debian's emscripten finds its JavaScript parser through NODE_PATH.
+# (Emscripten, built in $(WEB_BUILD_DIR)) and the page's own files of web/,
+# which draw the console's cells themselves.  Prints each file's size as it is
+# and compressed.  Debian's emscripten finds its JavaScript parser through
+# NODE_PATH.
 WEB_DIR ?= build-web
 WEB_BUILD_DIR ?= build-emscripten
-WEB_NPM_DIR ?= build-npm
 WEB_NODE_PATH ?= /usr/share/nodejs
-XTERM_JS = $(WEB_NPM_DIR)/node_modules/@xterm/xterm
+WEB_FILES = web/index.html web/page.js web/screen.js web/marble.svg
 .PHONY: web
-web: $(WEB_NPM_DIR)/node_modules/.package-lock.json
+web:
 	NODE_PATH=$(WEB_NODE_PATH) emcmake cmake -S . -B $(WEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release \
 	  -DZOP_TESTS=OFF -DZOP_WERROR=$(WERROR)
 	NODE_PATH=$(WEB_NODE_PATH) cmake --build $(WEB_BUILD_DIR) --parallel $(JOBS) --target zop
 	rm -rf $(WEB_DIR)
-	mkdir -p $(WEB_DIR)/vendor
-	cp web/index.html web/page.js $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm $(WEB_DIR)/
-	cp $(XTERM_JS)/lib/xterm.js $(XTERM_JS)/css/xterm.css $(WEB_DIR)/vendor/
-	cp $(XTERM_JS)/LICENSE $(WEB_DIR)/vendor/xterm.js.LICENSE.txt
-	du -sh $(WEB_DIR)
-
-$(WEB_NPM_DIR)/node_modules/.package-lock.json: web/package.json web/package-lock.json
-	mkdir -p $(WEB_NPM_DIR)
-	cp web/package.json web/package-lock.json $(WEB_NPM_DIR)/
-	cd $(WEB_NPM_DIR) && npm ci --no-audit --no-fund
+	mkdir -p $(WEB_DIR)
+	cp $(WEB_FILES) $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm $(WEB_DIR)/
+	sh web/sizes.sh $(WEB_DIR)
 
 # Screenshots of the game in real terminal emulators (needs Xvfb, the
 # terminals and ImageMagick, as the terminal tests do) into $(SCREENSHOTS_DIR);
@@ -108,4 +100,4 @@ screenshots:
 
 clean:
 	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(MUTANTS_DIR) \
-	  $(SCREENSHOTS_DIR) $(WEB_DIR) $(WEB_BUILD_DIR) $(WEB_NPM_DIR)
+	  $(SCREENSHOTS_DIR) $(WEB_DIR) $(WEB_BUILD_DIR)

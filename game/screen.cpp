@@ -4,6 +4,8 @@
 #include "machine/machine.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 ConRect UpperFrame;
 ConRect LowerFrame;
@@ -96,6 +98,9 @@ void ShowCount()
     char text[16];
     std::snprintf(text, sizeof text, "%d ", BallCount);
     WriteAt(CountPanel.left + 1, CountPanel.top + 1, text, 2);
+    char said[32];
+    std::snprintf(said, sizeof said, "%s %d", Caption, BallCount);
+    ConsoleAnnounce(ANNOUNCE_STATUS, said);
 }
 
 /* Gives one board cell the label colour, keeping its character. */
@@ -125,6 +130,12 @@ void PrintInWindow(const ConRect &window, const char *text)
 {
     ConScrollRect(window, 1, 1);
     int width = window.right - window.left + 1;
-    if (width > 0)
-        WriteAt(window.left, window.bottom, text, width);
+    if (width <= 0)
+        return;
+    WriteAt(window.left, window.bottom, text, width);
+    /* The messages, and not the help, are told to a reader of the screen as they are shown. */
+    if (&window == &MessageWindow) {
+        std::string shown(text, strnlen(text, static_cast<size_t>(width)));
+        ConsoleAnnounce(ANNOUNCE_LOG, shown.c_str());
+    }
 }

@@ -71,6 +71,10 @@ void DriverPresent(const MemConsole *mc);
    Ctrl-L, after something else wrote over it. */
 void DriverForgetScreen(void);
 
+/* Keeps a code page 437 text for a reader of the screen (ConsoleAnnounce), to be said at
+   the next present; a terminal has none, so the tty driver drops it. */
+void DriverAnnounce(int channel, const char *text);
+
 /* Sets the screen's title from code page 437 text at the next present. */
 void DriverSetTitle(const std::string &title);
 

@@ -596,8 +596,13 @@ void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int 
     bool showChange = whole || front->cursorVisible != want.cursorVisible;
     /* The cursor is where the last frame left it and the colours as it set them, unless
        what the terminal shows is unknown. */
-    Pen pen = {front->cursor.X, front->cursor.Y, !whole && front->cursor.X >= 0,
-               whole ? -1 : front->attr, false, &caps, rows};
+    Pen pen = {front->cursor.X,
+               front->cursor.Y,
+               !whole && front->cursor.X >= 0,
+               whole ? -1 : front->attr,
+               false,
+               &caps,
+               rows};
     if (whole) {
         front->width = want.width;
         front->height = want.height;

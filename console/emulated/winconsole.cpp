@@ -811,3 +811,11 @@ HLOCAL LocalFree(HLOCAL memory)
     std::free(memory);
     return nullptr;
 }
+
+/* ------------------------------------------------ Beyond the Win32 calls */
+
+void ConsoleAnnounce(int channel, const char *text)
+{
+    if (Platform.attached && text != nullptr)
+        DriverAnnounce(channel, text);
+}

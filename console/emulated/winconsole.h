@@ -60,4 +60,20 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
                      DWORD size, va_list *arguments);
 HLOCAL LocalFree(HLOCAL memory);
 
+/* ------------------------------------------------ Beyond the Win32 calls */
+
+/* What a text given to ConsoleAnnounce is. */
+enum {
+    ANNOUNCE_LOG = 1,   /* one more line of the program's running messages */
+    ANNOUNCE_STATUS = 2 /* the program's state in short, in place of the last one */
+};
+
+/*
+ * Hands a code page 437 text that the program has just drawn to whatever
+ * reads the screen beside its picture (a web page's live regions), said at
+ * the next present in the order given.  A terminal has no such reader: there
+ * it does nothing, as on Windows.
+ */
+void ConsoleAnnounce(int channel, const char *text);
+
 #endif

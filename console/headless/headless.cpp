@@ -15,6 +15,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -29,9 +30,10 @@ struct HeadlessState {
     void (*keySource)(bool);                 /* asked for keys whenever the program reads */
     void (*presentHook)(const MemConsole *); /* shown the console at every wait */
     void (*outputHook)(const MemConsole *);  /* shown the console after every output call */
+    std::vector<std::string> said; /* the texts announced, each after its channel's number */
 };
 
-HeadlessState Headless = {80, 25, 80, 25, "", 0, {}, nullptr, nullptr, nullptr};
+HeadlessState Headless = {80, 25, 80, 25, "", 0, {}, nullptr, nullptr, nullptr, {}};
 
 } // namespace
 
@@ -71,6 +73,11 @@ void DriverPresent(const MemConsole *mc)
 {
     if (Headless.presentHook != nullptr)
         Headless.presentHook(mc);
+}
+
+void DriverAnnounce(int channel, const char *text)
+{
+    Headless.said.push_back(std::to_string(channel) + " " + text);
 }
 
 /* Nothing is shown, so nothing is to be shown again. */
@@ -125,6 +132,7 @@ void HeadlessOpen(int width, int height, int largestWidth, int largestHeight)
     Headless.keySource = nullptr;
     Headless.presentHook = nullptr;
     Headless.outputHook = nullptr;
+    Headless.said.clear();
     PlatformReopen();
 }
 
@@ -210,6 +218,13 @@ void HeadlessSetPresentHook(void (*hook)(const MemConsole *console))
 void HeadlessSetOutputHook(void (*hook)(const MemConsole *console))
 {
     Headless.outputHook = hook;
+}
+
+std::vector<std::string> HeadlessTakeAnnouncements()
+{
+    std::vector<std::string> said;
+    said.swap(Headless.said);
+    return said;
 }
 
 std::string HeadlessTitle()

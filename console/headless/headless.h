@@ -10,6 +10,7 @@
 #include "console/emulated/winconsole.h"
 
 #include <string>
+#include <vector>
 
 // Opens the console anew, headless, with a blank buffer of width x height
 // (spaces in attribute 7, cursor (0,0) visible size 25, attribute 7, window = whole buffer,
@@ -34,6 +35,9 @@ void HeadlessPushKey(char character, WORD virtualKey); // a key-down then its ke
 // ends a lone ESC or a sequence cut short. HeadlessOpen forgets what the decoder held.
 void HeadlessPushBytes(const std::string &bytes, int elapsedMs);
 std::string HeadlessTitle();
+// The texts announced beside the picture since the last take (ConsoleAnnounce), oldest
+// first, each after its channel's number and a space: "1 Zop took: 1".
+std::vector<std::string> HeadlessTakeAnnouncements();
 // Calls source whenever the program looks for input and finds none, so that a
 // test can type keys exactly when they would come: programWaits is true for a
 // read that would wait (with nothing queued afterwards, input has ended) and

@@ -676,6 +676,9 @@ void DriverForgetScreen(void)
     Tty.front.known = false;
 }
 
+/* The terminal shows only its picture: nothing beside it reads a text out. */
+void DriverAnnounce(int, const char *) {}
+
 void DriverSetTitle(const std::string &title)
 {
     if (!Tty.open)

@@ -1,32 +1,34 @@
 /*
- * The page driver: the emulated console in a web page.  The in-memory
- * console is presented through the renderer into the page's terminal
- * (xterm.js), and its keys are read from it.  Every wait of the program (a key read, the marble step
- * delay) suspends the program with Asyncify and hands the page back to the
- * browser, which wakes it with a key or a timer; nothing polls.  The page's
- * part is the object Module.zopPage (web/page.js): write, take, wait.
+ * The page driver: the emulated console in a web page.  At each present the
+ * in-memory console's cells go to the page, which draws them on a canvas of
+ * its own, and the texts announced since the last present go to its live
+ * regions; keys come from the page as the bytes a terminal sends.  Every wait
+ * of the program (a key read, the marble step delay) suspends the program
+ * with Asyncify and hands the page back to the browser, which wakes it with a
+ * key or a timer; nothing polls.  The page's part is the object
+ * Module.zopPage (web/page.js): present, say, take, wait.
  */
-#include "console/emulated/caps.h"
 #include "console/emulated/cp437.h"
 #include "console/emulated/driver.h"
-#include "console/emulated/render.h"
 
 #include <emscripten.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-/* The page's terminal never changes its size: the page fits it by the font. */
+/* The page's console never changes its size: the page fits its cells to the window. */
 const int PAGE_COLUMNS = 81;
 const int PAGE_ROWS = 46;
 
 struct PageState {
     bool open;
-    RenderFrame front; /* what the page's terminal shows */
-    RenderFrame want;  /* reused by DriverPresent */
-    std::string out;   /* reused by DriverPresent */
+    std::vector<std::uint32_t> cells; /* reused by DriverPresent: code point | attribute << 16 */
+    std::vector<std::pair<int, std::string>> said; /* announced since the last present, UTF-8 */
 };
 
 PageState Page = {};
@@ -35,48 +37,36 @@ PageState Page = {};
 
 /* ---------------------------------------------------------------- The page */
 
-EM_JS(void, PageWrite, (const char *bytes, int length), {
-    Module.zopPage.write(
-        HEAPU8.slice(bytes, bytes + length)); /* a copy: the terminal parses later */
+/* Hands the page the console's cells, row by row: each a glyph's code point | attribute << 16.
+   The property names are quoted so that a minifier of the glue would keep them. */
+EM_JS(void, PagePresent, (const std::uint32_t *cells, int columns, int rows), {
+    var first = cells >> 2;
+    Module["zopPage"]["present"](HEAPU32.subarray(first, first + columns * rows), columns, rows);
 });
+
+/* Hands the page a text for its live regions: channel ANNOUNCE_LOG or ANNOUNCE_STATUS. */
+EM_JS(void, PageSay, (int channel, const char *text),
+      { Module["zopPage"]["say"](channel, UTF8ToString(text)); });
 
 /* Takes up to size bytes of keys typed so far; the count. */
 EM_JS(int, PageTake, (unsigned char *buffer, int size), {
-    var bytes = Module.zopPage.take(size);
+    var bytes = Module["zopPage"]["take"](size);
     HEAPU8.set(bytes, buffer);
     return bytes.length;
 });
 
 /* Suspends the program until a key is typed or timeoutMs have passed (negative: no limit). */
-EM_ASYNC_JS(void, PageWaitForKey, (int timeoutMs), { await Module.zopPage.wait(timeoutMs); });
+EM_ASYNC_JS(void, PageWaitForKey, (int timeoutMs), { await Module["zopPage"]["wait"](timeoutMs); });
 
 EM_JS(void, PageSetTitle, (const char *title), { document.title = UTF8ToString(title); });
-
-static void PageSend(const std::string &bytes)
-{
-    if (!bytes.empty())
-        PageWrite(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-/* What the page's terminal can do: that of xterm; the title goes to the page itself. */
-static const Caps &PageCaps(void)
-{
-    static const Caps caps = [] {
-        Caps xterm = CapsXterm();
-        xterm.enterScreen.clear(); /* the whole terminal is the game's */
-        xterm.title = xterm.titleStack = false;
-        return xterm;
-    }();
-    return caps;
-}
 
 /* ------------------------------------------------------------- The driver */
 
 int DriverOpen(DriverScreen *screen)
 {
     Page.open = true;
-    Page.front.known = false;
-    /* A terminal of its own, blank: the program keeps it. */
+    Page.said.clear();
+    /* A console of its own, blank: the program keeps it. */
     *screen = DriverScreen{PAGE_COLUMNS, PAGE_ROWS, PAGE_COLUMNS, PAGE_ROWS, COORD{0, 0}, false};
     return DRIVER_OPENED;
 }
@@ -102,27 +92,32 @@ int DriverEnterScreen(void)
     return Page.open ? 1 : 0;
 }
 
-void DriverRestore(void)
-{
-    if (!Page.open)
-        return;
-    PageSend("\x1b[0m" + PageCaps().showCursor);
-    Page.front.known = false; /* a console made again starts from a blank terminal */
-}
+/* The page keeps its last picture; it has no settings to undo. */
+void DriverRestore(void) {}
 
+/* Hands over every cell: the page itself redraws only those that changed.  It draws no
+   cursor, which the game keeps hidden while it plays. */
 void DriverPresent(const MemConsole *mc)
 {
     if (!Page.open)
         return;
-    RenderFrameOf(mc, &Page.want);
-    Page.out.clear();
-    RenderUpdate(Page.want, &Page.front, PAGE_COLUMNS, PAGE_ROWS, &Page.out, PageCaps());
-    PageSend(Page.out);
+    Page.cells.resize(mc->cells.size());
+    for (size_t i = 0; i < mc->cells.size(); i++)
+        Page.cells[i] = static_cast<std::uint32_t>(Cp437ToUnicode(mc->cells[i].ch)) |
+                        static_cast<std::uint32_t>(mc->cells[i].attr) << 16;
+    PagePresent(Page.cells.data(), mc->width, mc->height);
+    for (const std::pair<int, std::string> &said : Page.said)
+        PageSay(said.first, said.second.c_str());
+    Page.said.clear();
 }
 
-void DriverForgetScreen(void)
+/* The page keeps no picture of its own to forget: every present hands over all cells. */
+void DriverForgetScreen(void) {}
+
+void DriverAnnounce(int channel, const char *text)
 {
-    Page.front.known = false;
+    if (Page.open)
+        Page.said.emplace_back(channel, Cp437TextToUtf8(text));
 }
 
 void DriverSetTitle(const std::string &title)
@@ -155,5 +150,5 @@ void DriverSleepMs(int ms)
 
 const char32_t *DriverKeyCharset(void)
 {
-    return nullptr; /* the page's terminal sends its keys in UTF-8 */
+    return nullptr; /* the page sends its keys in UTF-8 */
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -149,6 +150,7 @@ TEST_F(Panels, HelpLinesStandInTheirRowsOfTheHelpWindow)
             << "row " << 2 + i;
     }
     EXPECT_EQ(HeadlessAttr(38, 4), 10);
+    EXPECT_EQ(HeadlessTakeAnnouncements(), std::vector<std::string>{}) << "the help is not said";
 }
 
 TEST_F(Panels, TheCountShowsTwoCellsAndAOneDigitCountBlanksTheSecond)
@@ -158,6 +160,8 @@ TEST_F(Panels, TheCountShowsTwoCellsAndAOneDigitCountBlanksTheSecond)
         BallCount = shown.first;
         ShowCount();
         EXPECT_EQ(HeadlessPicture(18, 3, 21, 3), std::string("│") + shown.second + "│");
+        EXPECT_EQ(HeadlessTakeAnnouncements(),
+                  std::vector<std::string>{"2 Ball Count " + std::to_string(shown.first)});
     }
 }
 
@@ -172,6 +176,9 @@ TEST_F(Panels, MessagesScrollUpAndAreCutToTheWindowsWidth)
     EXPECT_EQ(HeadlessPicture(2, 43, 80, 43), " " + longText.substr(0, 76) + " │")
         << "columns 2 and 79 stay blank, nothing spills onto the frame";
     EXPECT_EQ(HeadlessRow(44).substr(3, 76), std::string(76, ' '));
+    /* Each line is said as it is shown, cut as it is. */
+    EXPECT_EQ(HeadlessTakeAnnouncements(),
+              (std::vector<std::string>{"1 first", "1 " + longText.substr(0, 76)}));
 }
 
 TEST_F(Panels, TheBoardStandsAtItsOriginWithOnlyTheTwoLabelsHighlighted)
