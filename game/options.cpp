@@ -26,6 +26,7 @@ static const char HelpText[] =
     "  B           release a marble, on your turn (the third ends it)\n"
     "  N           pass the turn, after one or two marbles\n"
     "  ESC         quit; during a game, break it off\n"
+    "  Ctrl-L      draw the whole screen again\n"
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"

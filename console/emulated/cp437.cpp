@@ -150,6 +150,22 @@ static const char AsciiHigh[128 + 1] = "CueaaaaceeeiiiAA"
                                        "aBGpSsutFTOd8fen"
                                        "=+><()/~o..vn2# ";
 
+std::string Cp437ToNarrow(unsigned char byte)
+{
+    switch (byte) {
+    case 0xC4: /* ─ */
+        return "\u254C";
+    case 0xB3: /* │ */
+        return "\u254E";
+    case 0xCD: /* ═ */
+        return "\u254D";
+    case 0xBA: /* ║ */
+        return "\u254F";
+    default:
+        return std::string(1, Cp437ToAscii(byte));
+    }
+}
+
 char Cp437ToAscii(unsigned char byte)
 {
     if (byte < 0x20)

@@ -34,4 +34,13 @@ char Cp437ToDecGraphics(unsigned char byte);
 /* A plain ASCII character standing in for a byte's glyph, one cell wide. */
 char Cp437ToAscii(unsigned char byte);
 
+/*
+ * The glyph of a byte as UTF-8 for a terminal that draws the characters of
+ * East Asian ambiguous width two cells wide, as every line and block of the
+ * table is: ASCII as itself, the single and double lines as their dashed
+ * forms (the only lines of narrow width), anything else beyond ASCII as its
+ * ASCII stand-in.  Always one cell.
+ */
+std::string Cp437ToNarrow(unsigned char byte);
+
 #endif

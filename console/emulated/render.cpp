@@ -113,7 +113,7 @@ static MemCell ErasedCell(int background)
 /* How a cell is drawn here: the cell itself, or for the full block without UTF-8 a reversed space. */
 static MemCell Look(const MemCell &cell, const Caps &caps)
 {
-    if (!caps.utf8 && cell.ch == FULL_BLOCK && caps.reverse)
+    if ((!caps.utf8 || caps.wideAmbiguous) && cell.ch == FULL_BLOCK && caps.reverse)
         return MemCell{' ', static_cast<WORD>(cell.attr ^ ATTR_REVERSE)};
     return cell;
 }
@@ -133,7 +133,7 @@ static void AppendGlyph(Pen *pen, unsigned char ch, std::string *out)
 {
     const Caps &caps = *pen->caps;
     if (caps.utf8) {
-        out->append(Cp437ToUtf8(ch));
+        out->append(caps.wideAmbiguous ? Cp437ToNarrow(ch) : Cp437ToUtf8(ch));
         return;
     }
     char acs = AcsByte(ch, caps);

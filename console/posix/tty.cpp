@@ -36,6 +36,9 @@ enum TtyUndo { UNDO_RAW_MODE, UNDO_ALT_SCREEN, UNDO_CURSOR, UNDO_TITLE };
 const int UNDO_MAX = 8;
 /* How long the terminal has to answer the cursor position query. */
 const int CURSOR_QUERY_MS = 200;
+/* Written to see how wide the terminal draws them: a box-drawing character and a full
+   block, of East Asian ambiguous width, as the game's frames and walls are. */
+const unsigned char WIDTH_SAMPLE[2] = {0xC4, 0xDB};
 /* Saves the player's title on the terminal's stack of titles, and puts it back. */
 const char SAVE_TITLE[] = "\x1b[22;0t";
 const char RESTORE_TITLE[] = "\x1b[23;0t";
@@ -489,31 +492,61 @@ bool TtyTakeCursorReport(std::string *bytes, int *row, int *column)
     return false;
 }
 
-/* Asks the terminal where the cursor is (DSR 6n).  Bytes typed meanwhile are
-   kept in pending for the key reader.  No answer: the bottom-left corner. */
+/*
+ * The questions asked of the terminal at start: where its cursor stands
+ * (DSR 6n) and, on a UTF-8 terminal with an alternate screen, how wide it
+ * draws the characters of East Asian ambiguous width, which terminals set
+ * for Chinese, Japanese or Korean draw two cells wide: a box-drawing
+ * character and a full block at the top left of the alternate screen, the
+ * cursor asked for again, the two erased and the shell's screen back, all in
+ * one write, so that both answers come in the time of one.
+ */
+static std::string CursorQuestions(bool measureWidth)
+{
+    std::string ask = "\x1b[6n";
+    if (measureWidth)
+        ask += Tty.caps.enterScreen + "\x1b[H" + Cp437ToUtf8(WIDTH_SAMPLE[0]) +
+               Cp437ToUtf8(WIDTH_SAMPLE[1]) + "\x1b[6n\x1b[H    " + Tty.caps.leaveScreen;
+    return ask;
+}
+
+/*
+ * Asks the terminal where the cursor is, and whether it draws the ambiguous
+ * characters two cells wide: then every glyph goes as a narrow one (lines
+ * dashed, the block as a reversed space, the rest in ASCII), since its own
+ * line drawing is as wide, being drawn with the same characters.  Bytes
+ * typed meanwhile are kept in pending for the key reader.  No answer: the
+ * bottom-left corner, and one cell each.
+ */
 static COORD AskCursor(void)
 {
     COORD guess = {0, static_cast<SHORT>(Tty.rows - 1)};
-    if (!Tty.caps.cursorReport || !TtyWriteText("\x1b[6n"))
+    bool measureWidth = Tty.caps.utf8 && !Tty.caps.enterScreen.empty();
+    if (!Tty.caps.cursorReport || !TtyWriteText(CursorQuestions(measureWidth)))
         return guess;
+    int answers[2][2] = {}; /* row, column */
+    int answered = 0, wanted = measureWidth ? 2 : 1;
     std::string got;
     long deadline = DriverNowMs() + CURSOR_QUERY_MS;
-    for (long left = CURSOR_QUERY_MS; left > 0; left = deadline - DriverNowMs()) {
+    for (long left = CURSOR_QUERY_MS; answered < wanted && left > 0;
+         left = deadline - DriverNowMs()) {
         unsigned char chunk[64];
         int n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
         if (n < 0)
             break;
         got.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
-        int row = 0;
-        int column = 0;
-        if (TtyTakeCursorReport(&got, &row, &column)) {
-            Tty.pending += got;
-            return COORD{static_cast<SHORT>(std::max(column - 1, 0)),
-                         static_cast<SHORT>(std::max(row - 1, 0))};
-        }
+        while (answered < wanted &&
+               TtyTakeCursorReport(&got, &answers[answered][0], &answers[answered][1]))
+            answered++;
     }
     Tty.pending += got;
-    return guess;
+    /* Written from the first column, the two end before the fourth where each takes one
+       cell. */
+    Tty.caps.wideAmbiguous = answered == 2 && answers[1][1] > 3;
+    if (answered == 0)
+        return guess;
+    return COORD{static_cast<SHORT>(std::max(answers[0][1] - 1, 0)),
+                 static_cast<SHORT>(std::max(answers[0][0] - 1, 0))};
 }
 
 /* The character of each byte 0x80 to 0xFF in the locale's single-byte character set. */

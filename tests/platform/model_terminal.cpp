@@ -31,6 +31,7 @@ Model NewModel(int columns, int rows)
         true,
         false,
         false,
+        false,
         false};
 }
 
@@ -40,6 +41,7 @@ Model NewModel(int columns, int rows, const Caps &caps)
     m.backgroundErase = caps.backgroundErase;
     m.boldBrightens = caps.colours == CAPS_COLOURS_8;
     m.utf8 = caps.utf8;
+    m.wideAmbiguous = caps.wideAmbiguous;
     m.scrollsAtLastCell = caps.scrollsAtLastCell;
     return m;
 }
@@ -253,6 +255,11 @@ void Feed(Model *m, const std::string &bytes)
         }
         ASSERT_GE(c, 0x20) << "raw control byte sent";
         ASSERT_TRUE(c < 0x80 || m->utf8) << "a byte beyond ASCII to a terminal without UTF-8";
+        /* The box drawing's dashed lines (U+254C to U+254F) are the only lines drawn narrow. */
+        ASSERT_TRUE(c < 0x80 || !m->wideAmbiguous ||
+                    (bytes.compare(i, 2, "\xE2\x95") == 0 && i + 2 < bytes.size() &&
+                     (bytes[i + 2] & 0xFC) == ('\x8C' & 0xFC)))
+            << "a character of ambiguous width, drawn two cells wide";
         ASSERT_FALSE(m->pastEnd) << "text after the last column without a CUP";
         ASSERT_TRUE(m->x >= 0 && m->x < m->columns && m->y >= 0 && m->y < m->rows)
             << "text outside the screen at " << m->x << "," << m->y;
@@ -294,11 +301,21 @@ static ModelCell WantedLook(const Model &m, const MemCell &cell)
     if (cell.attr & 0x4000)
         std::swap(fg, bg);
     std::string glyph = Cp437ToUtf8(cell.ch);
+    /* Without UTF-8 the single lines come from the terminal's own line drawing; drawn
+       narrow where ambiguous characters are wide, they are stand-ins like any other. */
     bool drawnAlike = cell.ch == 0 || (cell.ch >= 0x20 && cell.ch < 0x7F) ||
-                      std::strchr(SingleLines, static_cast<char>(cell.ch)) != nullptr;
-    if (!m.utf8 && cell.ch == 0xDB)
+                      (!m.wideAmbiguous &&
+                       std::strchr(SingleLines, static_cast<char>(cell.ch)) != nullptr);
+    if ((!m.utf8 || m.wideAmbiguous) && cell.ch == 0xDB)
         return ModelCell{" ", bg, fg, false}; /* a space in reverse video */
-    return ModelCell{m.utf8 || drawnAlike ? glyph : "", fg, bg, false};
+    static const struct {
+        unsigned char ch;
+        const char *dashed;
+    } NarrowLines[] = {{0xC4, "╌"}, {0xB3, "╎"}, {0xCD, "╍"}, {0xBA, "╏"}};
+    for (const auto &line : NarrowLines)
+        if (m.wideAmbiguous && cell.ch == line.ch)
+            return ModelCell{line.dashed, fg, bg, false};
+    return ModelCell{(m.utf8 && !m.wideAmbiguous) || drawnAlike ? glyph : "", fg, bg, false};
 }
 
 /* How the cell at (x, y) shows otherwise than the frame wants it, or "". */

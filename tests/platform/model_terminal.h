@@ -41,6 +41,8 @@ struct Model {
     bool backgroundErase;   /* the profile: erased cells take the background colour in effect */
     bool boldBrightens;     /* a bold text colour 0..7 shows as its bright one (8 colours) */
     bool utf8;              /* bytes from 0x80 are UTF-8; else none may come */
+    bool wideAmbiguous;     /* it draws characters of East Asian ambiguous width two cells
+                               wide: none may come, and only the dashed lines beyond ASCII */
     bool scrollsAtLastCell; /* writing the bottom-right cell scrolls the screen up (am, no xenl) */
     bool shiftOut;          /* SO selected the line drawing of G1 */
     bool g1LineDrawing;     /* G1 holds the line drawing (enacs, ESC ) 0) */

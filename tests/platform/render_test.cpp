@@ -22,7 +22,8 @@ RenderFrame BlankFrame(int width, int height)
                        std::vector<MemCell>(static_cast<size_t>(width * height), MemCell{' ', 7}),
                        COORD{0, 0},
                        true,
-                       true};
+                       true,
+                       -1};
 }
 
 void Put(RenderFrame *f, int x, int y, const std::string &bytes, WORD attr)

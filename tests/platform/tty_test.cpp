@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -33,14 +34,28 @@ bool SameSettings(const termios &a, const termios &b)
            a.c_lflag == b.c_lflag;
 }
 
-/* In the child, on the pseudo-terminal: the driver's whole life, as the program lives it. */
-[[noreturn]] void RunDriver(const char *term)
+/* A terminal the driver is run on: its name (null: TERM unset), the locale, and the
+   column of its cursor after the two characters of the width question (0: no answer). */
+struct Terminal {
+    const char *term;
+    const char *locale;
+    int columnAfterSample;
+    const char *noColour; /* NO_COLOR, null for none */
+};
+
+/* In the child, on the pseudo-terminal: the driver's whole life, as the program lives it,
+   showing a line and a wall's block at the top left. */
+[[noreturn]] void RunDriver(const Terminal &terminal)
 {
-    if (term != nullptr)
-        setenv("TERM", term, 1);
+    if (terminal.term != nullptr)
+        setenv("TERM", terminal.term, 1);
     else
         unsetenv("TERM");
-    setenv("LC_ALL", "C.UTF-8", 1);
+    setenv("LC_ALL", terminal.locale, 1);
+    if (terminal.noColour != nullptr)
+        setenv("NO_COLOR", terminal.noColour, 1);
+    else
+        unsetenv("NO_COLOR");
     termios before = {}, during = {}, after = {};
     tcgetattr(STDIN_FILENO, &before);
     DriverScreen screen = {};
@@ -53,6 +68,7 @@ bool SameSettings(const termios &a, const termios &b)
     MemConsole console;
     MemReset(&console, screen.columns, screen.rows, screen.columns, screen.rows);
     MemSetCursorInfo(&console, 100, false);
+    MemWrite(&console, reinterpret_cast<const unsigned char *>("\xC4\xDB"), 2);
     DriverNoteDrawing(&console);
     DriverPresent(&console);
     DriverRestore();
@@ -61,11 +77,12 @@ bool SameSettings(const termios &a, const termios &b)
     _exit(!raw ? CHILD_NOT_RAW : !SameSettings(before, after) ? CHILD_NOT_RESTORED : CHILD_OK);
 }
 
-/* Everything the child sends until it ends, answering its cursor position query. */
-std::string ReadUntilEnd(int master, pid_t child)
+/* Everything the child sends until it ends, answering its cursor position questions: the
+   first at the top left, the second (if any, after the width sample) as the terminal says. */
+std::string ReadUntilEnd(int master, pid_t child, int columnAfterSample = 0)
 {
     std::string bytes;
-    bool answered = false;
+    int answered = 0;
     for (int waits = 0; waits < 100; waits++) {
         pollfd p = {master, POLLIN, 0};
         if (poll(&p, 1, 50) <= 0)
@@ -76,17 +93,25 @@ std::string ReadUntilEnd(int master, pid_t child)
             return bytes; /* the child has ended: its side of the terminal is closed */
         if (n > 0)
             bytes.append(chunk, static_cast<size_t>(n));
-        if (!answered && bytes.find("\x1b[6n") != std::string::npos)
-            answered = write(master, "\x1b[1;1R", 6) == 6;
+        size_t asked = 0;
+        for (size_t at = bytes.find("\x1b[6n"); at != std::string::npos;
+             at = bytes.find("\x1b[6n", at + 1))
+            asked++;
+        for (; answered < static_cast<int>(asked); answered++) {
+            int column = answered == 0 ? 1 : columnAfterSample;
+            std::string answer = "\x1b[1;" + std::to_string(column) + "R";
+            if (column > 0 && write(master, answer.data(), answer.size()) < 0)
+                ADD_FAILURE() << "could not answer";
+        }
     }
     kill(child, SIGKILL);
     ADD_FAILURE() << "the child did not end";
     return bytes;
 }
 
-/* Runs the driver on a pseudo-terminal of 81 x 46 with TERM set so (null: unset); what it
-   sent, and the child's ChildResult. */
-std::string DriveTerminal(const char *term, int *result)
+/* Runs the driver on a pseudo-terminal of 81 x 46 of that kind; what it sent, and the
+   child's ChildResult. */
+std::string DriveTerminal(const Terminal &terminal, int *result)
 {
     winsize size = {46, 81, 0, 0};
     int master = -1;
@@ -96,8 +121,8 @@ std::string DriveTerminal(const char *term, int *result)
         return "";
     }
     if (child == 0)
-        RunDriver(term);
-    std::string bytes = ReadUntilEnd(master, child);
+        RunDriver(terminal);
+    std::string bytes = ReadUntilEnd(master, child, terminal.columnAfterSample);
     close(master);
     int status = 0;
     EXPECT_EQ(waitpid(child, &status, 0), child);
@@ -105,10 +130,23 @@ std::string DriveTerminal(const char *term, int *result)
     return bytes;
 }
 
+/* What the driver sent after its questions at start (the width sample erased and the
+   shell's screen back, where it asked how wide the terminal draws). */
+std::string AfterQuestions(const std::string &bytes)
+{
+    const std::string sampleErased = "\x1b[H    \x1b[?1049l";
+    size_t at = bytes.rfind("\x1b[6n");
+    at = at == std::string::npos ? 0 : at + 4;
+    if (bytes.compare(at, sampleErased.size(), sampleErased) == 0)
+        at += sampleErased.size();
+    return bytes.substr(at);
+}
+
 TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
 {
     int result = -1;
-    std::string bytes = DriveTerminal("xterm-256color", &result);
+    std::string bytes =
+        AfterQuestions(DriveTerminal({"xterm-256color", "C.UTF-8", 3, nullptr}, &result));
     EXPECT_EQ(result, CHILD_OK) << "raw mode on, then the settings found at the start";
 
     size_t enterScreen = bytes.find("\x1b[?1049h");
@@ -136,7 +174,7 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
 {
     /* A VT100 has no alternate screen, no cursor to hide and no title. */
     int result = -1;
-    std::string bytes = DriveTerminal("vt100", &result);
+    std::string bytes = DriveTerminal({"vt100", "C.UTF-8", 0, nullptr}, &result);
     EXPECT_EQ(result, CHILD_OK);
     for (const char *absent : {"\x1b[?1049", "\x1b[?25", "\x1b]", "\x1b[22;0t"})
         EXPECT_EQ(bytes.find(absent), std::string::npos) << testing::PrintToString(bytes);
@@ -149,13 +187,78 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
         {"dumb", DRIVER_CANNOT_ADDRESS}, {nullptr, DRIVER_TERM_UNSET}, {"", DRIVER_TERM_UNSET}};
     for (const Refusal &refusal : refusals) {
         SCOPED_TRACE(refusal.term ? refusal.term : "TERM unset");
-        bytes = DriveTerminal(refusal.term, &result);
+        bytes = DriveTerminal({refusal.term, "C.UTF-8", 0, nullptr}, &result);
         EXPECT_EQ(result, CHILD_REFUSED + refusal.opened);
         EXPECT_EQ(bytes, "") << "not a byte to a terminal that is not played on";
     }
 }
 
 /* What entries of the terminfo database that every Debian system has say, as the renderer takes them. */
+/*
+ * At start a UTF-8 terminal with an alternate screen is asked how wide it draws a line
+ * and a block, there, in the same write as the question where the cursor stands; one
+ * that draws them two cells wide gets narrow glyphs (dashed lines, the block as a
+ * reversed space), every other one the glyphs of its character set.
+ */
+TEST(TerminalDriver, DrawsNarrowGlyphsWhereTheTerminalMakesAmbiguousCharactersWide)
+{
+    const std::string sample = "\x1b[?1049h\x1b[22;0;0t\x1b[H─█\x1b[6n\x1b[H    \x1b[?1049l";
+    struct Case {
+        Terminal terminal;
+        bool asked;
+        const char *drawn; /* the line and the wall's block as they are sent */
+    } const cases[] = {
+        {{"xterm-256color", "C.UTF-8", 3, nullptr}, true, "─█"},
+        {{"xterm-256color", "C.UTF-8", 5, nullptr}, true, "╌\x1b[37;40;7m "},
+        {{"xterm-256color", "C.UTF-8", 0, nullptr}, true, "─█"}, /* no answer: one cell each */
+        {{"vt100", "C.UTF-8", 5, nullptr}, false, "─█"},         /* no alternate screen to ask on */
+        {{"xterm-256color", "C", 5, nullptr}, false, "\x1b(0q"}, /* lines from DEC graphics */
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.terminal.term) + " " + c.terminal.locale + " answering " +
+                     std::to_string(c.terminal.columnAfterSample));
+        int result = -1;
+        std::string bytes = DriveTerminal(c.terminal, &result);
+        EXPECT_EQ(result, CHILD_OK);
+        EXPECT_EQ(bytes.find(sample) != std::string::npos, c.asked)
+            << testing::PrintToString(bytes);
+        EXPECT_EQ(bytes.find("\x1b[6n", bytes.find("\x1b[6n") + 1) != std::string::npos, c.asked);
+        std::string picture = AfterQuestions(bytes);
+        EXPECT_NE(picture.find(c.drawn), std::string::npos) << testing::PrintToString(picture);
+    }
+}
+
+/* The colour parameters (30 to 49, 90 to 107) of every SGR in bytes. */
+std::vector<int> ColoursSent(const std::string &bytes)
+{
+    std::vector<int> colours;
+    for (size_t at = bytes.find("\x1b["); at != std::string::npos;
+         at = bytes.find("\x1b[", at + 1)) {
+        size_t end = bytes.find_first_not_of("0123456789;", at + 2);
+        if (end == std::string::npos || bytes[end] != 'm')
+            continue;
+        std::string parameters = bytes.substr(at + 2, end - at - 2) + ";";
+        for (size_t from = 0, to; (to = parameters.find(';', from)) != std::string::npos;
+             from = to + 1) {
+            int p = to > from ? std::stoi(parameters.substr(from, to - from)) : 0;
+            if ((p >= 30 && p <= 49) || (p >= 90 && p <= 107))
+                colours.push_back(p);
+        }
+    }
+    return colours;
+}
+
+/* NO_COLOR, present and not empty, takes every colour away; empty, it changes nothing. */
+TEST(TerminalDriver, NoColourSendsNoColourUnlessItIsEmpty)
+{
+    int result = -1;
+    std::string bytes = DriveTerminal({"xterm-256color", "C.UTF-8", 3, "1"}, &result);
+    EXPECT_EQ(ColoursSent(bytes), std::vector<int>{}) << testing::PrintToString(bytes);
+    EXPECT_NE(bytes.find("\x1b[0m"), std::string::npos) << "the picture is drawn without colours";
+    bytes = DriveTerminal({"xterm-256color", "C.UTF-8", 3, ""}, &result);
+    EXPECT_EQ(ColoursSent(bytes), (std::vector<int>{37, 40})) << testing::PrintToString(bytes);
+}
+
 /* The marble's step delay: at least its time on the monotonic clock, asleep. */
 TEST(TerminalDriver, SleepsAtLeastTheDelayWithoutSpinning)
 {
@@ -179,7 +282,8 @@ TEST(TerminalDriver, SleepsAtLeastTheDelayWithoutSpinning)
 const char PictureMark[] = "[the picture]";
 
 /* In the child: draws a picture of the whole screen, costly to send (every cell in other
-   colours than the one before), and waits for keys until ESC, as the game does. */
+   colours than the one before), and waits for keys until ESC, as the game does; its exit
+   status is the number of other keys it read. */
 [[noreturn]] void DrawThenWaitForEscape()
 {
     setenv("TERM", "xterm-256color", 1);
@@ -194,10 +298,13 @@ const char PictureMark[] = "[the picture]";
             FillConsoleOutputAttribute(out, (x + y) % 2 ? 0x1E : 0x2D, 1, COORD{x, y}, &done);
     FillConsoleOutputAttribute(out, 7, sizeof PictureMark - 1, COORD{0, 0}, &done);
     WriteConsoleA(out, PictureMark, sizeof PictureMark - 1, &done, nullptr);
-    for (INPUT_RECORD record = {}; record.Event.KeyEvent.uChar.AsciiChar != 27;)
+    int keys = 0;
+    for (INPUT_RECORD record = {}; record.Event.KeyEvent.uChar.AsciiChar != 27;) {
         ReadConsoleInputA(in, &record, 1, &done);
+        keys += record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown ? 1 : 0;
+    }
     FreeConsole();
-    _exit(0);
+    _exit(keys - 1);
 }
 
 /* Reads what the child sends until it has sent the whole picture that many times, for
@@ -264,6 +371,27 @@ TEST(TerminalDriver, ShowsEveryResizeWithoutAKeyWheneverItsSignalComes)
     int status = 0;
     EXPECT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+/* Ctrl-L shows the whole picture again, over whatever else wrote on the terminal, and is
+   no key of the program's. */
+TEST(TerminalDriver, CtrlLShowsTheWholePictureAgainAndIsNoKey)
+{
+    winsize size = {30, 100, 0, 0};
+    int master = -1;
+    pid_t child = forkpty(&master, nullptr, nullptr, &size);
+    ASSERT_GE(child, 0) << "no pseudo-terminal";
+    if (child == 0)
+        DrawThenWaitForEscape();
+    EXPECT_TRUE(ReadPictures(master, 1)) << "the first picture";
+    EXPECT_EQ(write(master, "\x0c", 1), 1);
+    EXPECT_TRUE(ReadPictures(master, 1)) << "Ctrl-L showed nothing";
+    EXPECT_EQ(write(master, "\x1b", 1), 1);
+    ReadUntilEnd(master, child);
+    close(master);
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "Ctrl-L came as a key";
 }
 
 TEST(Terminfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)

@@ -42,7 +42,8 @@ start_display() {
 # Starts a terminal of a kind, 81 x 46 cells in DejaVu Sans Mono, running the
 # command; the command's exit status goes to $work/status.  Kinds: xterm
 # (its default colours, black on white), xterm-screen (GNU screen inside it),
-# xterm-c (the C locale, UTF-8 off), urxvt, st.
+# xterm-c (the C locale, UTF-8 off), xterm-cjk (East Asian ambiguous characters
+# two cells wide), urxvt, st.
 start_terminal() {
     kind=$1
     shift
@@ -58,6 +59,9 @@ SCRIPT
     xterm-screen)
         xterm -name "$window_name" -geometry "$geometry" -fa "DejaVu Sans Mono" -fs 10 \
             -e env SYSSCREENRC=/dev/null screen -c /dev/null -S "$window_name" $run & ;;
+    xterm-cjk)
+        xterm -cjk_width -name "$window_name" -geometry "$geometry" -fa "DejaVu Sans Mono" -fs 10 \
+            -e $run & ;;
     xterm-c)
         env LANG=C LC_ALL=C xterm +u8 -name "$window_name" -geometry "$geometry" \
             -fa "DejaVu Sans Mono" -fs 10 -e $run & ;;
