@@ -330,6 +330,27 @@ bool ReadPictures(int master, int pictures)
     return true;
 }
 
+/* Starts DrawThenWaitForEscape on a pseudo-terminal of that size; its pid, or -1. */
+pid_t StartDrawing(winsize size, int *master)
+{
+    pid_t child = forkpty(master, nullptr, nullptr, &size);
+    if (child == 0)
+        DrawThenWaitForEscape();
+    return child;
+}
+
+/* Ends DrawThenWaitForEscape with ESC; its exit status, the other keys it read, or -1. */
+int EndDrawing(int master, pid_t child)
+{
+    if (write(master, "\x1b", 1) != 1)
+        kill(child, SIGKILL);
+    ReadUntilEnd(master, child);
+    close(master);
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 /*
  * A resize shows the whole picture again without a key, whenever its signal
  * comes: while the program waits for a key, or while it still sends the
@@ -340,10 +361,8 @@ TEST(TerminalDriver, ShowsEveryResizeWithoutAKeyWheneverItsSignalComes)
 {
     winsize size = {80, 250, 0, 0};
     int master = -1;
-    pid_t child = forkpty(&master, nullptr, nullptr, &size);
+    pid_t child = StartDrawing(size, &master);
     ASSERT_GE(child, 0) << "no pseudo-terminal";
-    if (child == 0)
-        DrawThenWaitForEscape();
     ASSERT_TRUE(ReadPictures(master, 1)) << "the first picture";
     std::mt19937 random(7);
     for (int i = 1; i <= 12; i++) {
@@ -365,33 +384,20 @@ TEST(TerminalDriver, ShowsEveryResizeWithoutAKeyWheneverItsSignalComes)
             FAIL() << "not shown without a key";
         }
     }
-    EXPECT_EQ(write(master, "\x1b", 1), 1);
-    ReadUntilEnd(master, child);
-    close(master);
-    int status = 0;
-    EXPECT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(EndDrawing(master, child), 0);
 }
 
 /* Ctrl-L shows the whole picture again, over whatever else wrote on the terminal, and is
    no key of the program's. */
 TEST(TerminalDriver, CtrlLShowsTheWholePictureAgainAndIsNoKey)
 {
-    winsize size = {30, 100, 0, 0};
     int master = -1;
-    pid_t child = forkpty(&master, nullptr, nullptr, &size);
+    pid_t child = StartDrawing(winsize{30, 100, 0, 0}, &master);
     ASSERT_GE(child, 0) << "no pseudo-terminal";
-    if (child == 0)
-        DrawThenWaitForEscape();
     EXPECT_TRUE(ReadPictures(master, 1)) << "the first picture";
     EXPECT_EQ(write(master, "\x0c", 1), 1);
     EXPECT_TRUE(ReadPictures(master, 1)) << "Ctrl-L showed nothing";
-    EXPECT_EQ(write(master, "\x1b", 1), 1);
-    ReadUntilEnd(master, child);
-    close(master);
-    int status = 0;
-    EXPECT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "Ctrl-L came as a key";
+    EXPECT_EQ(EndDrawing(master, child), 0) << "Ctrl-L came as a key";
 }
 
 TEST(Terminfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
