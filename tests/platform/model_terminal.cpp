@@ -8,42 +8,40 @@
 #include <algorithm>
 #include <cstring>
 
-Model NewModel(int columns, int rows)
+/* The colours SGR 0 sets: the terminal's own, unknown where it has colours; where it has
+   none, its only ones, taken as light grey on black. */
+static int PlainColour(const Caps &caps, bool background)
 {
-    return Model{
-        columns,
-        rows,
-        std::vector<ModelCell>(static_cast<size_t>(columns * rows), ModelCell{"?", -1, -1, false}),
-        0,
-        0,
-        false,
-        -1,
-        -1,
-        true,
-        0,
-        rows - 1,
-        std::vector<int>(static_cast<size_t>(columns * rows), 0),
-        false,
-        false,
-        false,
-        true,
-        false,
-        true,
-        false,
-        false,
-        false,
-        false};
+    return caps.colours != CAPS_COLOURS_NONE ? -1 : background ? 0 : 7;
 }
 
 Model NewModel(int columns, int rows, const Caps &caps)
 {
-    Model m = NewModel(columns, rows);
-    m.backgroundErase = caps.backgroundErase;
-    m.boldBrightens = caps.colours == CAPS_COLOURS_8;
-    m.utf8 = caps.utf8;
-    m.wideAmbiguous = caps.wideAmbiguous;
-    m.scrollsAtLastCell = caps.scrollsAtLastCell;
-    return m;
+    size_t cells = static_cast<size_t>(columns * rows);
+    return Model{columns,
+                 rows,
+                 std::vector<ModelCell>(cells, ModelCell{"?", -1, -1, false, false}),
+                 0,
+                 0,
+                 false,
+                 PlainColour(caps, false),
+                 PlainColour(caps, true),
+                 true,
+                 0,
+                 rows - 1,
+                 std::vector<int>(cells, 0),
+                 false,
+                 false,
+                 false,
+                 false,
+                 false,
+                 false,
+                 caps};
+}
+
+Model NewModel(int columns, int rows)
+{
+    return NewModel(columns, rows, CapsXterm());
 }
 
 static ModelCell &CellOf(Model *m, int x, int y)
@@ -65,32 +63,37 @@ static int WindowsColour(int ansi)
     return table[ansi];
 }
 
+/* Plays an SGR, failing on any parameter the profile does not take. */
 static void ApplySgr(Model *m, const std::vector<int> &params)
 {
+    const Caps &caps = m->caps;
+    EXPECT_TRUE(caps.colours != CAPS_COLOURS_NONE || caps.bold || caps.reverse || caps.underline)
+        << "SGR to a terminal that takes none";
     std::vector<int> all = params.empty() ? std::vector<int>{0} : params;
     for (size_t i = 0; i < all.size(); i++) {
         int p = all[i];
+        bool base = (p >= 30 && p <= 37) || (p >= 40 && p <= 47);
+        bool bright = (p >= 90 && p <= 97) || (p >= 100 && p <= 107);
+        bool indexed =
+            (p == 38 || p == 48) && i + 2 < all.size() && all[i + 1] == 5 && all[i + 2] < 16;
+        bool taken =
+            p == 0 || (p == 1 && caps.bold) || (p == 7 && caps.reverse) ||
+            (p == 4 && caps.underline) ||
+            (base && (caps.colours == CAPS_COLOURS_8 || caps.colours == CAPS_COLOURS_16)) ||
+            (bright && caps.colours == CAPS_COLOURS_16) ||
+            (indexed && caps.colours == CAPS_COLOURS_INDEXED);
+        EXPECT_TRUE(taken) << "SGR " << p << " to a terminal that does not take it";
+        int colour = indexed ? all[i + 2] : base ? p % 10 : bright ? 8 + p % 10 : 0;
+        bool background = indexed ? p == 48 : (base || bright) && (p / 10) % 2 == 0;
         if (p == 0) {
-            m->fg = -1;
-            m->bg = -1;
-            m->bold = m->reverse = false;
-        } else if (p == 1 || p == 7) {
-            (p == 1 ? m->bold : m->reverse) = true;
-        } else if ((p == 38 || p == 48) && i + 2 < all.size() && all[i + 1] == 5 &&
-                   all[i + 2] < 16) {
-            int indexed = all[i + 2];
-            (p == 38 ? m->fg : m->bg) = (indexed & 8) | WindowsColour(indexed & 7);
-            i += 2;
-        } else if (p >= 30 && p <= 37) {
-            m->fg = WindowsColour(p - 30);
-        } else if (p >= 90 && p <= 97) {
-            m->fg = 8 | WindowsColour(p - 90);
-        } else if (p >= 40 && p <= 47) {
-            m->bg = WindowsColour(p - 40);
-        } else if (p >= 100 && p <= 107) {
-            m->bg = 8 | WindowsColour(p - 100);
-        } else {
-            ADD_FAILURE() << "unexpected SGR " << p;
+            m->fg = PlainColour(caps, false);
+            m->bg = PlainColour(caps, true);
+            m->bold = m->reverse = m->underline = false;
+        } else if (p == 1 || p == 4 || p == 7) {
+            (p == 1 ? m->bold : p == 4 ? m->underline : m->reverse) = true;
+        } else if (indexed || base || bright) {
+            (background ? m->bg : m->fg) = (colour & 8) | WindowsColour(colour & 7);
+            i += indexed ? 2 : 0;
         }
     }
 }
@@ -100,25 +103,34 @@ static void ApplySgr(Model *m, const std::vector<int> &params)
 static void EraseCells(Model *m, int y, int from, int to)
 {
     for (int x = from; x < to; x++)
-        SentCell(m, x, y) = ModelCell{" ", -1, m->backgroundErase ? m->bg : -1, true};
+        SentCell(m, x, y) = ModelCell{
+            " ", -1, m->caps.backgroundErase ? m->bg : PlainColour(m->caps, true), true, false};
 }
 
-/* The colours a written cell shows: bold brightens on 8 colours, reverse swaps. */
+/* The colours a written cell shows: bold brightens on 8 colours or none, reverse swaps. */
 static ModelCell WrittenCell(const Model *m, const std::string &glyph)
 {
     int fg = m->fg;
-    if (m->bold && m->boldBrightens && fg >= 0 && fg < 8)
+    bool brightens = m->caps.colours == CAPS_COLOURS_8 || m->caps.colours == CAPS_COLOURS_NONE;
+    if (m->bold && brightens && fg >= 0 && fg < 8)
         fg |= 8;
-    return m->reverse ? ModelCell{glyph, m->bg, fg, false} : ModelCell{glyph, fg, m->bg, false};
+    return m->reverse ? ModelCell{glyph, m->bg, fg, false, m->underline}
+                      : ModelCell{glyph, fg, m->bg, false, m->underline};
 }
 
-/* The line drawing of DEC special graphics that the renderer uses, as UTF-8. */
-static std::string DecGlyph(char c)
+/* The single lines of code page 437 and the characters of DEC special graphics that
+   select them. */
+const char SingleLines[] = "\xB3\xB4\xBF\xC0\xC1\xC2\xC3\xC4\xC5\xD9\xDA";
+const char DecLines[] = "xukmvwtqnjl";
+
+/* What the line drawing shows for a byte: the line that the profile draws with it, as
+   UTF-8, or a glyph of its own where the profile draws none with it. */
+static std::string DecGlyph(const Caps &caps, char c)
 {
-    static const char Chars[] = "jklmnqtuvwx";
-    static const char *const Glyphs[] = {"┘", "┐", "┌", "└", "┼", "─", "├", "┤", "┴", "┬", "│"};
-    const char *found = std::strchr(Chars, c);
-    return c != 0 && found != nullptr ? Glyphs[found - Chars] : std::string("\xEE") + c;
+    for (const char *dec = DecLines; *dec; dec++)
+        if (c != 0 && caps.acs[static_cast<unsigned char>(*dec)] == c)
+            return Cp437ToUtf8(static_cast<unsigned char>(SingleLines[dec - DecLines]));
+    return std::string("\xEE") + c;
 }
 
 /* Moves the rows of the scroll region one up (IND at its bottom) or down (RI at its top). */
@@ -135,6 +147,7 @@ static void ScrollRegion(Model *m, bool up)
 /* ESC D (IND) and ESC M (RI): down or up a row, scrolling at the region's edge. */
 static void FeedIndex(Model *m, bool down)
 {
+    EXPECT_TRUE(m->caps.scrollRegion) << "IND or RI to a terminal without a scroll region";
     EXPECT_FALSE(m->pastEnd) << "index from the pending-wrap state";
     if (down && m->y == m->bottom)
         ScrollRegion(m, true);
@@ -147,6 +160,7 @@ static void FeedIndex(Model *m, bool down)
 
 static void FeedCursorMove(Model *m, char final, int n)
 {
+    EXPECT_TRUE(m->caps.relativeMoves) << "a relative move to a terminal without them";
     EXPECT_FALSE(m->pastEnd) << "relative move from the pending-wrap state";
     EXPECT_TRUE(m->top == 0 && m->bottom == m->rows - 1) << "relative move inside a scroll region";
     m->y += final == 'B' ? n : final == 'A' ? -n : 0;
@@ -157,6 +171,7 @@ static void FeedCursorMove(Model *m, char final, int n)
 
 static void FeedMargins(Model *m, const std::vector<int> &params)
 {
+    EXPECT_TRUE(m->caps.scrollRegion) << "DECSTBM to a terminal without a scroll region";
     bool whole = params.empty() || (params.size() == 1 && params[0] < 0);
     m->top = whole ? 0 : params[0] - 1;
     m->bottom = whole ? m->rows - 1 : params.at(1) - 1;
@@ -177,9 +192,11 @@ static void FeedCsi(Model *m, bool isPrivate, const std::vector<int> &params, ch
     } else if ((final == 'A' || final == 'B' || final == 'C' || final == 'D') && !isPrivate) {
         FeedCursorMove(m, final, param(0));
     } else if (final == 'J' && !isPrivate && params.size() == 1 && params[0] == 2) {
+        EXPECT_TRUE(m->caps.eraseScreen) << "ED to a terminal without it";
         for (int y = 0; y < m->rows; y++)
             EraseCells(m, y, 0, m->columns);
     } else if (final == 'K' && !isPrivate && params.size() == 1 && params[0] < 1) {
+        EXPECT_TRUE(m->caps.eraseLine) << "EL to a terminal without it";
         EXPECT_FALSE(m->pastEnd) << "EL from the pending-wrap state";
         EraseCells(m, m->y, m->x, m->columns);
     } else if (final == 'r' && !isPrivate) {
@@ -206,10 +223,13 @@ static size_t FeedEscape(Model *m, const std::string &bytes, size_t at)
     }
     if (i + 1 < bytes.size() && bytes[i] == '(' && (bytes[i + 1] == '0' || bytes[i + 1] == 'B')) {
         m->lineDrawing = bytes[i + 1] == '0';
+        EXPECT_EQ(bytes.substr(at, 3), m->lineDrawing ? m->caps.enterAcs : m->caps.leaveAcs)
+            << "a character set the profile does not switch to so";
         return 3;
     }
     if (i + 1 < bytes.size() && bytes[i] == ')' && (bytes[i + 1] == '0' || bytes[i + 1] == 'B')) {
         m->g1LineDrawing = bytes[i + 1] == '0';
+        EXPECT_EQ(bytes.substr(at, 3), m->caps.enableAcs) << "G1 set, not by the profile's enacs";
         return 3;
     }
     EXPECT_TRUE(i < bytes.size() && bytes[i] == '[') << "not a CSI at " << at;
@@ -242,10 +262,14 @@ void Feed(Model *m, const std::string &bytes)
         if (c == 0x0E || c == 0x0F) { /* SO and SI: G1, then G0 */
             m->shiftOut = c == 0x0E;
             EXPECT_TRUE(m->g1LineDrawing) << "SO with no line drawing in G1";
+            EXPECT_EQ(bytes.substr(i, 1), m->shiftOut ? m->caps.enterAcs : m->caps.leaveAcs)
+                << "a shift the profile does not switch its line drawing with";
             i++;
             continue;
         }
         if (c == '\b' || c == '\r') {
+            EXPECT_TRUE(c == '\b' ? m->caps.backspace : m->caps.carriageReturn)
+                << "a backspace or return to a terminal that does not take it";
             /* Where the cursor stands after the last column differs between terminals. */
             EXPECT_FALSE(m->pastEnd) << "a backspace or return after the last column";
             m->x = c == '\r' ? 0 : std::max(m->x - 1, 0);
@@ -254,9 +278,9 @@ void Feed(Model *m, const std::string &bytes)
             continue;
         }
         ASSERT_GE(c, 0x20) << "raw control byte sent";
-        ASSERT_TRUE(c < 0x80 || m->utf8) << "a byte beyond ASCII to a terminal without UTF-8";
+        ASSERT_TRUE(c < 0x80 || m->caps.utf8) << "a byte beyond ASCII to a terminal without UTF-8";
         /* The box drawing's dashed lines (U+254C to U+254F) are the only lines drawn narrow. */
-        ASSERT_TRUE(c < 0x80 || !m->wideAmbiguous ||
+        ASSERT_TRUE(c < 0x80 || !m->caps.wideAmbiguous ||
                     (bytes.compare(i, 2, "\xE2\x95") == 0 && i + 2 < bytes.size() &&
                      (bytes[i + 2] & 0xFC) == ('\x8C' & 0xFC)))
             << "a character of ambiguous width, drawn two cells wide";
@@ -265,9 +289,9 @@ void Feed(Model *m, const std::string &bytes)
             << "text outside the screen at " << m->x << "," << m->y;
         size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
         bool drawing = m->lineDrawing || (m->shiftOut && m->g1LineDrawing);
-        std::string glyph = drawing ? DecGlyph(bytes[i]) : bytes.substr(i, length);
+        std::string glyph = drawing ? DecGlyph(m->caps, bytes[i]) : bytes.substr(i, length);
         SentCell(m, m->x, m->y) = WrittenCell(m, glyph);
-        if (m->scrollsAtLastCell && m->x == m->columns - 1 && m->y == m->rows - 1) {
+        if (m->caps.scrollsAtLastCell && m->x == m->columns - 1 && m->y == m->rows - 1) {
             m->top = 0, m->bottom = m->rows - 1;
             ScrollRegion(m, true); /* the terminal wraps and scrolls the whole screen */
             ADD_FAILURE() << "the bottom-right cell written: the screen scrolled";
@@ -290,32 +314,51 @@ static std::string CellName(int x, int y)
     return "cell " + std::to_string(x) + "," + std::to_string(y);
 }
 
-/* The look a wanted cell is to have on the model's profile: its glyph ("" where any one
-   character will do) and the colours shown. */
-static ModelCell WantedLook(const Model &m, const MemCell &cell)
+/* Whether a glyph shows as the character wanted: as itself in UTF-8, in ASCII and where
+   the line drawing has it; where ambiguous characters are wide, the four straight lines
+   dashed; a line it lacks as one of + - | =; the full block as a space where there is
+   reverse video (in WantedLook); anything else as any one character. */
+static bool GlyphAlike(const Caps &caps, unsigned char ch, const std::string &shown)
 {
-    static const char SingleLines[] = "\xB3\xB4\xBF\xC0\xC1\xC2\xC3\xC4\xC5\xD9\xDA";
-    int fg = cell.attr & 15, bg = (cell.attr >> 4) & 15;
-    if (m.boldBrightens && (bg & 8))
-        fg &= 7;
-    if (cell.attr & 0x4000)
-        std::swap(fg, bg);
-    std::string glyph = Cp437ToUtf8(cell.ch);
-    /* Without UTF-8 the single lines come from the terminal's own line drawing; drawn
-       narrow where ambiguous characters are wide, they are stand-ins like any other. */
-    bool drawnAlike = cell.ch == 0 || (cell.ch >= 0x20 && cell.ch < 0x7F) ||
-                      (!m.wideAmbiguous &&
-                       std::strchr(SingleLines, static_cast<char>(cell.ch)) != nullptr);
-    if ((!m.utf8 || m.wideAmbiguous) && cell.ch == 0xDB)
-        return ModelCell{" ", bg, fg, false}; /* a space in reverse video */
     static const struct {
         unsigned char ch;
         const char *dashed;
     } NarrowLines[] = {{0xC4, "╌"}, {0xB3, "╎"}, {0xCD, "╍"}, {0xBA, "╏"}};
-    for (const auto &line : NarrowLines)
-        if (m.wideAmbiguous && cell.ch == line.ch)
-            return ModelCell{line.dashed, fg, bg, false};
-    return ModelCell{(m.utf8 && !m.wideAmbiguous) || drawnAlike ? glyph : "", fg, bg, false};
+    const char *line = ch != 0 ? std::strchr(SingleLines, static_cast<char>(ch)) : nullptr;
+    bool drawn = line != nullptr && !caps.utf8 && !caps.enterAcs.empty() &&
+                 caps.acs[static_cast<unsigned char>(DecLines[line - SingleLines])] != 0;
+    if ((caps.utf8 && !caps.wideAmbiguous) || ch == 0 || (ch >= 0x20 && ch < 0x7F) || drawn)
+        return shown == Cp437ToUtf8(ch);
+    for (const auto &narrow : NarrowLines)
+        if (caps.wideAmbiguous && ch == narrow.ch)
+            return shown == narrow.dashed;
+    if (ch == 0xDB && caps.reverse)
+        return shown == " ";
+    bool one = !shown.empty() && std::all_of(shown.begin() + 1, shown.end(),
+                                             [](char c) { return (c & 0xC0) == 0x80; });
+    return one && (line == nullptr || std::strchr("+-|=", shown[0]) != nullptr);
+}
+
+/* The colours a wanted cell is to show, as near as the profile can show them. */
+static ModelCell WantedLook(const Caps &caps, const MemCell &cell)
+{
+    int fg = cell.attr & 15, bg = (cell.attr >> 4) & 15;
+    bool block = (!caps.utf8 || caps.wideAmbiguous) && cell.ch == 0xDB && caps.reverse;
+    bool reverse = ((cell.attr & 0x4000) != 0) != block;
+    if (caps.colours == CAPS_COLOURS_NONE) {
+        reverse = reverse != (bg != 0); /* the background by reverse video, bright text by bold */
+        fg = 7 | (fg & 8);
+        bg = 0;
+    } else if (caps.colours == CAPS_COLOURS_8) {
+        ((bg & 8) && caps.reverse ? fg : bg) &= 7; /* a bright background by reverse video */
+    }
+    if ((caps.colours == CAPS_COLOURS_NONE || caps.colours == CAPS_COLOURS_8) && !caps.bold) {
+        fg &= 7; /* only bold makes a colour bright */
+        bg &= 7;
+    }
+    if (reverse && caps.reverse)
+        std::swap(fg, bg);
+    return ModelCell{"", fg, bg, false, (cell.attr & 0x8000) != 0 && caps.underline};
 }
 
 /* How the cell at (x, y) shows otherwise than the frame wants it, or "". */
@@ -323,15 +366,15 @@ static std::string CellDifference(const Model &m, const RenderFrame &f, int x, i
 {
     const ModelCell &shown = m.cells[static_cast<size_t>(y * m.columns + x)];
     const MemCell &cell = f.cells[static_cast<size_t>(y * f.width + x)];
-    if (m.scrollsAtLastCell && x == m.columns - 1 && y == m.rows - 1)
+    if (m.caps.scrollsAtLastCell && x == m.columns - 1 && y == m.rows - 1)
         return "";
-    ModelCell want = WantedLook(m, cell);
+    ModelCell want = WantedLook(m.caps, cell);
     if (shown.erased && !(IsPlainBlank(cell) && shown.bg == want.bg))
         return CellName(x, y) + " is erased in background " + std::to_string(shown.bg);
-    bool glyphAlike = want.glyph.empty() ? shown.glyph.size() == 1 : shown.glyph == want.glyph;
-    if (!shown.erased && (!glyphAlike || shown.fg != want.fg || shown.bg != want.bg))
+    if (!shown.erased && (!GlyphAlike(m.caps, cell.ch, shown.glyph) || shown.fg != want.fg ||
+                          shown.bg != want.bg || shown.underline != want.underline))
         return CellName(x, y) + " shows '" + shown.glyph + "' " + std::to_string(shown.fg) + "/" +
-               std::to_string(shown.bg);
+               std::to_string(shown.bg) + (shown.underline ? " underlined" : "");
     return "";
 }
 

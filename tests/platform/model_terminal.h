@@ -3,9 +3,13 @@
  * renderer sends and keeps the cells a real terminal would show, so that
  * tests compare them with the frame that was to be shown.  It knows only
  * the sequences the renderer may send; anything else is a test failure.
- * It can be a terminal of a capability profile: one whose erased cells keep
- * its own background, one of 8 colours (bold brightens the text colour), or
- * one without UTF-8 (ASCII and the alternate character set, ESC ( 0).
+ * It is a terminal of a capability profile, and fails the test on any
+ * sequence the profile lacks: one whose erased cells keep its own
+ * background, one of 8 colours (bold brightens the text colour) or of none
+ * (bold and reverse video only), one without UTF-8 (ASCII and the line
+ * drawing its profile names), one that draws characters of ambiguous width
+ * two cells wide (nothing beyond ASCII but dashed lines), one where writing
+ * the last cell scrolls...
  */
 #ifndef ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
 #define ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
@@ -20,6 +24,7 @@ struct ModelCell {
     int fg;            /* the colour shown, Windows colour 0..15, -1 for the terminal's default */
     int bg;
     bool erased; /* blanked by an erase or a scroll, not written: default foreground */
+    bool underline;
 };
 
 struct Model {
@@ -37,18 +42,15 @@ struct Model {
     std::vector<int> sent; /* per cell: how often a write, an erase or a scroll reached it */
     bool bold;             /* the video attributes in effect */
     bool reverse;
-    bool lineDrawing;       /* the alternate character set is on */
-    bool backgroundErase;   /* the profile: erased cells take the background colour in effect */
-    bool boldBrightens;     /* a bold text colour 0..7 shows as its bright one (8 colours) */
-    bool utf8;              /* bytes from 0x80 are UTF-8; else none may come */
-    bool wideAmbiguous;     /* it draws characters of East Asian ambiguous width two cells
-                               wide: none may come, and only the dashed lines beyond ASCII */
-    bool scrollsAtLastCell; /* writing the bottom-right cell scrolls the screen up (am, no xenl) */
-    bool shiftOut;          /* SO selected the line drawing of G1 */
-    bool g1LineDrawing;     /* G1 holds the line drawing (enacs, ESC ) 0) */
+    bool underline;
+    bool lineDrawing;   /* the alternate character set is on */
+    bool shiftOut;      /* SO selected the line drawing of G1 */
+    bool g1LineDrawing; /* G1 holds the line drawing (enacs, ESC ) 0) */
+    Caps caps;          /* the profile: what the terminal takes, and how it shows it */
 };
 
-/* A terminal showing unknown cells ("?") in default colours, cursor at the top left. */
+/* A terminal of the xterm kind (CapsXterm) showing unknown cells ("?") in default
+   colours, cursor at the top left. */
 Model NewModel(int columns, int rows);
 
 /* The same, of the profile that caps describe. */
@@ -62,9 +64,13 @@ void Feed(Model *m, const std::string &bytes);
  * An erased cell must be wanted as a plain blank (a space or NUL, neither
  * reversed nor underscored) of the same background, and erased cells inside
  * a row must come in runs of five or more: shorter gaps are to be written.
- * On 8 colours a bright background dims a bright text colour; without UTF-8
- * a full block may show as a space in its colour, and glyphs beyond ASCII,
- * the line drawing and the full block may show as any one character; where
+ * Colours show as near as the profile can show them: on 8 colours a bright
+ * background dims a bright text colour, and brightness needs bold; without
+ * colours bright text is bold and any background but black reverse video.
+ * Without UTF-8, or where ambiguous characters are wide, a full block shows
+ * as a space in reverse video where there is reverse video, a line that the
+ * line drawing lacks (or, wide, any but the four straight ones, dashed) as
+ * one of + - | =, and other glyphs beyond ASCII as any one character; where
  * writing it would scroll, the bottom-right cell may show anything.
  */
 std::string Difference(const Model &m, const RenderFrame &f);
