@@ -539,6 +539,9 @@ static void RenderScroll(const RenderFrame &want, const Scroll &scroll, int widt
     for (int y = scroll.up ? scroll.top : scroll.bottom; y != fresh; y += step)
         for (int x = 0; x < width; x++)
             front->cells[CellAt(*front, x, y)] = front->cells[CellAt(*front, x, y + step)];
+    /* The bottom-right cell, left out where writing it scrolls, comes up unwritten. */
+    if (pen->caps->scrollsAtLastCell && scroll.up && scroll.bottom == pen->rows - 1)
+        front->cells[CellAt(*front, width - 1, scroll.bottom - 1)] = MemCell{0, CELL_UNKNOWN};
     bool erasedAlike =
         pen->attr >= 0 && ErasesInItsBackground(static_cast<WORD>(pen->attr), *pen->caps);
     for (int x = 0; x < width; x++)
