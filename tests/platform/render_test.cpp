@@ -2,6 +2,7 @@
    small model terminal and the result compared with the frame. */
 #include "console/emulated/cp437.h"
 #include "console/emulated/render.h"
+#include "console/posix/terminfo.h"
 #include "tests/platform/model_terminal.h"
 
 #include <gtest/gtest.h>
@@ -363,6 +364,144 @@ TEST(Render, RandomScrollsAndBlanksKeepTheTerminalInStep)
             Put(&want, x, top, std::string(static_cast<size_t>(30 - x), ' '), attrs[random() % 2]);
         RenderOnto(&m, want, &front);
         ASSERT_EQ(Difference(m, want), "") << "round " << round;
+    }
+}
+
+/* ------------------------------------------------ Terminals of every kind */
+
+/*
+ * A 40 x 16 picture with something of everything a terminal may lack the
+ * means for, in five steps: 0 drawn whole; 1 its first five rows blanked from
+ * their third cell in colours of every kind (black, blue, a bright background,
+ * reverse video, underscored), cells changed beside a wall and beside a
+ * letter between two lines, and a row with a short and a long gap; 2 the
+ * message window in the frame below scrolled up a line; 3 and down again;
+ * 4 one more cell, with the cursor well to its left.  Its lower-right corner
+ * is the frame's, and the one of a terminal a cell smaller is in the window.
+ */
+RenderFrame Picture(int step)
+{
+    const WORD colours[] = {0x07, 0x1F, 0xA0, 0x4007, 0x8007};
+    RenderFrame f = BlankFrame(40, 16);
+    for (int y = 0; y < 5; y++)
+        Put(&f, 0, y, std::string(step == 0 ? 40 : 2, static_cast<char>('A' + y)), colours[y]);
+    for (int y = 0; step > 0 && y < 5; y++)
+        Put(&f, 2, y, std::string(38, ' '), colours[y]);
+    Put(&f, 0, 5,
+        step == 0 ? "a\xDB"
+                    "b"
+                  : "c\xDB"
+                    "d",
+        0x0E);
+    Put(&f, 4, 5, step == 0 ? "\xC2x\xC2" : "\xC1x\xC1", 10);
+    Put(&f, 0, 6, step == 0 ? std::string(12, '=') : "=   =      =", 7);
+    Put(&f, 11, 6, step == 4 ? "+" : "", 7);
+    Put(&f, 0, 7, "\xDA" + std::string(38, '\xC4') + "\xBF", 10);
+    for (int y = 8; y < 15; y++) {
+        int line = y - 8 + (step == 2 ? 1 : 0);
+        Put(&f, 0, y, "\xB3", 10);
+        Put(&f, 1, y, std::string(static_cast<size_t>(3 + line), static_cast<char>('a' + line)),
+            0x1F);
+        Put(&f, 4 + line, y, std::string(static_cast<size_t>(34 - line), ' ') + "#", 0x1F);
+        Put(&f, 39, y, "\xB3", 10);
+    }
+    Put(&f, 0, 15, "\xC0" + std::string(38, '\xC4') + "\xD9", 10);
+    f.cursor = COORD{static_cast<SHORT>(step == 4 ? 1 : 9), 6};
+    return f;
+}
+
+/* The profile terminfo gives a terminal in a UTF-8 locale. */
+Caps Entry(const char *term)
+{
+    Caps caps = {};
+    EXPECT_EQ(TerminfoRead(term, true, false, &caps), TERMINFO_PLAYABLE) << term;
+    return caps;
+}
+
+Caps Profile(void (*change)(Caps *))
+{
+    Caps caps = CapsXterm();
+    change(&caps);
+    return caps;
+}
+
+/* Each step of the picture on a terminal of every kind, as large as the picture, larger and
+   smaller: it shows right on a model of that terminal, which takes no sequence the terminal
+   lacks; where the terminal is larger, nothing beyond the picture is sent. */
+TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
+{
+    struct Kind {
+        const char *name;
+        const char *entry; /* the terminfo entry the renderer's profile is read from, or none */
+        Caps caps;         /* what the terminal does; the renderer's profile where no entry */
+    } const kinds[] = {
+        {"xterm", nullptr, CapsXterm()},
+        {"xterm as its entry reads", "xterm-256color", CapsXterm()},
+        {"ansi as its entry reads", "ansi", Profile([](Caps *c) {
+             c->colours = CAPS_COLOURS_8;
+             c->backgroundErase = c->scrollRegion = c->backspace = false;
+             c->scrollsAtLastCell = true;
+         })},
+        {"no background colour erase", nullptr, CapsAnsi()},
+        {"8 colours", nullptr, Profile([](Caps *c) { c->colours = CAPS_COLOURS_8; })},
+        {"8 colours, no bold, reverse video or underline", nullptr, Profile([](Caps *c) {
+             c->colours = CAPS_COLOURS_8;
+             c->bold = c->reverse = c->underline = false;
+         })},
+        {"every colour by its index", nullptr,
+         Profile([](Caps *c) { c->colours = CAPS_COLOURS_INDEXED; })},
+        {"no colours", nullptr, Profile([](Caps *c) { c->colours = CAPS_COLOURS_NONE; })},
+        {"no SGR at all", nullptr, Profile([](Caps *c) {
+             c->colours = CAPS_COLOURS_NONE;
+             c->bold = c->reverse = c->underline = false;
+         })},
+        {"no UTF-8", nullptr, Profile([](Caps *c) { c->utf8 = false; })},
+        {"no UTF-8, lines by SO and SI", nullptr, Profile([](Caps *c) {
+             c->utf8 = false;
+             c->enterAcs = "\x0e";
+             c->leaveAcs = "\x0f";
+             c->enableAcs = "\x1b)0";
+         })},
+        {"no UTF-8, no line drawing", nullptr, Profile([](Caps *c) {
+             c->utf8 = false;
+             c->enterAcs = c->leaveAcs = "";
+         })},
+        {"no UTF-8, no corners in the line drawing", nullptr, Profile([](Caps *c) {
+             c->utf8 = false;
+             for (unsigned char corner : {'j', 'k', 'l', 'm'})
+                 c->acs[corner] = 0;
+         })},
+        {"writing the last cell scrolls", nullptr,
+         Profile([](Caps *c) { c->scrollsAtLastCell = true; })},
+        {"cursor addressing, backspace and carriage return only", nullptr, Profile([](Caps *c) {
+             c->relativeMoves = c->eraseLine = c->eraseScreen = c->scrollRegion = false;
+         })},
+        {"no backspace or carriage return", nullptr,
+         Profile([](Caps *c) { c->backspace = c->carriageReturn = false; })},
+    };
+    const int sizes[][2] = {{40, 16}, {44, 18}, {39, 15}};
+    for (const Kind &kind : kinds) {
+        Caps told = kind.entry != nullptr ? Entry(kind.entry) : kind.caps;
+        for (const auto &size : sizes) {
+            SCOPED_TRACE(std::string(kind.name) + ", " + std::to_string(size[0]) + " x " +
+                         std::to_string(size[1]));
+            Model m = NewModel(size[0], size[1], kind.caps);
+            Feed(&m, told.enableAcs); /* as the terminal driver sends it first */
+            RenderFrame front = Unknown();
+            for (int step = 0; step < 5; step++) {
+                RenderFrame want = Picture(step);
+                std::string out;
+                RenderUpdate(want, &front, size[0], size[1], &out, told);
+                Feed(&m, out);
+                ASSERT_FALSE(HasFailure()) << "step " << step;
+                ASSERT_EQ(Difference(m, want) + EndOfFrameProblem(m), "") << "step " << step;
+            }
+            for (int y = 0; y < size[1]; y++)
+                for (int x = 0; x < size[0]; x++)
+                    ASSERT_TRUE((x < 40 && y < 16) ||
+                                m.sent[static_cast<size_t>(y * size[0] + x)] == 0)
+                        << "cell " << x << "," << y << " beyond the picture was sent";
+        }
     }
 }
 
