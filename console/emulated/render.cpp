@@ -159,10 +159,11 @@ static void AppendCup(int x, int y, std::string *out)
     out->append(std::to_string(x + 1)).push_back('H');
 }
 
-/* Keeps the shorter of two ways to move, the first when they are as long. */
+/* Keeps the shorter of two ways to move, the first when they are as long; an empty one is
+   no way at all. */
 static void KeepShorter(std::string *best, std::string *other)
 {
-    if (!other->empty() && other->size() < best->size())
+    if (!other->empty() && (best->empty() || other->size() < best->size()))
         best->swap(*other);
     other->clear();
 }
