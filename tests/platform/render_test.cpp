@@ -425,9 +425,9 @@ Caps Profile(void (*change)(Caps *))
     return caps;
 }
 
-/* Each step of the picture on a terminal of every kind, as large as the picture, larger and
-   smaller: it shows right on a model of that terminal, which takes no sequence the terminal
-   lacks; where the terminal is larger, nothing beyond the picture is sent. */
+/* Each step of the picture on a terminal of every kind, as large as the picture, wider,
+   taller and smaller: it shows right on a model of that terminal, which takes no sequence
+   the terminal lacks; where the terminal is larger, nothing beyond the picture is sent. */
 TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
 {
     struct Kind {
@@ -440,6 +440,21 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
         {"ansi as its entry reads", "ansi", Profile([](Caps *c) {
              c->colours = CAPS_COLOURS_8;
              c->backgroundErase = c->scrollRegion = c->backspace = false;
+             c->scrollsAtLastCell = true;
+         })},
+        {"cygwin as its entry reads: RI, but no scroll region", "cygwin", Profile([](Caps *c) {
+             c->colours = CAPS_COLOURS_8;
+             c->backgroundErase = c->scrollRegion = false;
+             c->scrollsAtLastCell = true;
+         })},
+        {"hurd as its entry reads: a scroll region, but its own RI", "hurd", Profile([](Caps *c) {
+             c->colours = CAPS_COLOURS_8;
+             c->scrollRegion = false;
+         })},
+        {"sun as its entry reads", "sun", Profile([](Caps *c) {
+             c->colours = CAPS_COLOURS_NONE;
+             c->bold = c->underline = c->backgroundErase = false;
+             c->relativeMoves = c->scrollRegion = false;
              c->scrollsAtLastCell = true;
          })},
         {"no background colour erase", nullptr, CapsAnsi()},
@@ -479,7 +494,7 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
         {"no backspace or carriage return", nullptr,
          Profile([](Caps *c) { c->backspace = c->carriageReturn = false; })},
     };
-    const int sizes[][2] = {{40, 16}, {44, 18}, {39, 15}};
+    const int sizes[][2] = {{40, 16}, {44, 16}, {40, 18}, {39, 15}};
     for (const Kind &kind : kinds) {
         Caps told = kind.entry != nullptr ? Entry(kind.entry) : kind.caps;
         for (const auto &size : sizes) {
@@ -494,6 +509,9 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
                 RenderUpdate(want, &front, size[0], size[1], &out, told);
                 Feed(&m, out);
                 ASSERT_FALSE(HasFailure()) << "step " << step;
+                if (step == 1 && kind.caps.backspace) { /* the cursor two cells left of the pen */
+                    ASSERT_EQ(out.substr(out.size() - 2), "\b\b") << "the shortest move back";
+                }
                 ASSERT_EQ(Difference(m, want) + EndOfFrameProblem(m), "") << "step " << step;
             }
             for (int y = 0; y < size[1]; y++)
