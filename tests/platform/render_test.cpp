@@ -486,6 +486,8 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
              for (unsigned char corner : {'j', 'k', 'l', 'm'})
                  c->acs[corner] = 0;
          })},
+        {"ambiguous characters two cells wide", nullptr,
+         Profile([](Caps *c) { c->wideAmbiguous = true; })},
         {"writing the last cell scrolls", nullptr,
          Profile([](Caps *c) { c->scrollsAtLastCell = true; })},
         {"cursor addressing, backspace and carriage return only", nullptr, Profile([](Caps *c) {
