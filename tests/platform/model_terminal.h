@@ -3,13 +3,13 @@
  * renderer sends and keeps the cells a real terminal would show, so that
  * tests compare them with the frame that was to be shown.  It knows only
  * the sequences the renderer may send; anything else is a test failure.
- * It is a terminal of a capability profile, and fails the test on any
- * sequence the profile lacks: one whose erased cells keep its own
- * background, one of 8 colours (bold brightens the text colour) or of none
- * (bold and reverse video only), one without UTF-8 (ASCII and the line
+ * It is a terminal of a capability profile and fails the test on any
+ * sequence the profile lacks: for instance one whose erased cells keep its
+ * own background, one of 8 colours (bold brightens the text colour) or of
+ * none (bold and reverse video only), one without UTF-8 (ASCII and the line
  * drawing its profile names), one that draws characters of ambiguous width
- * two cells wide (nothing beyond ASCII but dashed lines), one where writing
- * the last cell scrolls...
+ * two cells wide (nothing beyond ASCII but dashed lines), or one where
+ * writing the last cell scrolls.
  */
 #ifndef ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
 #define ZOP_TESTS_PLATFORM_MODEL_TERMINAL_H
