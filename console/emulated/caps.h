@@ -30,9 +30,9 @@ struct Caps {
     bool bold;
     bool reverse;
     bool underline;
-    bool utf8;
-    bool wideAmbiguous;       /* in UTF-8, but characters of East Asian ambiguous width take
-                                 two cells: glyphs go as narrow ones (Cp437ToNarrow) */               /* glyphs in UTF-8; else ASCII, with the alternate character set */
+    bool utf8;               /* glyphs in UTF-8; else ASCII, with the alternate character set */
+    bool wideAmbiguous;      /* in UTF-8, but characters of East Asian ambiguous width take
+                                two cells: glyphs go as narrow ones (Cp437ToNarrow) */
     std::string enterAcs;    /* smacs: line drawing on, empty when there is none */
     std::string leaveAcs;    /* rmacs */
     char acs[128];           /* the byte the terminal draws each line-drawing character of
