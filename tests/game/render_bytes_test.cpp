@@ -257,8 +257,8 @@ TEST(ScriptedRunsAtWaits, EveryKindOfTerminalShowsEveryScreenOfAWholeGame)
          "HABCDKJmrhl"},
         {"writing the last cell scrolls", Profile([](Caps *c) { c->scrollsAtLastCell = true; }),
          "HABCDKJmrhl"},
-        {"ambiguous characters two cells wide",
-         Profile([](Caps *c) { c->wideAmbiguous = true; }), "HABCDKJmrhl"},
+        {"ambiguous characters two cells wide", Profile([](Caps *c) { c->wideAmbiguous = true; }),
+         "HABCDKJmrhl"},
         {"cursor addressing only", Profile([](Caps *c) {
              c->relativeMoves = c->scrollRegion = c->eraseLine = c->eraseScreen = false;
          }),
