@@ -497,16 +497,18 @@ bool TtyTakeCursorReport(std::string *bytes, int *row, int *column)
  * (DSR 6n) and, on a UTF-8 terminal with an alternate screen, how wide it
  * draws the characters of East Asian ambiguous width, which terminals set
  * for Chinese, Japanese or Korean draw two cells wide: a box-drawing
- * character and a full block at the top left of the alternate screen, the
- * cursor asked for again, the two erased and the shell's screen back, all in
- * one write, so that both answers come in the time of one.
+ * character and a full block at the start of the alternate screen's second
+ * row, the cursor asked for again, the two erased and the shell's screen
+ * back, all in one write, so that both answers come in the time of one.
+ * (On the second row an answer that comes too late is no key: ESC [ 1 ; n R
+ * would be a modified F3.)
  */
 static std::string CursorQuestions(bool measureWidth)
 {
     std::string ask = "\x1b[6n";
     if (measureWidth)
-        ask += Tty.caps.enterScreen + "\x1b[H" + Cp437ToUtf8(WIDTH_SAMPLE[0]) +
-               Cp437ToUtf8(WIDTH_SAMPLE[1]) + "\x1b[6n\x1b[H    " + Tty.caps.leaveScreen;
+        ask += Tty.caps.enterScreen + "\x1b[2;1H" + Cp437ToUtf8(WIDTH_SAMPLE[0]) +
+               Cp437ToUtf8(WIDTH_SAMPLE[1]) + "\x1b[6n\x1b[2;1H    " + Tty.caps.leaveScreen;
     return ask;
 }
 
@@ -637,13 +639,16 @@ int DriverTakeEvents(int *columns, int *rows)
         }
         events |= DRIVER_RESUMED;
     }
-    /* A resize while stopped signals the shell, not us: on resume the size is asked anew too. */
-    if (Resized || (events & DRIVER_RESUMED)) {
+    /* A resize while stopped signals the shell, not us: on resume the size is asked anew too.
+       The flag is taken before the size is asked, so that a resize signalled meanwhile
+       stays noted for the next look. */
+    bool resized = Resized != 0;
+    Resized = 0;
+    if (resized || (events & DRIVER_RESUMED)) {
         int columnsBefore = Tty.columns, rowsBefore = Tty.rows;
         QuerySize();
-        if (Resized || columnsBefore != Tty.columns || rowsBefore != Tty.rows)
+        if (resized || columnsBefore != Tty.columns || rowsBefore != Tty.rows)
             events |= DRIVER_RESIZED;
-        Resized = 0;
         BuildEmergency(); /* it places the cursor on the last row, which may have moved */
     }
     if (events != 0)

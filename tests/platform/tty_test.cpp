@@ -99,7 +99,8 @@ std::string ReadUntilEnd(int master, pid_t child, int columnAfterSample = 0)
             asked++;
         for (; answered < static_cast<int>(asked); answered++) {
             int column = answered == 0 ? 1 : columnAfterSample;
-            std::string answer = "\x1b[1;" + std::to_string(column) + "R";
+            std::string answer =
+                "\x1b[" + std::to_string(answered + 1) + ";" + std::to_string(column) + "R";
             if (column > 0 && write(master, answer.data(), answer.size()) < 0)
                 ADD_FAILURE() << "could not answer";
         }
@@ -134,7 +135,7 @@ std::string DriveTerminal(const Terminal &terminal, int *result)
    shell's screen back, where it asked how wide the terminal draws). */
 std::string AfterQuestions(const std::string &bytes)
 {
-    const std::string sampleErased = "\x1b[H    \x1b[?1049l";
+    const std::string sampleErased = "\x1b[2;1H    \x1b[?1049l";
     size_t at = bytes.rfind("\x1b[6n");
     at = at == std::string::npos ? 0 : at + 4;
     if (bytes.compare(at, sampleErased.size(), sampleErased) == 0)
@@ -202,7 +203,7 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
  */
 TEST(TerminalDriver, DrawsNarrowGlyphsWhereTheTerminalMakesAmbiguousCharactersWide)
 {
-    const std::string sample = "\x1b[?1049h\x1b[22;0;0t\x1b[H─█\x1b[6n\x1b[H    \x1b[?1049l";
+    const std::string sample = "\x1b[?1049h\x1b[22;0;0t\x1b[2;1H─█\x1b[6n\x1b[2;1H    \x1b[?1049l";
     struct Case {
         Terminal terminal;
         bool asked;
@@ -278,8 +279,9 @@ TEST(TerminalDriver, SleepsAtLeastTheDelayWithoutSpinning)
 
 /* ------------------------------------------------------------ Resizes */
 
-/* What the picture begins with: each whole picture sent holds it once. */
-const char PictureMark[] = "[the picture]";
+/* What the picture begins and ends with (its first and its last row): each whole picture
+   sent holds each once. */
+const std::string PictureStart = "[the picture]", PictureEnd = "[its end]";
 
 /* In the child: draws a picture of the whole screen, costly to send (every cell in other
    colours than the one before), and waits for keys until ESC, as the game does; its exit
@@ -296,8 +298,12 @@ const char PictureMark[] = "[the picture]";
     for (SHORT y = 0; y < info.dwSize.Y; y++)
         for (SHORT x = 0; x < info.dwSize.X; x++)
             FillConsoleOutputAttribute(out, (x + y) % 2 ? 0x1E : 0x2D, 1, COORD{x, y}, &done);
-    FillConsoleOutputAttribute(out, 7, sizeof PictureMark - 1, COORD{0, 0}, &done);
-    WriteConsoleA(out, PictureMark, sizeof PictureMark - 1, &done, nullptr);
+    for (const std::string &mark : {PictureStart, PictureEnd}) {
+        COORD at = {0, static_cast<SHORT>(mark == PictureStart ? 0 : info.dwSize.Y - 1)};
+        FillConsoleOutputAttribute(out, 7, static_cast<DWORD>(mark.size()), at, &done);
+        SetConsoleCursorPosition(out, at);
+        WriteConsoleA(out, mark.data(), static_cast<DWORD>(mark.size()), &done, nullptr);
+    }
     int keys = 0;
     for (INPUT_RECORD record = {}; record.Event.KeyEvent.uChar.AsciiChar != 27;) {
         ReadConsoleInputA(in, &record, 1, &done);
@@ -307,13 +313,13 @@ const char PictureMark[] = "[the picture]";
     _exit(keys - 1);
 }
 
-/* Reads what the child sends until it has sent the whole picture that many times, for
-   at most a few seconds; false when it did not. */
-bool ReadPictures(int master, int pictures)
+/* Reads what the child sends until a mark has come that many times, for at most a few
+   seconds; false when it did not. */
+bool ReadMarks(int master, const std::string &mark, int count)
 {
     std::string bytes;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    for (int seen = 0; seen < pictures;) {
+    for (int seen = 0; seen < count;) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         pollfd p = {master, POLLIN, 0};
@@ -321,13 +327,18 @@ bool ReadPictures(int master, int pictures)
         ssize_t n = poll(&p, 1, 50) > 0 ? read(master, chunk, sizeof chunk) : 0;
         if (n > 0)
             bytes.append(chunk, static_cast<size_t>(n));
-        for (size_t at = bytes.find(PictureMark); at != std::string::npos;
-             at = bytes.find(PictureMark))
-            bytes.erase(0, at + sizeof PictureMark - 1), seen++;
-        if (bytes.size() > sizeof PictureMark) /* only the tail can still begin a mark */
-            bytes.erase(0, bytes.size() - sizeof PictureMark);
+        for (size_t at = bytes.find(mark); at != std::string::npos; at = bytes.find(mark))
+            bytes.erase(0, at + mark.size()), seen++;
+        if (bytes.size() > mark.size()) /* only the tail can still begin a mark */
+            bytes.erase(0, bytes.size() - mark.size());
     }
     return true;
+}
+
+/* Reads until the child has sent that many whole pictures. */
+bool ReadPictures(int master, int pictures)
+{
+    return ReadMarks(master, PictureEnd, pictures);
 }
 
 /* Starts DrawThenWaitForEscape on a pseudo-terminal of that size; its pid, or -1. */
@@ -371,13 +382,16 @@ TEST(TerminalDriver, ShowsEveryResizeWithoutAKeyWheneverItsSignalComes)
                      (duringPicture ? ", the next while its picture is sent" : ""));
         size.ws_col++;
         ASSERT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
+        bool shown = true;
         if (duringPicture) {
-            /* Unread, the picture fills the terminal's buffer and the child waits to send it. */
-            usleep(static_cast<useconds_t>(20000 + random() % 30000));
+            /* Its picture has begun; unread, the rest fills the terminal's buffer and the
+               child waits to send it when the next resize comes. */
+            shown = ReadMarks(master, PictureStart, 1);
+            usleep(static_cast<useconds_t>(random() % 20000));
             size.ws_row++;
             ASSERT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
         }
-        if (!ReadPictures(master, duringPicture ? 2 : 1)) {
+        if (!shown || !ReadPictures(master, duringPicture ? 2 : 1)) {
             kill(child, SIGKILL);
             waitpid(child, nullptr, 0);
             close(master);
