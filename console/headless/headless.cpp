@@ -31,9 +31,10 @@ struct HeadlessState {
     void (*presentHook)(const MemConsole *); /* shown the console at every wait */
     void (*outputHook)(const MemConsole *);  /* shown the console after every output call */
     std::vector<std::string> said; /* the texts announced, each after its channel's number */
+    long clockAheadMs;             /* waits for the rest of a key, passed at once */
 };
 
-HeadlessState Headless = {80, 25, 80, 25, "", 0, {}, nullptr, nullptr, nullptr, {}};
+HeadlessState Headless = {80, 25, 80, 25, "", 0, {}, nullptr, nullptr, nullptr, {}, 0};
 
 } // namespace
 
@@ -92,20 +93,32 @@ int DriverTakeEvents(int *columns, int *rows)
     return 0;
 }
 
-/* Bytes never come: the key source puts its records straight into the queue. */
+/*
+ * Bytes never come: the key source puts its records straight into the queue,
+ * asked with programWaits set for a read that waits without a limit (nothing
+ * typed then: the end of input) and clear for a look.  A wait with a limit
+ * is for the rest of a key begun, which never comes here: its time passes
+ * at once, on the driver's clock.
+ */
 int DriverReadBytes(unsigned char *, int, int timeoutMs)
 {
-    bool programWaits = timeoutMs != 0;
+    if (timeoutMs > 0) {
+        Headless.clockAheadMs += timeoutMs;
+        return 0;
+    }
+    bool programWaits = timeoutMs < 0;
     if (Headless.keySource != nullptr)
         Headless.keySource(programWaits);
     return programWaits && Platform.console.input.empty() ? -1 : 0;
 }
 
+/* The monotonic clock, ahead by the waits that passed at once. */
 long DriverNowMs(void)
 {
     using namespace std::chrono;
-    return static_cast<long>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return Headless.clockAheadMs +
+           static_cast<long>(
+               duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 void DriverSleepMs(int ms)
