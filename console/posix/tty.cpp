@@ -351,7 +351,9 @@ static std::string EraseBlankPicture(void)
 void DriverRestore(void)
 {
     Tty.drawn = false;
-    if (!Tty.open || Tty.undoCount == 0)
+    /* A picture leaves its colours set, even where no other setting could be made. */
+    bool coloured = Tty.front.attr >= 0;
+    if (!Tty.open || (Tty.undoCount == 0 && !coloured))
         return;
     std::string bytes = ResetBytes() + EraseBlankPicture();
     while (Tty.undoCount > 0) {
@@ -365,6 +367,7 @@ void DriverRestore(void)
     }
     TtyWriteText(bytes);
     Tty.front.known = false;
+    Tty.front.attr = -1;
     Tty.screenWanted = false;
     Tty.titlePending = false;
     BuildEmergency();
@@ -404,7 +407,9 @@ static bool FindTerminal(void)
 }
 
 /* No line input, no echo, 8-bit bytes; signals stay on for Ctrl-C and
-   Ctrl-Z.  Output processing is left as found: we send only our own bytes. */
+   Ctrl-Z.  Output processing is left as found (a failure report's lines end
+   as the shell's do), but a carriage return goes out as it is and always:
+   the cursor moves take it to the row's start. */
 static void EnterRawMode(void)
 {
     if (HasUndo(UNDO_RAW_MODE))
@@ -413,6 +418,7 @@ static void EnterRawMode(void)
     raw.c_iflag &=
         ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
     raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+    raw.c_oflag &= ~static_cast<tcflag_t>(OCRNL | ONOCR);
     raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
     raw.c_cflag |= CS8;
     raw.c_cc[VMIN] = 1;
@@ -609,6 +615,7 @@ int DriverOpen(DriverScreen *screen)
         QuerySize();
         BuildEmergency();
         Tty.front.known = false;
+        Tty.front.attr = -1;
     }
     *screen = DriverScreen{Tty.columns, Tty.rows, Tty.columns, Tty.rows, AskCursor(), false};
     return DRIVER_OPENED;
