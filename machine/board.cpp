@@ -6,11 +6,23 @@
 /* --------------------------------------------------------------- State */
 
 /* The board as it stands at program start, one 13-byte row each. */
+// clang-format off
 static const char BoardRowsAtStart[BoardRows][BoardColumns + 1] = {
-    "wwwwwwwwwwwww", "wooooooooooow", "wooooooooooow", "wwwwwwwwwww`w", "w  X  X  X  w",
-    "w w ww ww www", "w w  w    www", "w  w www wwww", "ww   wwuX www", "wwww    w www",
-    "wwwwww  n pww", "wwwwwww  X ww", "wwwwwwww w]ww",
+    "wwwwwwwwwwwww",
+    "wooooooooooow",
+    "wooooooooooow",
+    "wwwwwwwwwww`w",
+    "w  X  X  X  w",
+    "w w ww ww www",
+    "w w  w    www",
+    "w  w www wwww",
+    "ww   wwuX www",
+    "wwww    w www",
+    "wwwwww  n pww",
+    "wwwwwww  X ww",
+    "wwwwwwww w]ww",
 };
+// clang-format on
 
 static const Element ElementsAtStart[ElementCount] = {
     {9, 4, 1},  /* right flipper */

@@ -5,8 +5,10 @@
  *   console/posix/     the tty driver: the controlling terminal, through terminfo;
  *   console/web/       the page driver: a web page, waited on through Asyncify;
  *   console/headless/  the headless driver: no screen at all, for tests and the benchmark.
- * The driver calls back only into the pure parts of this folder (the
- * renderer, the capability profiles, code page 437), never into the calls.
+ * The tty and page drivers call back only into the pure parts of this folder
+ * (code page 437, and for a terminal the renderer and the capability
+ * profiles), never into the calls.  The headless driver, the tests' seam,
+ * reads and feeds the console's state (state.h) as well.
  */
 #ifndef ZOP_CONSOLE_EMULATED_DRIVER_H
 #define ZOP_CONSOLE_EMULATED_DRIVER_H

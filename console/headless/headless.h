@@ -16,20 +16,23 @@
 // (spaces in attribute 7, cursor (0,0) visible size 25, attribute 7, window = whole buffer,
 // modes at the Win32 defaults, empty input queue, no injected failure, last error 0, call counts 0).
 void HeadlessOpen(int width, int height, int largestWidth = 160, int largestHeight = 50);
-void HeadlessFailNext(
-    const char *call,
-    DWORD error); // the next call of that name fails once with that code, changing nothing
-int HeadlessCallCount(const char *call);  // calls of that Win32 function since HeadlessOpen
-unsigned char HeadlessChar(int x, int y); // 0 outside the buffer
+// The next call of that name fails once with that code, changing nothing.
+void HeadlessFailNext(const char *call, DWORD error);
+// Calls of that Win32 function since HeadlessOpen.
+int HeadlessCallCount(const char *call);
+// The cell's character and attribute; 0 outside the buffer.
+unsigned char HeadlessChar(int x, int y);
 WORD HeadlessAttr(int x, int y);
 COORD HeadlessCursor();
 bool HeadlessCursorVisible();
-std::string HeadlessRow(int y); // row y's bytes as they are
-std::string HeadlessPicture(
-    int left, int top, int right,
-    int bottom); // rows of that rectangle, clipped to the buffer, each row's CP437 bytes as UTF-8, rows joined with '\n'
+// Row y's bytes as they are.
+std::string HeadlessRow(int y);
+// The rows of that rectangle, clipped to the buffer, each row's CP437 bytes as UTF-8, rows
+// joined with '\n'.
+std::string HeadlessPicture(int left, int top, int right, int bottom);
 void HeadlessPushInput(const INPUT_RECORD &record);
-void HeadlessPushKey(char character, WORD virtualKey); // a key-down then its key-up
+// A key-down, then its key-up.
+void HeadlessPushKey(char character, WORD virtualKey);
 // Runs bytes as a terminal would send them through the key decoder into the input queue,
 // as if they came elapsedMs after the bytes before; no bytes: a pause of that long, which
 // ends a lone ESC or a sequence cut short. HeadlessOpen forgets what the decoder held.

@@ -113,42 +113,26 @@ struct WholeGame {
 
 TEST_F(Game, WholeGamesGoTurnByTurnToTheirWinner)
 {
+    // clang-format off
     const WholeGame games[] = {
-        {"15, machine starts, player takes 1",
-         0,
-         'n',
-         1,
+        {"15, machine starts, player takes 1", 0, 'n', 1,
          {"Zop took: 1", "You took: 1", "Zop took: 1", "You took: 1", "Zop took: 2", "You took: 1",
           "Zop took: 3", "You took: 1", "Zop took: 3", MachineWins}},
-        {"15, machine starts, player leaves 1 modulo 4",
-         0,
-         'n',
-         0,
+        {"15, machine starts, player leaves 1 modulo 4", 0, 'n', 0,
          {"Zop took: 1", "You took: 1", "Zop took: 1", "You took: 3", "Zop took: 1", "You took: 3",
           "Zop took: 1", "You took: 3", PlayerWins}},
-        {"15, player starts, player leaves 1 modulo 4",
-         0,
-         'p',
-         0,
+        {"15, player starts, player leaves 1 modulo 4", 0, 'p', 0,
          {"You took: 2", "Zop took: 1", "You took: 3", "Zop took: 1", "You took: 3", "Zop took: 1",
           "You took: 3", PlayerWins}},
-        {"10, machine starts, player takes 1",
-         5,
-         'n',
-         1,
+        {"10, machine starts, player takes 1", 5, 'n', 1,
          {"Zop took: 1", "You took: 1", "Zop took: 1", "You took: 1", "Zop took: 1", "You took: 1",
           "Zop took: 3", MachineWins}},
-        {"12, player starts, player takes 3",
-         3,
-         'p',
-         3,
+        {"12, player starts, player takes 3", 3, 'p', 3,
          {"You took: 3", "Zop took: 1", "You took: 3", "Zop took: 1", "You took: 3", PlayerWins}},
-        {"9, machine starts, player takes 2",
-         6,
-         'n',
-         2,
+        {"9, machine starts, player takes 2", 6, 'n', 2,
          {"Zop took: 1", "You took: 2", "Zop took: 1", "You took: 2", "Zop took: 2", MachineWins}},
     };
+    // clang-format on
     for (const WholeGame &game : games) {
         SCOPED_TRACE(game.name);
         SetUp();
