@@ -18,4 +18,24 @@
 #include "console/emulated/winconsole.h"
 #endif
 
+/* ------------------------------------------------ Beyond the Win32 calls */
+
+/* What a text given to ConsoleAnnounce is. */
+enum {
+    ANNOUNCE_LOG = 1,   /* one more line of the program's running messages */
+    ANNOUNCE_STATUS = 2 /* the program's state in short, in place of the last one */
+};
+
+/*
+ * Hands a code page 437 text that the program has just drawn to whatever
+ * reads the screen beside its picture (a web page's live regions), said at
+ * the next present in the order given.  A terminal has no such reader, nor
+ * has the Windows console: there it does nothing.
+ */
+#ifdef _WIN32
+inline void ConsoleAnnounce(int, const char *) {}
+#else
+void ConsoleAnnounce(int channel, const char *text);
+#endif
+
 #endif

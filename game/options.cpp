@@ -12,6 +12,22 @@
 static const int StatusUsage = 2;
 static const int StatusFailure = 1;
 
+/* What only a terminal has: Ctrl-L, the terminal's kind and locale, NO_COLOR, the manual. */
+#ifdef _WIN32
+#define ZOP_TERMINAL_KEYS ""
+#define ZOP_TERMINAL_HELP ""
+#else
+#define ZOP_TERMINAL_KEYS "  Ctrl-L      draw the whole screen again\n"
+#define ZOP_TERMINAL_HELP                                                                          \
+    "\n"                                                                                           \
+    "Environment:\n"                                                                               \
+    "  TERM                    the kind of terminal, looked up in terminfo\n"                      \
+    "  LC_ALL, LC_CTYPE, LANG  the locale: UTF-8 or a single-byte character set\n"                 \
+    "  NO_COLOR                when set and not empty, no colour\n"                                \
+    "\n"                                                                                           \
+    "The manual: man 6 zop\n"
+#endif
+
 static const char HelpText[] =
     "Usage: zop [--help | --version]\n"
     "Play a take-away game against Dr. Zop, a marble computer, in the terminal.\n"
@@ -25,19 +41,10 @@ static const char HelpText[] =
     "  G           go\n"
     "  B           release a marble, on your turn (the third ends it)\n"
     "  N           pass the turn, after one or two marbles\n"
-    "  ESC         quit; during a game, break it off\n"
-    "  Ctrl-L      draw the whole screen again\n"
-    "\n"
+    "  ESC         quit; during a game, break it off\n" ZOP_TERMINAL_KEYS "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
-    "  --version   show the version and the licence and exit\n"
-    "\n"
-    "Environment:\n"
-    "  TERM                    the kind of terminal, looked up in terminfo\n"
-    "  LC_ALL, LC_CTYPE, LANG  the locale: UTF-8 or a single-byte character set\n"
-    "  NO_COLOR                when set and not empty, no colour\n"
-    "\n"
-    "The manual: man 6 zop\n";
+    "  --version   show the version and the licence and exit\n" ZOP_TERMINAL_HELP;
 
 static const char VersionText[] = "zop " ZOP_VERSION "\n"
                                   "Copyright (c) 2026 the Game of Zop developers\n"
@@ -67,16 +74,15 @@ static int RefuseArgument(const char *what, const char *argument)
     return StatusUsage;
 }
 
+/* The game takes no operands, so "--", which would end the options before some, is refused
+   with every other argument. */
 int ReadOptions(int argc, char **argv)
 {
-    bool optionsEnded = false;
     for (int i = 1; i < argc; i++) {
         const char *argument = argv[i];
-        if (optionsEnded || argument[0] != '-' || argument[1] == '\0')
+        if (argument[0] != '-' || argument[1] == '\0')
             return RefuseArgument("unexpected argument", argument);
-        if (std::strcmp(argument, "--") == 0)
-            optionsEnded = true;
-        else if (std::strcmp(argument, "--help") == 0)
+        if (std::strcmp(argument, "--help") == 0)
             return PrintAnswer(HelpText);
         else if (std::strcmp(argument, "--version") == 0)
             return PrintAnswer(VersionText);

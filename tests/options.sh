@@ -35,8 +35,16 @@ options_check() {
     [ -s "$work/options.err" ] && options_fail "--help wrote to standard error"
     head -n 1 "$work/options.out" | grep -qx 'Usage: zop \[--help | --version\]' ||
         options_fail "--help does not begin with the usage line"
-    for text in ESC --version TERM LC_CTYPE NO_COLOR "man 6 zop"; do
+    for text in ESC --version; do
         grep -qF -- "$text" "$work/options.out" || options_fail "--help does not mention $text"
+    done
+    # What only a terminal has, the Windows program leaves out.
+    for text in Ctrl-L TERM LC_CTYPE NO_COLOR "man 6 zop"; do
+        case "$*" in
+        *.exe) ! grep -qF -- "$text" "$work/options.out" ||
+            options_fail "--help of the Windows program mentions $text" ;;
+        *) grep -qF -- "$text" "$work/options.out" || options_fail "--help does not mention $text" ;;
+        esac
     done
 
     options_run "$@" --version
@@ -54,6 +62,7 @@ options_check() {
     options_refused "zop: unknown option '-x?[31m?more'; try 'zop --help'" \
         "$@" "$(printf -- '-x\033[31m\nmore')"
     options_refused "zop: unexpected argument 'marbles'; try 'zop --help'" "$@" marbles
+    options_refused "zop: unknown option '--'; try 'zop --help'" "$@" --
 }
 
 # options_refused LINE COMMAND...: COMMAND exits 2 with LINE alone on standard error.

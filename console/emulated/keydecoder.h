@@ -1,8 +1,8 @@
 /*
  * The key decoder: turns the bytes a terminal sends for key presses into
  * console input records, a key-down and then a key-up record for each key.
- * It does no I/O: the terminal driver hands it the bytes it read and the
- * time that passed, and asks it how long it may wait for more.
+ * It does no I/O: the Win32 calls hand it the bytes their driver read and
+ * the time that passed, and ask it how long they may wait for more.
  */
 #ifndef ZOP_CONSOLE_EMULATED_KEYDECODER_H
 #define ZOP_CONSOLE_EMULATED_KEYDECODER_H

@@ -4,7 +4,7 @@
  * records and a title.  The functions here act on it as the Win32 console
  * does, with output as when ENABLE_WRAP_AT_EOL_OUTPUT is cleared: a write
  * never moves to the next row and never scrolls.  No I/O happens here; the
- * Win32 calls in winconsole.cpp sit on top, and the terminal driver shows it.
+ * Win32 calls in winconsole.cpp sit on top, and a driver shows it.
  *
  * Functions that can fail return ERROR_SUCCESS or the Win32 error code, and
  * change nothing when they fail.  Nothing is ever written outside the buffer.

@@ -24,6 +24,7 @@
 #include "console/emulated/winconsole.h"
 
 #include "console/emulated/driver.h"
+#include "console/platform.h"
 #include "console/emulated/state.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 /*
  * The Win32 console calls that the console module makes, declared as Win32
- * declares them.  On POSIX they act on an in-memory console that a terminal
- * driver presents on the tty whenever the program is about to wait.
+ * declares them.  Here they act on an in-memory console that a driver shows
+ * (on the terminal, in a web page) whenever the program is about to wait.
  */
 #ifndef ZOP_CONSOLE_EMULATED_WINCONSOLE_H
 #define ZOP_CONSOLE_EMULATED_WINCONSOLE_H
@@ -59,21 +59,5 @@ void SetLastError(DWORD error);
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
                      DWORD size, va_list *arguments);
 HLOCAL LocalFree(HLOCAL memory);
-
-/* ------------------------------------------------ Beyond the Win32 calls */
-
-/* What a text given to ConsoleAnnounce is. */
-enum {
-    ANNOUNCE_LOG = 1,   /* one more line of the program's running messages */
-    ANNOUNCE_STATUS = 2 /* the program's state in short, in place of the last one */
-};
-
-/*
- * Hands a code page 437 text that the program has just drawn to whatever
- * reads the screen beside its picture (a web page's live regions), said at
- * the next present in the order given.  A terminal has no such reader: there
- * it does nothing, as on Windows.
- */
-void ConsoleAnnounce(int channel, const char *text);
 
 #endif

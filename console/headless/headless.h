@@ -48,12 +48,12 @@ std::vector<std::string> HeadlessTakeAnnouncements();
 void HeadlessSetKeySource(void (*source)(bool programWaits));
 // Calls hook with the console wherever a terminal would be shown it: whenever the
 // program is about to wait (a key read, a look for keys, Sleep, FlushFileBuffers)
-// or lets the console go, so that a test or a benchmark can render what the
-// terminal driver sends. Null: no hook. HeadlessOpen clears it.
+// or lets the console go, so that a test or a benchmark can render what the tty
+// driver would send. Null: no hook. HeadlessOpen clears it.
 struct MemConsole;
 void HeadlessSetPresentHook(void (*hook)(const MemConsole *console));
 // Calls hook with the console after every output call that succeeded, as a
-// terminal driver presenting after each call would show it. Null: no hook.
+// driver presenting after each call would show it. Null: no hook.
 // HeadlessOpen clears it.
 void HeadlessSetOutputHook(void (*hook)(const MemConsole *console));
 

@@ -34,13 +34,6 @@ BOOL WinStartFreeConsole(void);
 /* Forgets the held mode without touching any console. */
 void WinStartReset(void);
 
-/* What a text given to ConsoleAnnounce is (console/emulated/winconsole.h). */
-enum { ANNOUNCE_LOG = 1, ANNOUNCE_STATUS = 2 };
-
-/* The one call beyond the Win32 subset: the Windows console has nothing beside
-   its picture to say a text, so it does nothing here. */
-inline void ConsoleAnnounce(int, const char *) {}
-
 #ifndef ZOP_WINSTART_IMPLEMENTATION
 #define GetStdHandle WinStartStdHandle
 #define FreeConsole WinStartFreeConsole

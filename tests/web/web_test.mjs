@@ -6,8 +6,8 @@
  *
  *   node web_test.mjs PAGE_DIR FIRST_SCREEN_FILE SCREENSHOT.png NPM_DIR
  *
- * NPM_DIR is where npm installed web/package.json's packages (make web's
- * WEB_NPM_DIR), playwright-core and pngjs among them.
+ * NPM_DIR is where npm installed web/package.json's packages (web_test.sh
+ * does), playwright-core and pngjs among them.
  *
  * Played twice: with the keyboard at 1280 x 900, and by tapping the on-screen
  * keys alone on a phone of 390 x 844 (touch, device pixel ratio 3).  Each
