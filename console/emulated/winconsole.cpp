@@ -24,8 +24,8 @@
 #include "console/emulated/winconsole.h"
 
 #include "console/emulated/driver.h"
-#include "console/platform.h"
 #include "console/emulated/state.h"
+#include "console/platform.h"
 
 #include <algorithm>
 #include <climits>
