@@ -111,7 +111,7 @@ void DriverPresent(const MemConsole *mc)
     Page.said.clear();
 }
 
-/* The page keeps no picture of its own to forget: every present hands over all cells. */
+/* Nothing but the page draws on its canvas, so nothing can have written over the picture. */
 void DriverForgetScreen(void) {}
 
 void DriverAnnounce(int channel, const char *text)
