@@ -10,6 +10,12 @@
 
 /* ------------------------------------------------------ Reading the entry */
 
+/* Where the library's header is X/Open Curses' own (old ncurses, as on macOS;
+   OpenBSD before 7.5; illumos), its calls take char * rather than const char *.
+   A capability's name goes through const_cast, as X/Open says those calls only
+   read it; a pattern for tparm and the terminal's name for setupterm go as
+   writable copies of our own, as nothing says what those calls do with them. */
+
 /* A string capability without its padding ($<5>), which no terminal of today needs; "" when absent. */
 static std::string Plain(const char *text)
 {
@@ -42,7 +48,7 @@ static std::string Filled(const char *name, long first, long second = 0)
     std::string pattern = Capability(name);
     if (pattern.empty())
         return "";
-    const char *filled = tparm(pattern.c_str(), first, second, 0L, 0L, 0L, 0L, 0L, 0L, 0L);
+    const char *filled = tparm(pattern.data(), first, second, 0L, 0L, 0L, 0L, 0L, 0L, 0L);
     return filled != nullptr ? filled : "";
 }
 
@@ -172,7 +178,8 @@ int TerminfoRead(const char *term, bool utf8, bool insideTmux, Caps *caps)
     if (term == nullptr || term[0] == '\0')
         return TERMINFO_UNSET;
     int error = 0;
-    if (setupterm(term, -1, &error) != OK) {
+    std::string name = term; /* alive until del_curterm: a library may keep the pointer */
+    if (setupterm(name.data(), -1, &error) != OK) {
         if (error == 1)
             return TERMINFO_CANNOT_ADDRESS; /* a hard-copy terminal */
         *caps = CapsAnsi();                 /* no entry of that name, or no database */
