@@ -30,6 +30,9 @@ struct Caps {
     bool bold;
     bool reverse;
     bool underline;
+    bool vgaIntensity;       /* reverse video leaves the two intensity bits of a VGA attribute
+                                where they are: bold brightens the text as shown and blink
+                                (SGR 5) the background as shown (the kernel's console) */
     bool utf8;               /* glyphs in UTF-8; else ASCII, with the alternate character set */
     bool wideAmbiguous;      /* in UTF-8, but characters of East Asian ambiguous width take
                                 two cells: glyphs go as narrow ones (Cp437ToNarrow) */

@@ -261,25 +261,46 @@ struct Sgr {
     bool bold; /* for a bright colour where the terminal has only 8 */
     bool reverse;
     bool underline;
+    bool blink; /* for a bright background on the kernel's console */
 };
+
+/*
+ * The kernel's console makes a VGA attribute of the colours (SGR 30-37,
+ * 40-47); reverse video swaps its two colours but leaves the intensity bits
+ * in place, then bold sets the text's and blink the background's.  So the
+ * colours go as they are, with bold for a bright text colour as shown and
+ * blink for a bright background as shown, and every attribute is stored
+ * exactly: the lever labels black on light green, where xterm's rule would
+ * make them dark grey on green.  The framebuffer console draws the blink bit
+ * as a light background; only the VGA text mode blinks it.
+ */
+static Sgr SgrOfVga(int fg, int bg, bool reverse, bool underline)
+{
+    int shownFg = reverse ? bg : fg, shownBg = reverse ? fg : bg;
+    return Sgr{fg & 7, bg & 7, (shownFg & 8) != 0, reverse, underline, (shownBg & 8) != 0};
+}
 
 /*
  * The SGR that shows an attribute as near as the terminal can: the 16
  * colours as they are; with 8, a bright text colour in bold and a bright
- * background as reverse video of the colours swapped; with none, bold for
- * bright text and reverse video for any background but black.
+ * background as reverse video of the colours swapped (xterm brightens in
+ * bold before it reverses), or on the kernel's console as above; with none,
+ * bold for bright text and reverse video for any background but black.
  */
 static Sgr SgrOf(int attr, const Caps &caps)
 {
     int fg = attr & 0xF, bg = (attr >> 4) & 0xF;
     bool reverse = (attr & ATTR_REVERSE) != 0;
-    Sgr sgr = {fg, bg, false, reverse, (attr & ATTR_UNDERSCORE) != 0};
-    if (caps.colours == CAPS_COLOURS_8 && (bg & 8) && caps.reverse) {
-        sgr = Sgr{bg & 7, fg & 7, true, !reverse, sgr.underline};
+    bool underline = (attr & ATTR_UNDERSCORE) != 0;
+    Sgr sgr = {fg, bg, false, reverse, underline, false};
+    if (caps.colours == CAPS_COLOURS_8 && caps.vgaIntensity) {
+        sgr = SgrOfVga(fg, bg, reverse, underline);
+    } else if (caps.colours == CAPS_COLOURS_8 && (bg & 8) && caps.reverse) {
+        sgr = Sgr{bg & 7, fg & 7, true, !reverse, underline, false};
     } else if (caps.colours == CAPS_COLOURS_8) {
-        sgr = Sgr{fg & 7, bg & 7, (fg & 8) != 0, reverse, sgr.underline};
+        sgr = Sgr{fg & 7, bg & 7, (fg & 8) != 0, reverse, underline, false};
     } else if (caps.colours == CAPS_COLOURS_NONE) {
-        sgr = Sgr{-1, -1, (fg & 8) != 0, reverse != (bg != 0), sgr.underline};
+        sgr = Sgr{-1, -1, (fg & 8) != 0, reverse != (bg != 0), underline, false};
     }
     sgr.bold = sgr.bold && caps.bold;
     sgr.reverse = sgr.reverse && caps.reverse;
@@ -317,9 +338,10 @@ static void RenderAttr(Pen *pen, WORD attr, std::string *out)
         return;
     }
     Sgr sgr = SgrOf(shown, caps);
-    Sgr before = pen->attr >= 0 ? SgrOf(pen->attr, caps) : Sgr{-1, -1, false, false, false};
+    Sgr before = pen->attr >= 0 ? SgrOf(pen->attr, caps) : Sgr{-1, -1, false, false, false, false};
     bool dropping = pen->attr < 0 || (before.bold && !sgr.bold) ||
-                    (before.reverse && !sgr.reverse) || (before.underline && !sgr.underline);
+                    (before.reverse && !sgr.reverse) || (before.underline && !sgr.underline) ||
+                    (before.blink && !sgr.blink);
     std::string parameters = dropping ? ";0" : "";
     if (sgr.fg >= 0)
         AppendColour(sgr.fg, 30, caps, &parameters);
@@ -331,6 +353,8 @@ static void RenderAttr(Pen *pen, WORD attr, std::string *out)
         parameters.append(";7");
     if (sgr.underline)
         parameters.append(";4");
+    if (sgr.blink)
+        parameters.append(";5");
     out->append("\x1b[").append(parameters.empty() ? "0" : parameters.substr(1)).push_back('m');
     pen->attr = shown;
 }

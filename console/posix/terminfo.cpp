@@ -130,6 +130,17 @@ static void ReadTitle(const char *term, Caps *caps)
     caps->titleEnd = "\x07";
 }
 
+/* The kernel's own console, under any of its entries' names (not one that tmux shows):
+   its intensity bits stay in place under reverse video, and it shows underline as a colour
+   of its own in place of the text's, with no line. */
+static void ReadKernelConsole(const char *term, bool insideTmux, Caps *caps)
+{
+    if (!StartsWith(term, "linux") || insideTmux)
+        return;
+    caps->vgaIntensity = Sends("blink", "\x1b[5m");
+    caps->underline = false;
+}
+
 /* Pairs of settings count only whole: what is set must be undone. */
 static void ReadSettings(const char *term, Caps *caps)
 {
@@ -189,6 +200,7 @@ int TerminfoRead(const char *term, bool utf8, bool insideTmux, Caps *caps)
     Caps read = {};
     read.utf8 = utf8;
     bool playable = ReadEntry(term, &read);
+    ReadKernelConsole(term, insideTmux, &read);
     del_curterm(cur_term);
     if (!playable)
         return TERMINFO_CANNOT_ADDRESS;

@@ -36,6 +36,7 @@ Model NewModel(int columns, int rows, const Caps &caps)
                  false,
                  false,
                  false,
+                 false,
                  caps};
 }
 
@@ -78,7 +79,7 @@ static void ApplySgr(Model *m, const std::vector<int> &params)
             (p == 38 || p == 48) && i + 2 < all.size() && all[i + 1] == 5 && all[i + 2] < 16;
         bool taken =
             p == 0 || (p == 1 && caps.bold) || (p == 7 && caps.reverse) ||
-            (p == 4 && caps.underline) ||
+            (p == 4 && caps.underline) || (p == 5 && caps.vgaIntensity) ||
             (base && (caps.colours == CAPS_COLOURS_8 || caps.colours == CAPS_COLOURS_16)) ||
             (bright && caps.colours == CAPS_COLOURS_16) ||
             (indexed && caps.colours == CAPS_COLOURS_INDEXED);
@@ -88,9 +89,9 @@ static void ApplySgr(Model *m, const std::vector<int> &params)
         if (p == 0) {
             m->fg = PlainColour(caps, false);
             m->bg = PlainColour(caps, true);
-            m->bold = m->reverse = m->underline = false;
-        } else if (p == 1 || p == 4 || p == 7) {
-            (p == 1 ? m->bold : p == 4 ? m->underline : m->reverse) = true;
+            m->bold = m->reverse = m->underline = m->blink = false;
+        } else if (p == 1 || p == 4 || p == 5 || p == 7) {
+            (p == 1 ? m->bold : p == 4 ? m->underline : p == 5 ? m->blink : m->reverse) = true;
         } else if (indexed || base || bright) {
             (background ? m->bg : m->fg) = (colour & 8) | WindowsColour(colour & 7);
             i += indexed ? 2 : 0;
@@ -98,24 +99,37 @@ static void ApplySgr(Model *m, const std::vector<int> &params)
     }
 }
 
-/* Blanks cells [from, to) of row y as an erase does: in the current background, where
-   the terminal erases so. */
-static void EraseCells(Model *m, int y, int from, int to)
+/* A colour made bright, where it is known. */
+static int Brightened(int colour, bool bright)
 {
-    for (int x = from; x < to; x++)
-        SentCell(m, x, y) = ModelCell{
-            " ", -1, m->caps.backgroundErase ? m->bg : PlainColour(m->caps, true), true, false};
+    return bright && colour >= 0 ? colour | 8 : colour;
 }
 
-/* The colours a written cell shows: bold brightens on 8 colours or none, reverse swaps. */
+/* Blanks cells [from, to) of row y as an erase does: in the current background, where
+   the terminal erases so (the kernel's console with its blink bit). */
+static void EraseCells(Model *m, int y, int from, int to)
+{
+    int bg = m->caps.backgroundErase ? Brightened(m->bg, m->blink) : PlainColour(m->caps, true);
+    for (int x = from; x < to; x++)
+        SentCell(m, x, y) = ModelCell{" ", -1, bg, true, false};
+}
+
+/* The colours a written cell shows: bold brightens on 8 colours or none, then reverse
+   swaps; on the kernel's console reverse swaps first, then bold brightens the text and
+   blink the background. */
 static ModelCell WrittenCell(const Model *m, const std::string &glyph)
 {
-    int fg = m->fg;
+    int fg = m->fg, bg = m->bg;
     bool brightens = m->caps.colours == CAPS_COLOURS_8 || m->caps.colours == CAPS_COLOURS_NONE;
-    if (m->bold && brightens && fg >= 0 && fg < 8)
-        fg |= 8;
-    return m->reverse ? ModelCell{glyph, m->bg, fg, false, m->underline}
-                      : ModelCell{glyph, fg, m->bg, false, m->underline};
+    if (m->caps.vgaIntensity) {
+        if (m->reverse)
+            std::swap(fg, bg);
+        return ModelCell{glyph, Brightened(fg, m->bold), Brightened(bg, m->blink), false,
+                         m->underline};
+    }
+    fg = Brightened(fg, m->bold && brightens);
+    return m->reverse ? ModelCell{glyph, bg, fg, false, m->underline}
+                      : ModelCell{glyph, fg, bg, false, m->underline};
 }
 
 /* The single lines of code page 437 and the characters of DEC special graphics that
@@ -208,6 +222,9 @@ static void FeedCsi(Model *m, bool isPrivate, const std::vector<int> &params, ch
         ApplySgr(m, sgr);
     } else if ((final == 'h' || final == 'l') && isPrivate && params == std::vector<int>{25}) {
         m->cursorVisible = final == 'h';
+    } else if (final == 'c' && isPrivate &&
+               m->caps.hideCursor.find("\x1b[?1c") != std::string::npos) {
+        /* the kernel console's cursor shape, sent with the cursor's visibility */
     } else {
         ADD_FAILURE() << "unexpected sequence ending in '" << final << "'";
     }
@@ -349,7 +366,7 @@ static ModelCell WantedLook(const Caps &caps, const MemCell &cell)
         reverse = reverse != (bg != 0); /* the background by reverse video, bright text by bold */
         fg = 7 | (fg & 8);
         bg = 0;
-    } else if (caps.colours == CAPS_COLOURS_8) {
+    } else if (caps.colours == CAPS_COLOURS_8 && !caps.vgaIntensity) {
         ((bg & 8) && caps.reverse ? fg : bg) &= 7; /* a bright background by reverse video */
     }
     if ((caps.colours == CAPS_COLOURS_NONE || caps.colours == CAPS_COLOURS_8) && !caps.bold) {

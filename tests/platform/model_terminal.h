@@ -5,8 +5,9 @@
  * the sequences the renderer may send; anything else is a test failure.
  * It is a terminal of a capability profile and fails the test on any
  * sequence the profile lacks: for instance one whose erased cells keep its
- * own background, one of 8 colours (bold brightens the text colour) or of
- * none (bold and reverse video only), one without UTF-8 (ASCII and the line
+ * own background, one of 8 colours (bold brightens the text colour before
+ * reverse video swaps it; on the kernel's console after, and blink
+ * brightens the background) or of none (bold and reverse video only), one without UTF-8 (ASCII and the line
  * drawing its profile names), one that draws characters of ambiguous width
  * two cells wide (nothing beyond ASCII but dashed lines), or one where
  * writing the last cell scrolls.
@@ -43,6 +44,7 @@ struct Model {
     bool bold;             /* the video attributes in effect */
     bool reverse;
     bool underline;
+    bool blink;
     bool lineDrawing;   /* the alternate character set is on */
     bool shiftOut;      /* SO selected the line drawing of G1 */
     bool g1LineDrawing; /* G1 holds the line drawing (enacs, ESC ) 0) */
@@ -65,8 +67,9 @@ void Feed(Model *m, const std::string &bytes);
  * reversed nor underscored) of the same background, and erased cells inside
  * a row must come in runs of five or more: shorter gaps are to be written.
  * Colours show as near as the profile can show them: on 8 colours a bright
- * background dims a bright text colour, and brightness needs bold; without
- * colours bright text is bold and any background but black reverse video.
+ * background dims a bright text colour (the kernel's console shows both),
+ * and brightness needs bold; without colours bright text is bold and any
+ * background but black reverse video.
  * Without UTF-8, or where ambiguous characters are wide, a full block shows
  * as a space in reverse video where there is reverse video, a line that the
  * line drawing lacks (or, wide, any but the four straight ones, dashed) as

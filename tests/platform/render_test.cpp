@@ -457,6 +457,14 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
              c->relativeMoves = c->scrollRegion = false;
              c->scrollsAtLastCell = true;
          })},
+        {"linux as its entry reads: the kernel's console", "linux", Profile([](Caps *c) {
+             c->colours = CAPS_COLOURS_8;
+             c->vgaIntensity = true;
+             c->underline = false; /* shown as a colour in place of the text's */
+             c->enableAcs = "\x1b)0";
+             c->hideCursor = "\x1b[?25l\x1b[?1c";
+             c->showCursor = "\x1b[?25h\x1b[?0c";
+         })},
         {"no background colour erase", nullptr, CapsAnsi()},
         {"8 colours", nullptr, Profile([](Caps *c) { c->colours = CAPS_COLOURS_8; })},
         {"8 colours, no bold, reverse video or underline", nullptr, Profile([](Caps *c) {
