@@ -11,6 +11,7 @@
 #include "console/posix/terminfo.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -24,6 +25,7 @@
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -34,8 +36,14 @@ namespace {
 enum TtyUndo { UNDO_RAW_MODE, UNDO_ALT_SCREEN, UNDO_CURSOR, UNDO_TITLE };
 
 const int UNDO_MAX = 8;
-/* How long the terminal has to answer the cursor position query. */
+/* How long the start waits for the answers to the cursor questions. */
 const int CURSOR_QUERY_MS = 200;
+/* How long after the questions an answer still owed is waited for when the terminal is
+   handed back: over a slow link it may come after the start stopped waiting, and then
+   it would reach the shell as typed text. */
+const int ANSWER_LIMIT_MS = 1000;
+/* How long the rest of an answer begun in one read is waited for in the next. */
+const int ANSWER_REST_MS = 50;
 /* Written to see how wide the terminal draws them: a box-drawing character and a full
    block, of East Asian ambiguous width, as the game's frames and walls are. */
 const unsigned char WIDTH_SAMPLE[2] = {0xC4, 0xDB};
@@ -69,6 +77,8 @@ struct TtyState {
     bool drawn;              /* the program has drawn since it took the terminal: until then
                                the terminal shows the shell's screen, which is left as it is */
     Caps caps;               /* what the terminal can do */
+    bool pollRefuses;        /* poll() refused the open terminal (it does not support devices
+                               there): every wait of the driver goes through select() */
     bool singleByte;         /* the locale's characters are single bytes, not UTF-8 */
     char32_t highBytes[128]; /* then: the character of each byte 0x80 to 0xFF, 0 for none */
 };
@@ -82,12 +92,85 @@ volatile sig_atomic_t Resumed;
 int WakePipe[2] = {-1, -1};
 /* The stop handler undid every setting before the process stopped. */
 volatile sig_atomic_t GaveBack;
+/* Answers to the cursor questions the terminal still owes, and until when they are
+   waited for at the end; read by the handlers too. */
+volatile sig_atomic_t AnswersOwed;
+long AnswerDeadlineMs;
 
 TtyState Tty = {};
 
 } // namespace
 
 static void TtyEmergencyRestore(void);
+static void TtyAwaitAnswers(void);
+static void DrainWakePipe(void);
+
+/* -------------------------------------------------------------- Waiting */
+
+/* What a wait saw: bits of these; none when its time ran out or a signal cut it short. */
+enum TtyWaitSeen { WAIT_READY = 1, WAIT_WOKEN = 2, WAIT_CLOSED = 4, WAIT_REFUSED = 8 };
+
+/* Waits with poll() on fd (for reading, or for writing) and on wakeFd (-1: none). */
+static int TtyPoll(int fd, bool writing, int wakeFd, int timeoutMs)
+{
+    struct pollfd p[2] = {{fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0},
+                          {wakeFd, POLLIN, 0}};
+    int ready = poll(p, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    if (ready < 0)
+        return errno == EINTR ? 0 : WAIT_CLOSED;
+    int seen = wakeFd >= 0 && p[1].revents != 0 ? WAIT_WOKEN : 0;
+    /* Invalid for a descriptor that is open: this poll does not take terminals. */
+    if (p[0].revents & POLLNVAL)
+        return fcntl(fd, F_GETFD) == -1 ? seen | WAIT_CLOSED : WAIT_REFUSED;
+    return seen | (p[0].revents != 0 ? WAIT_READY : 0);
+}
+
+/* The same wait with select(), which takes terminals everywhere, for descriptors below
+   FD_SETSIZE: a set cannot hold one beyond, and such a terminal counts as closed. */
+static int TtySelect(int fd, bool writing, int wakeFd, int timeoutMs)
+{
+    if (fd < 0 || fd >= FD_SETSIZE || wakeFd >= FD_SETSIZE)
+        return WAIT_CLOSED;
+    fd_set reading, written;
+    FD_ZERO(&reading);
+    FD_ZERO(&written);
+    FD_SET(fd, writing ? &written : &reading);
+    if (wakeFd >= 0)
+        FD_SET(wakeFd, &reading);
+    struct timeval limit = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int ready = select(std::max(fd, wakeFd) + 1, &reading, &written, nullptr,
+                       timeoutMs < 0 ? nullptr : &limit);
+    if (ready < 0)
+        return errno == EINTR ? 0 : WAIT_CLOSED;
+    int seen = wakeFd >= 0 && FD_ISSET(wakeFd, &reading) ? WAIT_WOKEN : 0;
+    return seen | (FD_ISSET(fd, writing ? &written : &reading) ? WAIT_READY : 0);
+}
+
+/*
+ * Waits up to timeoutMs (negative: no limit) for fd and the wake-up pipe; a
+ * TtyWaitSeen.  poll() first, as it has no limit on descriptors; where it
+ * refuses the terminal (macOS's poll does not support devices and answers
+ * POLLNVAL at once), select() from then on.  Async-signal-safe.
+ */
+static int TtyWait(int fd, bool writing, int wakeFd, int timeoutMs)
+{
+    if (!Tty.pollRefuses) {
+        int seen = TtyPoll(fd, writing, wakeFd, timeoutMs);
+        if (seen != WAIT_REFUSED)
+            return seen;
+        Tty.pollRefuses = true;
+    }
+    return TtySelect(fd, writing, wakeFd, timeoutMs);
+}
+
+/* Sets the terminal's settings, again where a signal cut the call short. */
+static bool TtySetSettings(int when, const struct termios *settings)
+{
+    int result;
+    while ((result = tcsetattr(Tty.inFd, when, settings)) != 0 && errno == EINTR) {
+    }
+    return result == 0;
+}
 
 /* ------------------------------------------------------------- Writing */
 
@@ -100,8 +183,7 @@ static bool TtyWriteAll(const char *bytes, size_t length)
             bytes += n;
             length -= static_cast<size_t>(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            struct pollfd p = {Tty.outFd, POLLOUT, 0};
-            poll(&p, 1, 100);
+            TtyWait(Tty.outFd, true, -1, 100);
         } else if (n < 0 && errno != EINTR) {
             return false;
         }
@@ -252,7 +334,7 @@ static void ReapplySettings(void)
     for (int i = 0; i < Tty.undoCount; i++) {
         switch (Tty.undo[i]) {
         case UNDO_RAW_MODE:
-            tcsetattr(Tty.inFd, TCSANOW, &Tty.raw);
+            TtySetSettings(TCSANOW, &Tty.raw);
             break;
         case UNDO_ALT_SCREEN:
             bytes += Tty.caps.enterScreen;
@@ -267,7 +349,7 @@ static void ReapplySettings(void)
     }
     if (Tty.acsEnabled)
         bytes += Tty.caps.enableAcs;
-    if (Tty.caps.title && !Tty.title.empty())
+    if (Tty.caps.title && Tty.caps.titleStack && !Tty.title.empty())
         bytes += Tty.caps.titleStart + Tty.title + Tty.caps.titleEnd;
     TtyWriteText(bytes);
 }
@@ -278,7 +360,7 @@ static void ReapplyRawMode(void)
 {
     for (int i = 0; i < Tty.undoCount; i++)
         if (Tty.undo[i] == UNDO_RAW_MODE)
-            tcsetattr(Tty.inFd, TCSANOW, &Tty.raw);
+            TtySetSettings(TCSANOW, &Tty.raw);
 }
 
 /* ---------------------------------------------------------- Undo stack */
@@ -351,6 +433,8 @@ static std::string EraseBlankPicture(void)
 void DriverRestore(void)
 {
     Tty.drawn = false;
+    if (Tty.open)
+        TtyAwaitAnswers();
     /* A picture leaves its colours set, even where no other setting could be made. */
     bool coloured = Tty.front.attr >= 0;
     if (!Tty.open || (Tty.undoCount == 0 && !coloured))
@@ -362,7 +446,7 @@ void DriverRestore(void)
         if (step == UNDO_RAW_MODE) {
             TtyWriteText(bytes);
             bytes.clear();
-            tcsetattr(Tty.inFd, TCSADRAIN, &Tty.saved);
+            TtySetSettings(TCSADRAIN, &Tty.saved);
         }
     }
     TtyWriteText(bytes);
@@ -383,7 +467,8 @@ static void TtyEmergencyRestore(void)
     size_t length = static_cast<size_t>(Tty.emergencyLength);
     if (length > 0 && write(Tty.outFd, Tty.emergency, length) < 0)
         length = 0;
-    tcsetattr(Tty.inFd, TCSANOW, &Tty.saved);
+    TtyAwaitAnswers();
+    TtySetSettings(TCSANOW, &Tty.saved);
 }
 
 /* ------------------------------------------------------ Opening the tty */
@@ -424,7 +509,7 @@ static void EnterRawMode(void)
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     Tty.raw = raw;
-    if (tcsetattr(Tty.inFd, TCSANOW, &raw) == 0)
+    if (TtySetSettings(TCSANOW, &raw))
         PushUndo(UNDO_RAW_MODE);
 }
 
@@ -451,16 +536,13 @@ long DriverNowMs(void)
    signal's wake-up ended the wait; -1 at end of input. */
 static int ReadSome(unsigned char *buffer, int size, int timeoutMs)
 {
-    struct pollfd p[2] = {{Tty.inFd, POLLIN, 0}, {WakePipe[0], POLLIN, 0}};
-    int ready = poll(p, 2, timeoutMs);
-    if (ready < 0)
-        return errno == EINTR ? 0 : -1;
-    if (p[1].revents != 0)
+    int seen = TtyWait(Tty.inFd, false, WakePipe[0], timeoutMs);
+    if (seen & WAIT_WOKEN)
         DrainWakePipe();
-    if (p[0].revents == 0)
-        return 0;
-    if (p[0].revents & POLLNVAL)
+    if (seen & WAIT_CLOSED)
         return -1;
+    if (!(seen & WAIT_READY))
+        return 0;
     ssize_t n = read(Tty.inFd, buffer, static_cast<size_t>(size));
     if (n < 0)
         return (errno == EINTR || errno == EAGAIN) ? 0 : -1;
@@ -498,6 +580,92 @@ bool TtyTakeCursorReport(std::string *bytes, int *row, int *column)
     return false;
 }
 
+/* ------------------------------------------------- The terminal's answers */
+
+/* The step of AnswerStep at the end of an answer. */
+const int ANSWER_DONE = 6;
+
+/* Follows an answer (ESC [ digits ; digits R) byte by byte: the step reached after
+   byte, ANSWER_DONE at the answer's end, 0 outside one. */
+static int AnswerStep(int step, unsigned char byte)
+{
+    bool digit = byte >= '0' && byte <= '9';
+    switch (step) {
+    case 1:
+        if (byte == '[')
+            return 2;
+        break;
+    case 2:
+    case 4:
+        if (digit)
+            return step + 1;
+        break;
+    case 3:
+        if (digit || byte == ';')
+            return digit ? 3 : 4;
+        break;
+    case 5:
+        if (digit || byte == 'R')
+            return digit ? 5 : ANSWER_DONE;
+        break;
+    }
+    return byte == 0x1b ? 1 : 0;
+}
+
+/*
+ * Waits for the answers the terminal still owes, until their time is up, and
+ * reads them, so that none is left for the shell to print after the program;
+ * whatever else comes meanwhile goes with them, as the program is ending.  A
+ * terminal that never answers is waited for only until that limit after the
+ * questions: no wait at all once the game has gone on longer.
+ * Async-signal-safe: the handlers call it before they hand the terminal back.
+ */
+static void TtyAwaitAnswers(void)
+{
+    for (int step = 0; AnswersOwed > 0;) {
+        long left = AnswerDeadlineMs - DriverNowMs();
+        int seen = left > 0 ? TtyWait(Tty.inFd, false, -1, static_cast<int>(left)) : WAIT_CLOSED;
+        if (seen & WAIT_CLOSED)
+            break;
+        unsigned char bytes[64];
+        ssize_t n = seen & WAIT_READY ? read(Tty.inFd, bytes, sizeof bytes) : 0;
+        if (n == 0 && (seen & WAIT_READY))
+            break; /* the terminal hung up */
+        for (ssize_t i = 0; i < n; i++)
+            if ((step = AnswerStep(step, bytes[i])) == ANSWER_DONE)
+                AnswersOwed = AnswersOwed - 1;
+    }
+    AnswersOwed = 0;
+}
+
+/* Whether bytes end in what may be the start of an answer: ESC, then [, digits and ';'. */
+static bool EndsInPartialAnswer(const std::string &bytes)
+{
+    size_t escape = bytes.rfind('\x1b');
+    if (escape == std::string::npos || bytes.size() - escape > 12)
+        return false;
+    int step = 0;
+    for (size_t i = escape; i < bytes.size(); i++)
+        step = AnswerStep(step, static_cast<unsigned char>(bytes[i]));
+    return step != 0 && step != ANSWER_DONE;
+}
+
+/* Takes the answers still owed out of the bytes the key reader has waiting, with the
+   rest of one begun: an answer that came after the start stopped waiting is no key. */
+static void TakeLateAnswers(void)
+{
+    for (int reads = 0; AnswersOwed > 0 && EndsInPartialAnswer(Tty.pending) && reads < 4; reads++) {
+        unsigned char chunk[64];
+        int n = ReadSome(chunk, sizeof chunk, ANSWER_REST_MS);
+        if (n <= 0)
+            break;
+        Tty.pending.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+    }
+    int row = 0, column = 0;
+    while (AnswersOwed > 0 && TtyTakeCursorReport(&Tty.pending, &row, &column))
+        AnswersOwed = AnswersOwed - 1;
+}
+
 /*
  * The questions asked of the terminal at start: where its cursor stands
  * (DSR 6n) and, on a UTF-8 terminal with an alternate screen, how wide it
@@ -530,10 +698,16 @@ static COORD AskCursor(void)
 {
     COORD guess = {0, static_cast<SHORT>(Tty.rows - 1)};
     bool measureWidth = Tty.caps.utf8 && !Tty.caps.enterScreen.empty();
-    if (!Tty.caps.cursorReport || !TtyWriteText(CursorQuestions(measureWidth)))
+    if (!Tty.caps.cursorReport)
         return guess;
     int answers[2][2] = {}; /* row, column */
     int answered = 0, wanted = measureWidth ? 2 : 1;
+    AnswerDeadlineMs = DriverNowMs() + ANSWER_LIMIT_MS;
+    AnswersOwed = wanted;
+    if (!TtyWriteText(CursorQuestions(measureWidth))) {
+        AnswersOwed = 0;
+        return guess;
+    }
     std::string got;
     long deadline = DriverNowMs() + CURSOR_QUERY_MS;
     for (long left = CURSOR_QUERY_MS; answered < wanted && left > 0;
@@ -545,9 +719,10 @@ static COORD AskCursor(void)
         got.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
         while (answered < wanted &&
                TtyTakeCursorReport(&got, &answers[answered][0], &answers[answered][1]))
-            answered++;
+            AnswersOwed = wanted - ++answered;
     }
     Tty.pending += got;
+    TakeLateAnswers();
     /* Written from the first column, the two end before the fourth where each takes one
        cell. */
     Tty.caps.wideAmbiguous = answered == 2 && answers[1][1] > 3;
@@ -569,12 +744,22 @@ static void ReadHighBytes(void)
     }
 }
 
+/* Whether the locale's codeset is UTF-8, however the system spells it ("UTF-8", or
+   "utf-8" after a locale named so, as on macOS, or "UTF8"). */
+static bool IsUtf8Codeset(const char *codeset)
+{
+    std::string letters;
+    for (const char *c = codeset; c != nullptr && *c != '\0'; c++)
+        if (*c != '-' && *c != '_')
+            letters += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return letters == "utf8";
+}
+
 /* What the terminal can do, from TERM's entry, and the locale's characters; a TerminfoVerdict. */
 static int ReadCapabilities(void)
 {
     std::setlocale(LC_CTYPE, "");
-    const char *codeset = nl_langinfo(CODESET);
-    bool utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+    bool utf8 = IsUtf8Codeset(nl_langinfo(CODESET));
     Tty.singleByte = !utf8;
     if (!utf8)
         ReadHighBytes();
@@ -584,6 +769,10 @@ static int ReadCapabilities(void)
     const char *noColour = std::getenv("NO_COLOR");
     if (noColour != nullptr && noColour[0] != '\0')
         Tty.caps.colours = CAPS_COLOURS_NONE;
+    /* macOS's Terminal answers to xterm's name but keeps no stack of titles. */
+    const char *program = std::getenv("TERM_PROGRAM");
+    if (program != nullptr && std::strcmp(program, "Apple_Terminal") == 0)
+        Tty.caps.titleStack = false;
     return verdict;
 }
 
@@ -693,8 +882,9 @@ static void AppendSettings(std::string *out)
         out->append(caps.enableAcs);
         Tty.acsEnabled = true;
     }
-    if (Tty.titlePending && caps.title) {
-        if (caps.titleStack && !HasUndo(UNDO_TITLE)) {
+    /* A title that could not be put back would outlive the game. */
+    if (Tty.titlePending && caps.title && caps.titleStack) {
+        if (!HasUndo(UNDO_TITLE)) {
             out->append(SAVE_TITLE);
             PushUndo(UNDO_TITLE);
         }
@@ -738,15 +928,19 @@ int DriverReadBytes(unsigned char *buffer, int size, int timeoutMs)
 {
     if (size <= 0)
         return 0;
-    if (!Tty.pending.empty()) {
-        size_t n = std::min(static_cast<size_t>(size), Tty.pending.size());
-        std::memcpy(buffer, Tty.pending.data(), n);
-        Tty.pending.erase(0, n);
-        return static_cast<int>(n);
+    if (Tty.pending.empty()) {
+        if (!Tty.open)
+            return -1;
+        int n = ReadSome(buffer, size, timeoutMs);
+        if (n <= 0 || AnswersOwed == 0)
+            return n;
+        Tty.pending.assign(reinterpret_cast<char *>(buffer), static_cast<size_t>(n));
+        TakeLateAnswers();
     }
-    if (!Tty.open)
-        return -1;
-    return ReadSome(buffer, size, timeoutMs);
+    size_t n = std::min(static_cast<size_t>(size), Tty.pending.size());
+    std::memcpy(buffer, Tty.pending.data(), n);
+    Tty.pending.erase(0, n);
+    return static_cast<int>(n);
 }
 
 /* ---------------------------------------------------------------- Waits */

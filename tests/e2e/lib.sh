@@ -104,13 +104,15 @@ program_pid() {
 
 # Whether a process waits for input with no time limit: sleeping (not
 # stopped) in poll(..., -1), or ppoll(..., NULL, ...) on systems without poll,
+# or, where poll refuses terminals, select(..., NULL) or pselect6(..., NULL, ...),
 # as /proc/<pid>/stat and /proc/<pid>/syscall show.
 waits_for_key() {
     [ "$(sed 's/^.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)" = S ] || return 1
     # shellcheck disable=SC2046
     set -- $(cat "/proc/$1/syscall" 2>/dev/null)
-    case "${1:-} ${4:-}" in
-    "7 0xffffffff" | "7 0xffffffffffffffff" | "271 0x0" | "73 0x0") return 0 ;;
+    case "${1:-} ${4:-} ${6:-}" in
+    "7 0xffffffff "* | "7 0xffffffffffffffff "* | "271 0x0 "* | "73 0x0 "*) return 0 ;;
+    "23 "*" 0x0" | "270 "*" 0x0") return 0 ;;
     esac
     return 1
 }

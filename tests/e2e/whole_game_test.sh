@@ -1,13 +1,23 @@
 #!/bin/sh
 # A whole short game with real 200 ms steps: 9 marbles, Dr. Zop starts, the
 # player always takes two.  Dr. Zop wins; 'n' at the replay question ends the
-# program with status 0 and the terminal as it was.
+# program with status 0 and the terminal as it was.  While it waits for a key
+# it uses no CPU.  With a second argument, the stand-ins' library, the game is
+# played where poll() refuses terminals, as macOS's does.
+# Usage: whole_game_test.sh ZOP [STANDINS_LIBRARY]
 set -u
 name=whole-game zop=$1
 . "$(dirname "$0")/lib.sh"
 
+if [ -n "${2:-}" ]; then
+    zop="env LD_PRELOAD=$2 ZOP_STANDIN=poll-refuses-terminals $zop"
+fi
 start_in_pane 81 46 "$zop"
 wait_for_text "Ready for new game" || fail "no first screen"
+wait_for_key_wait || fail "the game does not wait for a key"
+ticks=$(cpu_ticks "$(program_pid)")
+sleep 2
+[ $(( $(cpu_ticks "$(program_pid)") - ticks )) -le 1 ] || fail "the game used CPU time while it waited for a key"
 for i in 1 2 3 4 5 6; do tm send-keys Down; done
 wait_for_text "Ball Count │9 │" 2 || fail "the count did not come down to 9"
 tm send-keys n g

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <random>
@@ -20,6 +21,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -40,8 +42,15 @@ struct Terminal {
     const char *term;
     const char *locale;
     int columnAfterSample;
-    const char *noColour; /* NO_COLOR, null for none */
+    const char *noColour;          /* NO_COLOR, null for none */
+    const char *standIn = nullptr; /* ZOP_STANDIN: C library calls as other systems answer them */
 };
+
+/* In the child: the C library's calls as another system answers them (standins.cpp). */
+void UseStandIns(const char *words)
+{
+    setenv("ZOP_STANDIN", words != nullptr ? words : "", 1);
+}
 
 /* In the child, on the pseudo-terminal: the driver's whole life, as the program lives it,
    showing a line and a wall's block at the top left. */
@@ -56,6 +65,7 @@ struct Terminal {
         setenv("NO_COLOR", terminal.noColour, 1);
     else
         unsetenv("NO_COLOR");
+    UseStandIns(terminal.standIn);
     termios before = {}, during = {}, after = {};
     tcgetattr(STDIN_FILENO, &before);
     DriverScreen screen = {};
@@ -169,6 +179,9 @@ TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
     size_t colours = bytes.rfind("\x1b[0;37;40m"), reset = bytes.rfind("\x1b[0m");
     ASSERT_NE(colours, std::string::npos) << testing::PrintToString(bytes);
     EXPECT_TRUE(reset != std::string::npos && colours < reset && reset < leaveScreen);
+
+    DriveTerminal({"xterm-256color", "C.UTF-8", 3, nullptr, "tcsetattr-eintr-once"}, &result);
+    EXPECT_EQ(result, CHILD_OK) << "a restore that a signal cut short is made again";
 }
 
 TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPlayOn)
@@ -214,6 +227,7 @@ TEST(TerminalDriver, DrawsNarrowGlyphsWhereTheTerminalMakesAmbiguousCharactersWi
         {{"xterm-256color", "C.UTF-8", 0, nullptr}, true, "─█"}, /* no answer: one cell each */
         {{"vt100", "C.UTF-8", 5, nullptr}, false, "─█"},         /* no alternate screen to ask on */
         {{"xterm-256color", "C", 5, nullptr}, false, "\x1b(0q"}, /* lines from DEC graphics */
+        {{"xterm-256color", "C", 3, nullptr, "codeset-utf-8"}, true, "─█"}, /* as macOS says it */
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.terminal.term) + " " + c.terminal.locale + " answering " +
@@ -282,6 +296,27 @@ TEST(TerminalDriver, SleepsAtLeastTheDelayWithoutSpinning)
 /* What the picture begins and ends with (its first and its last row): each whole picture
    sent holds each once. */
 const std::string PictureStart = "[the picture]", PictureEnd = "[its end]";
+/* How long the child, once the program has ended, waits as a shell before it reads what
+   it finds (0: it does not). */
+int ShellReadsAfterMs = 0;
+
+/* In the child, after the program: what the shell finds to read, as its exit status (100
+   and its count of bytes), after ShellReadsAfterMs; nothing when it waits for none. */
+void ReadAsTheShell()
+{
+    if (ShellReadsAfterMs == 0)
+        return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ShellReadsAfterMs));
+    termios raw = {};
+    tcgetattr(STDIN_FILENO, &raw);
+    cfmakeraw(&raw);
+    raw.c_cc[VMIN] = raw.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    char left[32];
+    ssize_t n = read(STDIN_FILENO, left, sizeof left);
+    if (n > 0)
+        _exit(100 + static_cast<int>(n));
+}
 
 /* In the child: draws a picture of the whole screen, costly to send (every cell in other
    colours than the one before), and waits for keys until ESC, as the game does; its exit
@@ -310,6 +345,7 @@ const std::string PictureStart = "[the picture]", PictureEnd = "[its end]";
         keys += record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown ? 1 : 0;
     }
     FreeConsole();
+    ReadAsTheShell();
     _exit(keys - 1);
 }
 
@@ -341,25 +377,54 @@ bool ReadPictures(int master, int pictures)
     return ReadMarks(master, PictureEnd, pictures);
 }
 
-/* Starts DrawThenWaitForEscape on a pseudo-terminal of that size; its pid, or -1. */
-pid_t StartDrawing(winsize size, int *master)
+/* Starts DrawThenWaitForEscape on a pseudo-terminal of that size, with those stand-ins;
+   its pid, or -1. */
+pid_t StartDrawing(winsize size, int *master, const char *standIn = nullptr)
 {
     pid_t child = forkpty(master, nullptr, nullptr, &size);
-    if (child == 0)
+    if (child == 0) {
+        UseStandIns(standIn);
         DrawThenWaitForEscape();
+    }
     return child;
 }
 
-/* Ends DrawThenWaitForEscape with ESC; its exit status, the other keys it read, or -1. */
-int EndDrawing(int master, pid_t child)
+/* Ends DrawThenWaitForEscape (with ESC, unless it was typed); its exit status, the other keys
+   it read, or -1. */
+int EndDrawing(int master, pid_t child, bool typeEscape = true)
 {
-    if (write(master, "\x1b", 1) != 1)
+    if (typeEscape && write(master, "\x1b", 1) != 1)
         kill(child, SIGKILL);
     ReadUntilEnd(master, child);
     close(master);
     int status = 0;
     EXPECT_EQ(waitpid(child, &status, 0), child);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+/*
+ * The answers to the questions at start never reach the shell: the terminal
+ * answers them half a second late, after the ESC typed at the first picture,
+ * and the shell finds nothing to read after the program; the same where
+ * poll() refuses terminals (as macOS's does), where ESC is the only key read.
+ */
+TEST(TerminalDriver, LeavesTheShellNoAnswerOfTheTerminalThoughItAnswersLate)
+{
+    ShellReadsAfterMs = 1000;
+    for (const char *standIn : {"", "poll-refuses-terminals"}) {
+        SCOPED_TRACE(standIn);
+        int master = -1;
+        pid_t child = StartDrawing({46, 81, 0, 0}, &master, standIn);
+        ASSERT_GE(child, 0) << "no pseudo-terminal";
+        ASSERT_TRUE(ReadPictures(master, 1)) << "the first picture, after the questions";
+        ASSERT_EQ(write(master, "\x1b", 1), 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const std::string answers = "\x1b[3;1R\x1b[2;3R";
+        ASSERT_EQ(write(master, answers.data(), answers.size()), ssize_t(answers.size()));
+        EXPECT_EQ(EndDrawing(master, child, false), 0) << "ESC the only key, nothing for the shell "
+                                                          "(100 and more: that many bytes)";
+    }
+    ShellReadsAfterMs = 0;
 }
 
 /*
