@@ -425,6 +425,17 @@ Caps Profile(void (*change)(Caps *))
     return caps;
 }
 
+/* What the kernel's console does: 8 colours, brightened after reverse video. */
+void KernelConsole(Caps *c)
+{
+    c->colours = CAPS_COLOURS_8;
+    c->vgaIntensity = true;
+    c->underline = false; /* shown as a colour in place of the text's */
+    c->enableAcs = "\x1b)0";
+    c->hideCursor = "\x1b[?25l\x1b[?1c";
+    c->showCursor = "\x1b[?25h\x1b[?0c";
+}
+
 /* Each step of the picture on a terminal of every kind, as large as the picture, wider,
    taller and smaller: it shows right on a model of that terminal, which takes no sequence
    the terminal lacks; where the terminal is larger, nothing beyond the picture is sent. */
@@ -457,13 +468,13 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
              c->relativeMoves = c->scrollRegion = false;
              c->scrollsAtLastCell = true;
          })},
-        {"linux as its entry reads: the kernel's console", "linux", Profile([](Caps *c) {
-             c->colours = CAPS_COLOURS_8;
-             c->vgaIntensity = true;
-             c->underline = false; /* shown as a colour in place of the text's */
-             c->enableAcs = "\x1b)0";
-             c->hideCursor = "\x1b[?25l\x1b[?1c";
-             c->showCursor = "\x1b[?25h\x1b[?0c";
+        {"linux as its entry reads: the kernel's console", "linux", Profile(KernelConsole)},
+        {"the kernel's console in the C locale: walls in reverse video", nullptr,
+         Profile([](Caps *c) {
+             KernelConsole(c);
+             c->utf8 = false;
+             c->enterAcs = "\x0e";
+             c->leaveAcs = "\x0f";
          })},
         {"no background colour erase", nullptr, CapsAnsi()},
         {"8 colours", nullptr, Profile([](Caps *c) { c->colours = CAPS_COLOURS_8; })},
