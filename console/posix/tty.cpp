@@ -103,6 +103,7 @@ TtyState Tty = {};
 
 static void TtyEmergencyRestore(void);
 static void TtyAwaitAnswers(void);
+static void AwaitAnswersKeepingKeys(void);
 static void DrainWakePipe(void);
 
 /* -------------------------------------------------------------- Waiting */
@@ -434,7 +435,7 @@ void DriverRestore(void)
 {
     Tty.drawn = false;
     if (Tty.open)
-        TtyAwaitAnswers();
+        AwaitAnswersKeepingKeys();
     /* A picture leaves its colours set, even where no other setting could be made. */
     bool coloured = Tty.front.attr >= 0;
     if (!Tty.open || (Tty.undoCount == 0 && !coloured))
@@ -664,6 +665,25 @@ static void TakeLateAnswers(void)
     int row = 0, column = 0;
     while (AnswersOwed > 0 && TtyTakeCursorReport(&Tty.pending, &row, &column))
         AnswersOwed = AnswersOwed - 1;
+}
+
+/*
+ * Waits for the answers still owed, as TtyAwaitAnswers does, but keeps what
+ * else comes for the key reader: the terminal may be taken again at once
+ * (a new console at start), and keys typed before the first screen are the
+ * game's.
+ */
+static void AwaitAnswersKeepingKeys(void)
+{
+    for (long left; AnswersOwed > 0 && (left = AnswerDeadlineMs - DriverNowMs()) > 0;) {
+        unsigned char chunk[64];
+        int n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
+        if (n < 0)
+            break;
+        Tty.pending.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+        TakeLateAnswers();
+    }
+    AnswersOwed = 0;
 }
 
 /*

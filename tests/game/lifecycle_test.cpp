@@ -3,6 +3,7 @@
 
 #include "console/console.h"
 #include "console/headless/headless.h"
+#include "game/options.h"
 #include "game/screen.h"
 #include "machine/machine.h"
 
@@ -260,3 +261,24 @@ TEST_F(Program, ASmallScreenPlaysAnywayAfterAnyOtherKeyOnAScreenClearedOfTheNoti
 }
 
 } // namespace
+
+/* A wrong argument is named on one line of standard error, status 2, its control characters
+   shown as '?' (they would act on the terminal) and its other bytes as they are. */
+TEST(Options, AWrongArgumentIsShownWithoutItsControlCharacters)
+{
+    struct Case {
+        const char *argument, *said;
+    } const cases[] = {
+        {"-\x1b]2;x\x07\x7f", "zop: unknown option '-?]2;x?"
+                              "?'; try 'zop --help'\n"},
+        {"caf\xc3\xa9\t", "zop: unexpected argument 'caf\xc3\xa9?'; try 'zop --help'\n"},
+    };
+    for (const Case &c : cases) {
+        char program[] = "zop";
+        std::string argument = c.argument;
+        char *argv[] = {program, &argument[0], nullptr};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ReadOptions(2, argv), 2);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.said);
+    }
+}

@@ -51,7 +51,10 @@ cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1
     { cat "$scratch/configure.log"; exit 1; }
 build || { cat "$scratch/build.log"; echo "the unbroken tree does not build"; exit 1; }
 targets=$(cd "$build" && ctest -L unit --show-only=json-v1 | grep -o '"/[^"]*"' | tr -d '"' |
-    while read -r path; do if [ -f "$path" ] && [ -x "$path" ]; then basename "$path"; fi; done |
+    while read -r path; do
+        # Programs of this build only: a compile check's command is the compiler.
+        case $path in "$build"/*) if [ -f "$path" ] && [ -x "$path" ]; then basename "$path"; fi ;; esac
+    done |
     sort -u | tr '\n' ' ')
 baseline=$(failed_tests)
 if [ -n "$baseline" ]; then

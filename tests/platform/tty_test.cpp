@@ -65,15 +65,24 @@ void UseStandIns(const char *words)
         setenv("NO_COLOR", terminal.noColour, 1);
     else
         unsetenv("NO_COLOR");
-    UseStandIns(terminal.standIn);
     termios before = {}, during = {}, after = {};
     tcgetattr(STDIN_FILENO, &before);
+    /* A shell's settings that would change what the game reads and writes. */
+    before.c_iflag |= ICRNL | IXON | INLCR | ISTRIP;
+    before.c_oflag |= OPOST | OCRNL | ONOCR;
+    before.c_lflag |= IEXTEN | ECHONL;
+    tcsetattr(STDIN_FILENO, TCSANOW, &before);
+    UseStandIns(terminal.standIn);
     DriverScreen screen = {};
     int opened = DriverOpen(&screen);
     if (opened != DRIVER_OPENED || !DriverEnterScreen())
         _exit(CHILD_REFUSED + opened);
     tcgetattr(STDIN_FILENO, &during);
-    bool raw = !(during.c_lflag & (ICANON | ECHO)) && (during.c_lflag & ISIG);
+    /* Bytes as typed, signals on; output as the shell's but for carriage returns, sent as
+       they are, which the cursor moves use. */
+    bool raw = !(during.c_lflag & (ICANON | ECHO | ECHONL | IEXTEN)) && (during.c_lflag & ISIG) &&
+               !(during.c_iflag & (ICRNL | IXON | INLCR | ISTRIP)) &&
+               (during.c_oflag & (OPOST | OCRNL | ONOCR)) == OPOST;
     DriverSetTitle("Game of Zop");
     MemConsole console;
     MemReset(&console, screen.columns, screen.rows, screen.columns, screen.rows);
@@ -193,6 +202,11 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
     for (const char *absent : {"\x1b[?1049", "\x1b[?25", "\x1b]", "\x1b[22;0t"})
         EXPECT_EQ(bytes.find(absent), std::string::npos) << testing::PrintToString(bytes);
     EXPECT_NE(bytes.find("\x1b[6n"), std::string::npos) << "it is asked where the cursor is";
+    /* macOS's Terminal answers to xterm's name but would keep the game's title after it. */
+    setenv("TERM_PROGRAM", "Apple_Terminal", 1);
+    bytes = DriveTerminal({"xterm-256color", "C.UTF-8", 3, nullptr}, &result);
+    unsetenv("TERM_PROGRAM");
+    EXPECT_EQ(bytes.find("\x1b]"), std::string::npos) << "no title that cannot be put back";
 
     struct Refusal {
         const char *term;
@@ -296,36 +310,26 @@ TEST(TerminalDriver, SleepsAtLeastTheDelayWithoutSpinning)
 /* What the picture begins and ends with (its first and its last row): each whole picture
    sent holds each once. */
 const std::string PictureStart = "[the picture]", PictureEnd = "[its end]";
-/* How long the child, once the program has ended, waits as a shell before it reads what
-   it finds (0: it does not). */
+/* How long the shell of StartDrawing waits, once its program has ended, before it reads
+   what the terminal holds (0: there is no such shell). */
 int ShellReadsAfterMs = 0;
-
-/* In the child, after the program: what the shell finds to read, as its exit status (100
-   and its count of bytes), after ShellReadsAfterMs; nothing when it waits for none. */
-void ReadAsTheShell()
-{
-    if (ShellReadsAfterMs == 0)
-        return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(ShellReadsAfterMs));
-    termios raw = {};
-    tcgetattr(STDIN_FILENO, &raw);
-    cfmakeraw(&raw);
-    raw.c_cc[VMIN] = raw.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    char left[32];
-    ssize_t n = read(STDIN_FILENO, left, sizeof left);
-    if (n > 0)
-        _exit(100 + static_cast<int>(n));
-}
 
 /* In the child: draws a picture of the whole screen, costly to send (every cell in other
    colours than the one before), and waits for keys until ESC, as the game does; its exit
    status is the number of other keys it read. */
+/* The terminal and the locale DrawThenWaitForEscape draws in. */
+const char *DrawTerm = "xterm-256color", *DrawLocale = "C.UTF-8";
+
 [[noreturn]] void DrawThenWaitForEscape()
 {
-    setenv("TERM", "xterm-256color", 1);
-    setenv("LC_ALL", "C.UTF-8", 1);
+    setenv("TERM", DrawTerm, 1);
+    setenv("LC_ALL", DrawLocale, 1);
+    FreeConsole();
+    AllocConsole(); /* a screen of its own, a title and no cursor, as the game's */
+    SetConsoleTitleA("Game of Zop");
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), in = GetStdHandle(STD_INPUT_HANDLE);
+    CONSOLE_CURSOR_INFO hidden = {100, FALSE};
+    SetConsoleCursorInfo(out, &hidden);
     CONSOLE_SCREEN_BUFFER_INFO info = {};
     GetConsoleScreenBufferInfo(out, &info);
     DWORD done = 0;
@@ -345,7 +349,6 @@ void ReadAsTheShell()
         keys += record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown ? 1 : 0;
     }
     FreeConsole();
-    ReadAsTheShell();
     _exit(keys - 1);
 }
 
@@ -377,6 +380,32 @@ bool ReadPictures(int master, int pictures)
     return ReadMarks(master, PictureEnd, pictures);
 }
 
+/* In the child, as a shell: runs DrawThenWaitForEscape as its job (which a SIGTERM to the
+   group ends), then, ShellReadsAfterMs after, reads what the terminal holds.  Its exit
+   status: 100 and the count of bytes found, else the job's, or 64 and its signal. */
+[[noreturn]] void RunAsTheShell()
+{
+    signal(SIGTERM, SIG_IGN);
+    pid_t job = fork();
+    if (job == 0) {
+        signal(SIGTERM, SIG_DFL);
+        DrawThenWaitForEscape();
+    }
+    int status = 0;
+    waitpid(job, &status, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ShellReadsAfterMs));
+    termios raw = {};
+    tcgetattr(STDIN_FILENO, &raw);
+    cfmakeraw(&raw);
+    raw.c_cc[VMIN] = raw.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    char left[32];
+    ssize_t n = read(STDIN_FILENO, left, sizeof left);
+    _exit(n > 0               ? 100 + static_cast<int>(n)
+          : WIFEXITED(status) ? WEXITSTATUS(status)
+                              : 64 + WTERMSIG(status));
+}
+
 /* Starts DrawThenWaitForEscape on a pseudo-terminal of that size, with those stand-ins;
    its pid, or -1. */
 pid_t StartDrawing(winsize size, int *master, const char *standIn = nullptr)
@@ -384,9 +413,23 @@ pid_t StartDrawing(winsize size, int *master, const char *standIn = nullptr)
     pid_t child = forkpty(master, nullptr, nullptr, &size);
     if (child == 0) {
         UseStandIns(standIn);
+        if (ShellReadsAfterMs > 0)
+            RunAsTheShell();
         DrawThenWaitForEscape();
     }
     return child;
+}
+
+/* Reads what the child sends for that long, as a terminal does, or until it ends. */
+void KeepReading(int master, int ms)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    char chunk[8192];
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd p = {master, POLLIN, 0};
+        if (poll(&p, 1, 20) > 0 && read(master, chunk, sizeof chunk) <= 0)
+            return;
+    }
 }
 
 /* Ends DrawThenWaitForEscape (with ESC, unless it was typed); its exit status, the other keys
@@ -404,27 +447,67 @@ int EndDrawing(int master, pid_t child, bool typeEscape = true)
 
 /*
  * The answers to the questions at start never reach the shell: the terminal
- * answers them half a second late, after the ESC typed at the first picture,
- * and the shell finds nothing to read after the program; the same where
- * poll() refuses terminals (as macOS's does), where ESC is the only key read.
+ * answers them half a second late, after the program was told at once to
+ * end (by ESC, the only key it reads, or by a SIGTERM), and the shell finds
+ * nothing to read after it; the same where poll() refuses terminals, as
+ * macOS's does.
  */
 TEST(TerminalDriver, LeavesTheShellNoAnswerOfTheTerminalThoughItAnswersLate)
 {
     ShellReadsAfterMs = 1000;
-    for (const char *standIn : {"", "poll-refuses-terminals"}) {
-        SCOPED_TRACE(standIn);
+    struct Case {
+        const char *standIn;
+        int signal; /* 0: ESC */
+    } const cases[] = {{"", 0}, {"poll-refuses-terminals", 0}, {"", SIGTERM}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.standIn) + (c.signal ? " SIGTERM" : " ESC"));
         int master = -1;
-        pid_t child = StartDrawing({46, 81, 0, 0}, &master, standIn);
+        pid_t child = StartDrawing({46, 81, 0, 0}, &master, c.standIn);
         ASSERT_GE(child, 0) << "no pseudo-terminal";
-        ASSERT_TRUE(ReadPictures(master, 1)) << "the first picture, after the questions";
-        ASSERT_EQ(write(master, "\x1b", 1), 1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ASSERT_TRUE(ReadMarks(master, "\x1b[6n", 2)) << "the two questions";
+        ASSERT_TRUE(c.signal ? kill(-child, c.signal) == 0 : write(master, "\x1b", 1) == 1);
+        KeepReading(master, 500);
         const std::string answers = "\x1b[3;1R\x1b[2;3R";
         ASSERT_EQ(write(master, answers.data(), answers.size()), ssize_t(answers.size()));
-        EXPECT_EQ(EndDrawing(master, child, false), 0) << "ESC the only key, nothing for the shell "
-                                                          "(100 and more: that many bytes)";
+        EXPECT_EQ(EndDrawing(master, child, false), c.signal ? 64 + c.signal : 0)
+            << "100 and more: that many bytes left for the shell";
     }
     ShellReadsAfterMs = 0;
+}
+
+/*
+ * A signal that ends the program during a game hands the terminal back with
+ * the string built for it beforehand: no scroll region, no line drawing, the
+ * terminal's own colours, the cursor shown, then the shell's screen back or,
+ * on a terminal without an alternate screen, the cursor below the picture.
+ */
+TEST(TerminalDriver, ASignalThatEndsTheProgramHandsBackEverySetting)
+{
+    struct Case {
+        const char *term, *locale, *handedBack;
+    } const cases[] = {
+        {"xterm-256color", "C.UTF-8", "\x1b[r\x1b[0m\x1b[?25h\x1b[23;0t\x1b[?1049l\x1b[23;0;0t"},
+        {"linux", "C", "\x1b[r\x0f\x1b[0m\x1b[?25h\x1b[?0c\x1b[46;1H"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.term);
+        DrawTerm = c.term;
+        DrawLocale = c.locale;
+        int master = -1;
+        pid_t child = StartDrawing({46, 81, 0, 0}, &master);
+        ASSERT_GE(child, 0) << "no pseudo-terminal";
+        ASSERT_TRUE(ReadPictures(master, 1));
+        kill(child, SIGTERM);
+        std::string bytes = ReadUntilEnd(master, child);
+        close(master);
+        int status = 0;
+        EXPECT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        std::string end = c.handedBack;
+        EXPECT_EQ(bytes.substr(bytes.size() - std::min(bytes.size(), end.size())), end);
+    }
+    DrawTerm = "xterm-256color";
+    DrawLocale = "C.UTF-8";
 }
 
 /*
