@@ -1,38 +1,44 @@
 /*
- * The game in a web page, in a real browser (headless Chromium, driven by
- * playwright-core), served from 127.0.0.1 by a server of this test's own.
+ * The game in a web page, in a real browser, served from 127.0.0.1 by a
+ * server of this test's own, in one of three engines:
+ *   chromium  headless Chromium, driven by playwright-core;
+ *   firefox   Firefox ESR, headless, by puppeteer-core over WebDriver BiDi;
+ *   webkit    WebKitGTK's MiniBrowser, started by WebKitWebDriver (on the X
+ *             display in DISPLAY) and driven over W3C WebDriver by fetch().
  * The screen is read through the page's window.zopScreenText() and its cells
  * located by window.zopCellRect(); colours and seams are read off screenshots.
  *
- *   node web_test.mjs PAGE_DIR FIRST_SCREEN_FILE SCREENSHOT.png NPM_DIR
+ *   node web_test.mjs ENGINE PAGE_DIR FIRST_SCREEN_FILE SCREENSHOT.png NPM_DIR
  *
  * NPM_DIR is where npm installed web/package.json's packages (web_test.sh
- * does), playwright-core and pngjs among them.
+ * does), playwright-core, puppeteer-core and pngjs among them.
  *
- * Played twice: with the keyboard at 1280 x 900, and by tapping the on-screen
- * keys alone on a phone of 390 x 844 (touch, device pixel ratio 3).  Each
- * time the first screen is the terminal's first screen at 81 x 46, cell for
- * cell, with the lever labels black on light green, solid walls and joined
- * frames; a whole game of 9 marbles ('N', the player taking 2 each turn)
- * shows every turn and the winner, and the log region holds exactly the
- * message window's lines and the status the count panel's count; 'n' at the
- * question ends the program, the page says so, and another game starts
- * without a reload.  At 1280 x 900, while the game waits for a key no timer
- * and no animation frame fires.  The page fetches nothing but its own files,
- * at most 150 KB compressed.  The screenshot is taken at the question.
+ * In every engine, with the keyboard at 1280 x 900: the first screen is the
+ * terminal's first screen at 81 x 46, cell for cell; a whole game of 9
+ * marbles ('N', the player taking 2 each turn) shows every turn and the
+ * winner, and the log region holds exactly the message window's lines and the
+ * status the count panel's count; 'n' at the question ends the program, the
+ * page says so, and another game starts without a reload; the page raises no
+ * error.  The screenshot is taken at the question.  In Chromium also: the
+ * lever labels black on light green, solid walls and joined frames, no timer
+ * and no animation frame while the game waits for a key, the same game again
+ * by tapping the on-screen keys alone on a phone of 390 x 844 (touch, device
+ * pixel ratio 3), and a page that fetches nothing but its own files, at most
+ * 150 KB compressed.
  */
 import { createRequire } from "node:module";
+import { spawn } from "node:child_process";
 import fs from "node:fs";
 import http from "node:http";
 import path from "node:path";
 import zlib from "node:zlib";
 
-const [pageDir, firstScreenFile, screenshotFile, npmDir] = process.argv.slice(2);
+const [engineName, pageDir, firstScreenFile, screenshotFile, npmDir] = process.argv.slice(2);
 const require = createRequire(path.resolve(npmDir, "package.json"));
-const { chromium } = require("playwright-core");
 const { PNG } = require("pngjs");
 const firstScreen = fs.readFileSync(firstScreenFile, "utf8").replace(/\n$/, "").split("\n");
 const BUDGET_GZIP = 150 * 1000;
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 
 function fail(message) {
   console.log("FAIL: " + message);
@@ -44,6 +50,16 @@ function fail(message) {
 
 const types = { ".html": "text/html; charset=utf-8", ".js": "text/javascript",
                 ".svg": "image/svg+xml", ".wasm": "application/wasm" };
+/*
+ * Put first into the page's head: its uncaught errors and console errors in
+ * window.zopErrors, for the engine whose driver cannot hear them (WebDriver).
+ */
+const COLLECT_ERRORS = `<script>(() => {
+  const errors = window.zopErrors = [], consoleError = console.error;
+  addEventListener("error", (event) => errors.push(event.message));
+  addEventListener("unhandledrejection", (event) => errors.push("unhandled rejection: " + event.reason));
+  console.error = (...args) => { errors.push(args.join(" ")); consoleError.apply(console, args); };
+})();</script>`;
 const server = http.createServer((request, response) => {
   const name = path.normalize(decodeURIComponent(new URL(request.url, "http://page").pathname));
   const file = path.resolve(pageDir, "." + (name === "/" ? "/index.html" : name));
@@ -57,7 +73,7 @@ const server = http.createServer((request, response) => {
       return;
     }
     response.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
-    response.end(data);
+    response.end(file.endsWith("index.html") ? String(data).replace("<head>", "<head>" + COLLECT_ERRORS) : data);
   });
 });
 await new Promise((listening) => server.listen(0, "127.0.0.1", listening));
@@ -79,16 +95,26 @@ function CountCallbacks() {
   }
 }
 
-const rows = (page) => page.evaluate(() => zopScreenText());
+/*
+ * A tab is a page in one engine: run(fn, arg) runs fn(arg) in the page and
+ * gives its result, press(key) presses a key by its DOM name, click(selector)
+ * clicks an element, screenshot(file) saves a picture of the page.
+ */
+const rows = (tab) => tab.run(() => zopScreenText());
 /* The message window's lines that are not blank, oldest first. */
-const messages = async (page) => (await rows(page)).slice(24, 44).map((row) => row.slice(3, 79).trimEnd())
-                                                   .filter((line) => line !== "");
-async function waitForMessages(page, count, what) {
-  const deadline = Date.now() + 40000;
-  while ((await messages(page)).length < count) {
+const messages = async (tab) => (await rows(tab)).slice(24, 44).map((row) => row.slice(3, 79).trimEnd())
+                                                 .filter((line) => line !== "");
+async function waitUntil(tab, test, failure, ms = 10000) {
+  for (const deadline = Date.now() + ms; !(await tab.run(test)); await sleep(100))
     if (Date.now() > deadline)
-      fail(`no ${what}: the messages are ${JSON.stringify(await messages(page))}`);
-    await page.waitForTimeout(100);
+      fail(failure);
+}
+async function waitForMessages(tab, count, what) {
+  const deadline = Date.now() + 40000;
+  while ((await messages(tab)).length < count) {
+    if (Date.now() > deadline)
+      fail(`no ${what}: the messages are ${JSON.stringify(await messages(tab))}`);
+    await sleep(100);
   }
 }
 
@@ -149,13 +175,20 @@ async function seams(page) {
   return { ...found, png, scale, rects };
 }
 
-/* The first screen: the terminal's cell for cell, the labels black on light green, walls and frames whole. */
-async function checkFirstScreen(page, size) {
-  await waitForMessages(page, 1, "first screen");
-  const shown = (await rows(page)).map((row) => row.trimEnd());
+/* The first screen: the terminal's cell for cell. */
+async function checkFirstScreen(tab, size) {
+  await waitForMessages(tab, 1, "first screen");
+  const shown = (await rows(tab)).map((row) => row.trimEnd());
   for (let y = 0; y < firstScreen.length; y++)
     if (shown[y] !== firstScreen[y])
       fail(`${size}: row ${y} of the first screen is "${shown[y]}", not "${firstScreen[y]}"`);
+  const firstScreenMs = await tab.run(() => performance.getEntriesByName("zop-first-screen")[0].startTime);
+  console.log(`${size}: the first screen is the terminal's, cell for cell, shown ${firstScreenMs.toFixed(0)} ms ` +
+              `after navigation`);
+}
+
+/* The first screen's picture: the labels black on light green, walls and frames whole. */
+async function checkPixels(page, size) {
   const found = await seams(page);
   if (found.wallPairs < 100 || found.framePairs < 300)
     fail(`${size}: only ${found.wallPairs} wall pairs and ${found.framePairs} frame joins were read`);
@@ -171,10 +204,8 @@ async function checkFirstScreen(page, size) {
     if (!lit || glyph === 0)
       fail(`${size}: the lever label at column ${x} is not black on light green`);
   }
-  const firstScreenMs = await page.evaluate(() => performance.getEntriesByName("zop-first-screen")[0].startTime);
-  console.log(`${size}: the first screen is the terminal's, cell for cell, shown ${firstScreenMs.toFixed(0)} ms ` +
-              `after navigation; ${found.wallPairs} wall pairs without a background pixel between, ` +
-              `${found.framePairs} frame joins without a gap`);
+  console.log(`${size}: ${found.wallPairs} wall pairs without a background pixel between, ` +
+              `${found.framePairs} frame joins without a gap, the lever labels black on light green`);
 }
 
 /*
@@ -182,29 +213,29 @@ async function checkFirstScreen(page, size) {
  * each key given by press(name) as Up, Down or a letter; then the log region
  * and the status are the message window's lines and the count panel's count.
  */
-async function playWholeGame(page, press, size) {
+async function playWholeGame(tab, press, size) {
   for (let i = 0; i < 6; i++)
     await press("Down");
   await press("N");
   await press("G");
   const turns = ["Zop took: 1", "You took: 2", "Zop took: 1", "You took: 2", "Zop took: 2"];
   for (let turn = 0; turn < turns.length; turn++) {
-    await waitForMessages(page, 4 + turn, turns[turn]);
+    await waitForMessages(tab, 4 + turn, turns[turn]);
     if (turns[turn].startsWith("Zop") && turn < turns.length - 1)
       for (const key of ["B", "B", "N"])
         await press(key);
   }
-  await waitForMessages(page, 10, "replay question");
+  await waitForMessages(tab, 10, "replay question");
   const expected = ["Ready for new game. Waiting key commands...", "Dr. Zop to go first.",
                     "Received Go command.", ...turns, "Dr. Zop wins! Well done, Dr. Zop!",
                     "Would you like to play again?[Y/N/ESC]"];
-  const shown = await messages(page);
+  const shown = await messages(tab);
   if (JSON.stringify(shown) !== JSON.stringify(expected))
     fail(`${size}: the game's messages are ${JSON.stringify(shown)}`);
-  const count = (await rows(page))[3].slice(19, 21);
+  const count = (await rows(tab))[3].slice(19, 21);
   if (count !== "1 ")
     fail(`${size}: the count panel shows "${count}", not 1`);
-  const read = await page.evaluate(() => ({
+  const read = await tab.run(() => ({
     log: Array.from(document.querySelectorAll("[role=log] li"), (item) => item.textContent),
     status: document.querySelector("[role=status]").textContent }));
   if (JSON.stringify(read.log) !== JSON.stringify(shown))
@@ -216,84 +247,165 @@ async function playWholeGame(page, press, size) {
 }
 
 /* 'n' at the question ends the program, and the page says so; again() starts another game. */
-async function endAndPlayAgain(page, press, again, size) {
+async function endAndPlayAgain(tab, press, again, size) {
   await press("N");
-  await page.waitForSelector("#end:not([hidden])", { timeout: 10000 })
-    .catch(() => fail(`${size}: the page does not say that the game is over`));
-  const said = await page.textContent("#end-text");
+  await waitUntil(tab, () => !document.getElementById("end").hidden,
+                  `${size}: the page does not say that the game is over`);
+  const said = await tab.run(() => document.getElementById("end-text").textContent);
   if (said !== "The game is over.")
     fail(`${size}: the page says "${said}"`);
   await again();
-  await page.waitForSelector("#end[hidden]", { state: "attached", timeout: 10000 });
-  await waitForMessages(page, 1, "first screen of another game");
-  const log = await page.$$eval("[role=log] li", (items) => items.map((item) => item.textContent));
-  if ((await messages(page)).length !== 1 || log.length !== 1)
-    fail(`${size}: another game starts with the messages ${JSON.stringify(await messages(page))}, log ${log}`);
+  await waitUntil(tab, () => document.getElementById("end").hidden, `${size}: another game does not start`);
+  await waitForMessages(tab, 1, "first screen of another game");
+  const log = await tab.run(() => Array.from(document.querySelectorAll("[role=log] li"), (item) => item.textContent));
+  if ((await messages(tab)).length !== 1 || log.length !== 1)
+    fail(`${size}: another game starts with the messages ${JSON.stringify(await messages(tab))}, log ${log}`);
   console.log(`${size}: 'n' ends the program, the page says so, and another game starts without a reload`);
+}
+
+/* The errors the page's collector caught. */
+async function pageErrors(tab) {
+  const caught = await tab.run(() => window.zopErrors);
+  if (!Array.isArray(caught))
+    fail("the page's error collector did not run");
+  return caught;
+}
+
+/* ---------------------------------------------------------------- Engines */
+
+/* A tab of a page driven by playwright-core or puppeteer-core, which share these calls. */
+function tabOf(page) {
+  return { page, run: (fn, arg) => page.evaluate(fn, arg), press: (key) => page.keyboard.press(key),
+           click: (selector) => page.click(selector), screenshot: (file) => page.screenshot({ path: file }) };
+}
+
+async function chromium() {
+  const browser = await require("playwright-core").chromium.launch({
+    executablePath: "/usr/bin/chromium", headless: true,
+    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+           "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+  });
+  const heard = [], requested = new Set();
+  return {
+    heard, requested, close: () => browser.close(),
+    async open(options) {
+      const page = await (await browser.newContext(options)).newPage();
+      page.on("pageerror", (error) => heard.push(error.message));
+      page.on("console", (message) => message.type() === "error" && heard.push(message.text()));
+      page.on("request", (request) => requested.add(request.url()));
+      await page.addInitScript(CountCallbacks);
+      await page.goto(origin + "/");
+      return tabOf(page);
+    },
+  };
+}
+
+async function firefox() {
+  const browser = await require("puppeteer-core").launch({
+    browser: "firefox", executablePath: "/usr/bin/firefox-esr", protocol: "webDriverBiDi", headless: true });
+  const heard = [];
+  return {
+    heard, close: () => browser.close(),
+    async open({ viewport }) {
+      const page = await browser.newPage();
+      page.on("pageerror", (error) => heard.push(error.message));
+      page.on("console", (message) => message.type() === "error" && heard.push(message.text()));
+      await page.setViewport(viewport);
+      await page.goto(origin + "/");
+      return tabOf(page);
+    },
+  };
+}
+
+/* W3C WebDriver's codes of the keys that are not characters. */
+const WEBDRIVER_KEYS = { ArrowUp: "\uE013", ArrowDown: "\uE015" };
+
+async function webkit() {
+  const port = await new Promise((found) => {
+    const probe = http.createServer().listen(0, "127.0.0.1", () => {
+      const { port } = probe.address();
+      probe.close(() => found(port));
+    });
+  });
+  const driver = spawn("WebKitWebDriver", [`--port=${port}`], { stdio: "inherit" });
+  process.on("exit", () => driver.kill());
+  const call = async (method, route, body) => {
+    const response = await fetch(`http://127.0.0.1:${port}${route}`,
+                                 { method, body: JSON.stringify(body), signal: AbortSignal.timeout(60000) });
+    const { value } = await response.json();
+    if (!response.ok)
+      throw new Error(`WebDriver ${method} ${route}: ${value.error}: ${value.message}`);
+    return value;
+  };
+  for (let tries = 100; !(await call("GET", "/status").catch(() => null))?.ready; await sleep(100))
+    if (--tries === 0)
+      fail("WebKitWebDriver does not answer");
+  const session = "/session/" + (await call("POST", "/session", { capabilities: {} })).sessionId;
+  return {
+    heard: [], close: () => call("DELETE", session).finally(() => driver.kill()),
+    async open({ viewport }) {
+      await call("POST", session + "/url", { url: origin + "/" });
+      /* The window's rectangle holds its frame too: grown by the frame, the page has the viewport. */
+      const frame = await call("POST", session + "/execute/sync", { script:
+        "return [window.outerWidth - window.innerWidth, window.outerHeight - window.innerHeight]", args: [] });
+      await call("POST", session + "/window/rect",
+                 { width: viewport.width + frame[0], height: viewport.height + frame[1] });
+      const find = async (selector) => Object.values(
+        await call("POST", session + "/element", { using: "css selector", value: selector }))[0];
+      const key = (type, value) => ({ type, value: WEBDRIVER_KEYS[value] || value });
+      return {
+        run: (fn, arg) => call("POST", session + "/execute/sync",
+                               { script: `return (${fn}).apply(null, arguments)`, args: [arg] }),
+        press: (value) => call("POST", session + "/actions", { actions: [
+          { type: "key", id: "keyboard", actions: [key("keyDown", value), key("keyUp", value)] }] }),
+        click: async (selector) => call("POST", `${session}/element/${await find(selector)}/click`, {}),
+        screenshot: async (file) =>
+          fs.writeFileSync(file, Buffer.from(await call("GET", session + "/screenshot"), "base64")),
+      };
+    },
+  };
 }
 
 /* ---------------------------------------------------------------- Runs */
 
-const browser = await chromium.launch({
-  executablePath: "/usr/bin/chromium", headless: true,
-  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
-const errors = [], requested = new Set();
-
-async function open(options) {
-  const page = await (await browser.newContext(options)).newPage();
-  page.on("pageerror", (error) => errors.push(error.message));
-  page.on("request", (request) => requested.add(request.url()));
-  await page.addInitScript(CountCallbacks);
-  await page.goto(origin + "/");
-  return page;
-}
-
-try {
-  /* With the keyboard, at 1280 x 900. */
-  const desk = "1280 x 900";
-  const page = await open({ viewport: { width: 1280, height: 900 } });
-  await checkFirstScreen(page, desk);
-  const head = await page.evaluate(() => [document.title, document.querySelector("meta[name=description]")?.content,
-                                          document.querySelector("link[rel=icon]")?.href, document.activeElement.id,
-                                          document.querySelector("#keys button").getClientRects().length]);
-  if (head[0] !== "Game of Zop" || !head[1] || !head[2]?.endsWith(".svg") || head[3] !== "screen" || head[4] !== 0)
-    fail(`${desk}: title, description, icon, focus and hidden keys are ${JSON.stringify(head)}`);
-  await page.waitForTimeout(500);
+/* At 1280 x 900 in Chromium: the first screen's picture, and no timer while the game waits for a key. */
+async function chromiumDesk(page, desk) {
+  await checkPixels(page, desk);
+  await sleep(500);
   const firedBefore = await page.evaluate(() => window.callbacksFired);
-  await page.waitForTimeout(3000);
+  await sleep(3000);
   const fired = (await page.evaluate(() => window.callbacksFired)) - firedBefore;
   if (fired !== 0)
     fail(`${fired} timers or animation frames fired while the game waited 3 s for a key`);
   console.log(`${desk}: waiting 3 s for a key: no timer, no animation frame fired`);
-  const keys = { Up: "ArrowUp", Down: "ArrowDown" };
-  const type = (name) => page.keyboard.press(keys[name] || name.toLowerCase());
-  await playWholeGame(page, type, desk);
-  await page.screenshot({ path: screenshotFile });
-  await endAndPlayAgain(page, type, () => page.click("#again"), desk);
+}
 
-  /* By touch alone, on a phone held upright. */
-  const phone = "390 x 844 touch";
-  const touch = await open({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true,
-                             deviceScaleFactor: 3 });
+/* By touch alone in Chromium, on a phone held upright. */
+async function chromiumPhone(engine) {
+  const phone = "chromium, 390 x 844 touch";
+  const touch = await engine.open({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true,
+                                    deviceScaleFactor: 3 });
   await checkFirstScreen(touch, phone);
-  const boxes = await touch.$$eval("#keys button, #picture", (elements) => elements.map((element) =>
+  await checkPixels(touch.page, phone);
+  const boxes = await touch.page.$$eval("#keys button, #picture", (elements) => elements.map((element) =>
     [element.dataset.key || element.id, element.getBoundingClientRect().toJSON()]));
   for (const [name, box] of boxes)
     if (box.left < 0 || box.top < 0 || box.right > 390 || box.bottom > 844 ||
         (name !== "picture" && (box.width < 44 || box.height < 44)))
       fail(`${phone}: ${name} lies at ${JSON.stringify(box)}, not whole on the screen or under 44 px`);
-  const tap = (name) => touch.tap(`[data-key=${name}]`);
+  const tap = (name) => touch.page.tap(`[data-key=${name}]`);
   await playWholeGame(touch, tap, phone);
-  await touch.screenshot({ path: screenshotFile.replace(/\.png$/, "-touch.png") });
-  const focused = await touch.evaluate(() => [document.activeElement.tagName, document.activeElement.isContentEditable,
-                                              document.querySelectorAll("input, textarea, [contenteditable]").length]);
+  await touch.screenshot(screenshotFile.replace(/\.png$/, "-touch.png"));
+  const focused = await touch.run(() => [document.activeElement.tagName, document.activeElement.isContentEditable,
+                                         document.querySelectorAll("input, textarea, [contenteditable]").length]);
   if (["INPUT", "TEXTAREA"].includes(focused[0]) || focused[1] || focused[2] !== 0)
     fail(`${phone}: the taps left ${JSON.stringify(focused)} focused, where a soft keyboard opens`);
   await endAndPlayAgain(touch, tap, () => tap("Y"), phone);
+  return touch;
+}
 
-  /* Everything both pages loaded: from the test's server alone, within the budget. */
+/* Everything the pages loaded in Chromium: from the test's server alone, within the budget. */
+function checkBudget(requested) {
   let total = 0;
   for (const url of requested) {
     if (new URL(url).origin !== origin)
@@ -305,14 +417,43 @@ try {
   if (total > BUDGET_GZIP)
     fail(`the page loads ${total} bytes compressed, more than ${BUDGET_GZIP}`);
   console.log(`the page loads ${requested.size} files from its own folder, ${total} bytes compressed`);
+}
+
+const engine = await { chromium, firefox, webkit }[engineName]();
+try {
+  /* With the keyboard, at 1280 x 900. */
+  const desk = `${engineName}, 1280 x 900`;
+  const tab = await engine.open({ viewport: { width: 1280, height: 900 } });
+  await checkFirstScreen(tab, desk);
+  const head = await tab.run(() => [document.title, document.querySelector("meta[name=description]")?.content,
+                                    document.querySelector("link[rel=icon]")?.href, document.activeElement.id,
+                                    document.querySelector("#keys button").getClientRects().length]);
+  if (head[0] !== "Game of Zop" || !head[1] || !head[2]?.endsWith(".svg") || head[3] !== "screen" || head[4] !== 0)
+    fail(`${desk}: title, description, icon, focus and hidden keys are ${JSON.stringify(head)}`);
+  if (engineName === "chromium")
+    await chromiumDesk(tab.page, desk);
+  const keys = { Up: "ArrowUp", Down: "ArrowDown" };
+  const type = (name) => tab.press(keys[name] || name.toLowerCase());
+  await playWholeGame(tab, type, desk);
+  await tab.screenshot(screenshotFile);
+  await endAndPlayAgain(tab, type, () => tab.click("#again"), desk);
+  const tabs = [tab];
+  if (engineName === "chromium") {
+    tabs.push(await chromiumPhone(engine));
+    checkBudget(engine.requested);
+  }
+  const errors = [...engine.heard];
+  for (const each of tabs)
+    errors.push(...await pageErrors(each));
   if (errors.length > 0)
-    fail(`the page reported errors: ${JSON.stringify(errors)}`);
+    fail(`${engineName}: the page reported errors: ${JSON.stringify(errors)}`);
+  console.log(`${engineName}: the page raised no error`);
 } catch (error) {
   if (process.exitCode !== 1) {
     console.log("FAIL: " + error.message);
     process.exitCode = 1;
   }
 } finally {
-  await browser.close();
+  await engine.close();
   server.close();
 }
