@@ -41,6 +41,7 @@ esac
 if [ "$engine" = webkit ]; then
     command -v Xvfb >/dev/null 2>&1 || skip "xvfb is not installed"
     # A display of its own, its number picked by Xvfb and written once it accepts clients.
+    rm -f "$work/display" # the redirection below empties it only once Xvfb's shell runs
     Xvfb -displayfd 9 -screen 0 1600x1200x24 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
     xvfb=$!
     trap 'kill $xvfb' EXIT
