@@ -30,7 +30,7 @@ build() {
 
 # The unit tests that failed, one per line, as "name (why)"; none when all passed.
 failed_tests() {
-    (cd "$build" && ctest -L unit --parallel "$jobs" 2>&1 || true) |
+    (cd "$build" && ctest -L unit --parallel "$jobs" --stop-on-failure 2>&1 || true) |
         sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (\(.*\))$/\1 (\2)/p'
 }
 
