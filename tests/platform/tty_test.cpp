@@ -352,12 +352,12 @@ const char *DrawTerm = "xterm-256color", *DrawLocale = "C.UTF-8";
     _exit(keys - 1);
 }
 
-/* Reads what the child sends until a mark has come that many times, for at most a few
-   seconds; false when it did not. */
-bool ReadMarks(int master, const std::string &mark, int count)
+/* Reads what the child sends until a mark has come that many times, for at most ms (a few
+   seconds); false when it did not. */
+bool ReadMarks(int master, const std::string &mark, int count, int ms = 3000)
 {
     std::string bytes;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (int seen = 0; seen < count;) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
@@ -420,18 +420,6 @@ pid_t StartDrawing(winsize size, int *master, const char *standIn = nullptr)
     return child;
 }
 
-/* Reads what the child sends for that long, as a terminal does, or until it ends. */
-void KeepReading(int master, int ms)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    char chunk[8192];
-    while (std::chrono::steady_clock::now() < end) {
-        pollfd p = {master, POLLIN, 0};
-        if (poll(&p, 1, 20) > 0 && read(master, chunk, sizeof chunk) <= 0)
-            return;
-    }
-}
-
 /* Ends DrawThenWaitForEscape (with ESC, unless it was typed); its exit status, the other keys
    it read, or -1. */
 int EndDrawing(int master, pid_t child, bool typeEscape = true)
@@ -466,7 +454,7 @@ TEST(TerminalDriver, LeavesTheShellNoAnswerOfTheTerminalThoughItAnswersLate)
         ASSERT_GE(child, 0) << "no pseudo-terminal";
         ASSERT_TRUE(ReadMarks(master, "\x1b[6n", 2)) << "the two questions";
         ASSERT_TRUE(c.signal ? kill(-child, c.signal) == 0 : write(master, "\x1b", 1) == 1);
-        KeepReading(master, 500);
+        ReadMarks(master, "\x1b[6n", 1, 500); /* half a second as a terminal, asked nothing more */
         const std::string answers = "\x1b[3;1R\x1b[2;3R";
         ASSERT_EQ(write(master, answers.data(), answers.size()), ssize_t(answers.size()));
         EXPECT_EQ(EndDrawing(master, child, false), c.signal ? 64 + c.signal : 0)

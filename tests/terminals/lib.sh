@@ -3,6 +3,7 @@
 # after setting `name`; it skips (see skip.sh) when a tool is missing.
 
 . "$(dirname "$0")/../skip.sh"
+. "$(dirname "$0")/../xvfb.sh"
 for tool in Xvfb xdpyinfo xdotool xwininfo import convert compare fc-list; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
@@ -21,22 +22,6 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*"
     exit 1
-}
-
-# Starts a virtual display of its own; Xvfb picks a free number (-displayfd).
-start_display() {
-    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp -noreset 9>"$work/display" \
-        2>"$work/xvfb.log" &
-    xvfb_pid=$!
-    tries=200
-    until [ -s "$work/display" ] && DISPLAY=:$(cat "$work/display") xdpyinfo >/dev/null 2>&1; do
-        kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "Xvfb did not answer"
-        sleep 0.05
-    done
-    DISPLAY=:$(cat "$work/display")
-    export DISPLAY
 }
 
 # Starts a terminal of a kind, 81 x 46 cells in DejaVu Sans Mono, running the

@@ -40,20 +40,10 @@ esac
 [ -f "$work/page/zop.wasm" ] || skip "the page was not built (see the test web_page_build)"
 if [ "$engine" = webkit ]; then
     command -v Xvfb >/dev/null 2>&1 || skip "xvfb is not installed"
-    # A display of its own, its number picked by Xvfb and written once it accepts clients.
-    rm -f "$work/display" # the redirection below empties it only once Xvfb's shell runs
-    Xvfb -displayfd 9 -screen 0 1600x1200x24 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
-    xvfb=$!
-    trap 'kill $xvfb' EXIT
-    tries=200
-    until [ -s "$work/display" ]; do
-        kill -0 "$xvfb" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "Xvfb did not answer"
-        sleep 0.05
-    done
-    DISPLAY=:$(cat "$work/display")
-    export DISPLAY
+    command -v xdpyinfo >/dev/null 2>&1 || skip "x11-utils is not installed"
+    . "$(dirname "$0")/../xvfb.sh"
+    start_display 1600x1200x24
+    trap 'kill $xvfb_pid' EXIT
 fi
 node "$(dirname "$0")/web_test.mjs" "$engine" "$work/page" "$src/tests/e2e/first_screen.txt" \
     "$work/page-in-$engine.png" "$work/npm"
