@@ -69,14 +69,14 @@ mutants:
 	MUTANTS_DIR=$(abspath $(MUTANTS_DIR)) bash tests/mutation/run.sh
 
 # The game as a static web page in $(WEB_DIR): the same sources as WebAssembly
-# (Emscripten, built in $(WEB_BUILD_DIR)) and the page's own files of web/,
+# (Emscripten, built in $(WEB_BUILD_DIR)) and the page's own files of platform/page/,
 # which draw the console's cells themselves.  Prints each file's size as it is
 # and compressed.  Debian's emscripten finds its JavaScript parser through
 # NODE_PATH.
 WEB_DIR ?= build-web
 WEB_BUILD_DIR ?= build-emscripten
 WEB_NODE_PATH ?= /usr/share/nodejs
-WEB_FILES = web/index.html web/page.js web/screen.js web/marble.svg
+WEB_FILES = $(addprefix platform/page/,index.html page.js screen.js marble.svg)
 .PHONY: web
 web:
 	NODE_PATH=$(WEB_NODE_PATH) emcmake cmake -S . -B $(WEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release \
@@ -85,7 +85,7 @@ web:
 	rm -rf $(WEB_DIR)
 	mkdir -p $(WEB_DIR)
 	cp $(WEB_FILES) $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm $(WEB_DIR)/
-	sh web/sizes.sh $(WEB_DIR)
+	sh platform/page/sizes.sh $(WEB_DIR)
 
 # Screenshots of the game in real terminal emulators (needs Xvfb, the
 # terminals and ImageMagick, as the terminal tests do) into $(SCREENSHOTS_DIR);

@@ -9,15 +9,15 @@
  * --dump writes every byte stream of the whole game and of the first whole
  * frame into DIR, one file per renderer.
  */
-#include "bench/curses_screen.h"
-#include "bench/pty_zop.h"
-#include "bench/scripted_game.h"
+#include "curses_screen.h"
+#include "pty_zop.h"
+#include "scripted_game.h"
 
-#include "console/emulated/memconsole.h"
-#include "console/emulated/render.h"
-#include "console/posix/terminfo.h"
-#include "game/screen.h"
-#include "machine/machine.h"
+#include "machine.h"
+#include "memconsole.h"
+#include "render.h"
+#include "screen.h"
+#include "terminfo.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
 /* The established terminal library on a temporary file, fed console states. */
-#include "bench/curses_screen.h"
+#include "curses_screen.h"
 
-#include "console/emulated/cp437.h"
-#include "console/emulated/memconsole.h"
+#include "cp437.h"
+#include "memconsole.h"
 
 #ifndef NCURSES_WIDECHAR
 #define NCURSES_WIDECHAR 1

@@ -1,5 +1,5 @@
 /* The real program in a pseudo-terminal, measured from outside. */
-#include "bench/pty_zop.h"
+#include "pty_zop.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,5 +1,5 @@
 /* CONSOLE: output and drawing on the console's screen buffer. */
-#include "console/console.h"
+#include "console.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,8 +6,8 @@
 #ifndef ZOP_CONSOLE_CONSOLE_H
 #define ZOP_CONSOLE_CONSOLE_H
 
-#include "console/conrect.h"
-#include "console/platform.h"
+#include "conrect.h"
+#include "platform.h"
 
 #include <cstddef>
 

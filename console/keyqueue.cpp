@@ -1,5 +1,5 @@
 /* CONSOLE: the keyboard queue, and the module's start-up and shutdown. */
-#include "console/console.h"
+#include "console.h"
 
 #include <new>
 #include <vector>
@@ -91,7 +91,7 @@ static void FillRing()
     while (RingEmpty()) {
         DWORD count = 0;
         if (!ReadConsoleInputA(ConInput.handle, ConInput.records, BatchRecords, &count)) {
-            *ConInput.writePosition = KeySlot{ConInput.writePosition->wrap, VK_ESCAPE, 27};
+            *ConInput.writePosition = KeySlot{ConInput.writePosition->wrap, KeyEscape, KeyEscape};
             ConInput.writePosition = NextSlot(ConInput.writePosition);
             return;
         }

@@ -1,5 +1,5 @@
 /* CONSOLE: the failure report of the console set-up, and window fitting. */
-#include "console/console.h"
+#include "console.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,10 +1,10 @@
 /* The program lifecycle: start-up, the replay loop and shutdown. */
-#include "game/lifecycle.h"
+#include "lifecycle.h"
 
-#include "console/console.h"
-#include "game/screen.h"
-#include "game/turn.h"
-#include "machine/machine.h"
+#include "console.h"
+#include "machine.h"
+#include "screen.h"
+#include "turn.h"
 
 #include <algorithm>
 #include <cctype>
@@ -56,7 +56,7 @@ static void ShowSmallScreenNotice(COORD size)
 
 /*
  * On a screen smaller than the layout, shows a notice and waits: for the
- * screen to grow (size events), or for a key.  Returns 0 to play, 27 to quit.
+ * screen to grow (size events), or for a key.  Returns 0 to play, KeyEscape to quit.
  */
 static int WaitForRoom()
 {

@@ -1,6 +1,6 @@
 /* Game of Zop: Dr. Zop, a marble computer, plays a take-away game against you. */
-#include "game/lifecycle.h"
-#include "game/options.h"
+#include "lifecycle.h"
+#include "options.h"
 
 int main(int argc, char **argv)
 {

@@ -1,5 +1,5 @@
 /* The command line: the help, the version and usage errors. */
-#include "game/options.h"
+#include "options.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 /* The screen layout and its panels. */
-#include "game/screen.h"
+#include "screen.h"
 
-#include "machine/machine.h"
+#include "machine.h"
 
 #include <cstdio>
 #include <cstring>
@@ -100,7 +100,7 @@ void ShowCount()
     WriteAt(CountPanel.left + 1, CountPanel.top + 1, text, 2);
     char said[32];
     std::snprintf(said, sizeof said, "%s %d", Caption, BallCount);
-    ConsoleAnnounce(ANNOUNCE_STATUS, said);
+    PlatformAnnounce(ANNOUNCE_STATUS, said);
 }
 
 /* Gives one board cell the label colour, keeping its character. */
@@ -126,6 +126,11 @@ void WaitMs(int ms)
     ConPause(ms);
 }
 
+void PrintMessage(const char *text)
+{
+    PrintInWindow(MessageWindow, text);
+}
+
 void PrintInWindow(const ConRect &window, const char *text)
 {
     ConScrollRect(window, 1, 1);
@@ -136,6 +141,6 @@ void PrintInWindow(const ConRect &window, const char *text)
     /* The messages, and not the help, are told to a reader of the screen as they are shown. */
     if (&window == &MessageWindow) {
         std::string shown(text, strnlen(text, static_cast<size_t>(width)));
-        ConsoleAnnounce(ANNOUNCE_LOG, shown.c_str());
+        PlatformAnnounce(ANNOUNCE_LOG, shown.c_str());
     }
 }

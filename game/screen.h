@@ -6,8 +6,8 @@
 #ifndef ZOP_GAME_SCREEN_H
 #define ZOP_GAME_SCREEN_H
 
-#include "console/console.h"
-#include "machine/screen_hooks.h"
+#include "console.h"
+#include "screen_hooks.h"
 
 #include <cstdint>
 
@@ -22,9 +22,9 @@ extern ConRect UpperFrame;      /* around the board, the count panel and the hel
 extern ConRect LowerFrame;      /* around the message window */
 extern ConRect HelpFrame;       /* around the help text */
 extern ConRect HelpWindow;      /* scrolling window of the help text */
+extern ConRect MessageWindow;   /* scrolling window of every game message */
 extern ConRect CountPanel;      /* framed box whose two inner cells show the ball count */
 extern ScreenPoint BoardOrigin; /* the screen cell of board cell (0, 0) */
-/* MessageWindow, the scrolling window of every game message, is declared with the screen hooks. */
 
 /* The console output handle the screen draws through, set once the console is settled. */
 extern HANDLE OutputHandle;
@@ -37,5 +37,8 @@ void DrawFrames(HANDLE handle);
 
 /* Prints the help text into the help window. */
 void ShowHelp();
+
+/* Scrolls the window up one row and writes the text, cut to its width, on the bottom row. */
+void PrintInWindow(const ConRect &window, const char *text);
 
 #endif

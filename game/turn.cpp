@@ -1,9 +1,9 @@
 /* The turn engine. */
-#include "game/turn.h"
+#include "turn.h"
 
-#include "console/console.h"
-#include "game/screen.h"
-#include "machine/machine.h"
+#include "console.h"
+#include "machine.h"
+#include "screen.h"
 
 #include <cstdio>
 

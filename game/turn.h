@@ -5,9 +5,6 @@
 #ifndef ZOP_GAME_TURN_H
 #define ZOP_GAME_TURN_H
 
-/* What ConGetKey gives for the ESC key, which leaves the game at any time. */
-const int KeyEscape = 27;
-
 /* Starts a game's setup at 15 marbles and shows them. */
 void NewGame();
 
@@ -17,10 +14,10 @@ void AdjustCount(int ch);
 /* Reads setup keys until ESC or 'G'; returns that key. */
 int SetupKeys();
 
-/* The player releases one to three marbles; 27 when ESC left the game, else 1. */
+/* The player releases one to three marbles; KeyEscape when ESC left the game, else 1. */
 int PlayerTurn();
 
-/* Plays one whole game; 27 when ESC left it in setup or in the player's turn. */
+/* Plays one whole game; KeyEscape when ESC left it in setup or in the player's turn. */
 int PlayGame();
 
 #endif

@@ -1,5 +1,5 @@
 /* The board map, the machine elements, the rack and the display map. */
-#include "machine/machine.h"
+#include "machine.h"
 
 #include <cstring>
 

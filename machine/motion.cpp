@@ -1,6 +1,6 @@
 /* The motion of one marble through the board, step by step. */
-#include "machine/machine.h"
-#include "machine/screen_hooks.h"
+#include "machine.h"
+#include "screen_hooks.h"
 
 int StepDelayMs = 200;
 
@@ -58,7 +58,7 @@ static int StepSideways(int &bx, int by, int &direction)
         bx--;
         return 1;
     }
-    PrintInWindow(MessageWindow, "Ball has no where to go??|!! ERROR!!!!");
+    PrintMessage("Ball has no where to go??|!! ERROR!!!!");
     return 0;
 }
 
@@ -132,7 +132,7 @@ int RollBall()
         int oldX = bx, oldY = by;
         moved = StepBall(bx, by, direction);
         if (moved && bx == oldX && by == oldY)
-            PrintInWindow(MessageWindow, "bx and by did not change!...");
+            PrintMessage("bx and by did not change!...");
         StampBothMaps();
     } while (moved);
 

@@ -11,10 +11,10 @@
  * agree cell by cell.  Nothing is printed to the console itself: the dump
  * goes to the file named on the command line (standard output without one).
  */
-#include "console/console.h"
-#include "console/platform.h"
+#include "console.h"
+#include "platform.h"
 #ifndef _WIN32
-#include "console/headless/headless.h"
+#include "headless.h"
 #endif
 
 #include <algorithm>

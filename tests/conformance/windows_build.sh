@@ -8,6 +8,6 @@ command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 ||
     skip "mingw-w64 (x86_64-w64-mingw32-g++) is not installed"
 started=$(date +%s)
 cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-w64-x86_64.cmake" \
-    -DZOP_WERROR="$3" >/dev/null
+    -DZOP_WERROR="$3" -DZOP_TESTS=ON >/dev/null
 cmake --build "$2" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 echo "Windows build took $(($(date +%s) - started)) s"

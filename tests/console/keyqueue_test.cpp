@@ -1,6 +1,6 @@
 /* The keyboard queue: key presses read in batches from a headless console and handed out in order. */
-#include "console/console.h"
-#include "console/headless/headless.h"
+#include "console.h"
+#include "headless.h"
 
 #include <gtest/gtest.h>
 

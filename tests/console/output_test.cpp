@@ -1,6 +1,6 @@
 /* The console module's output operations, drawn on a headless console and read back as pictures. */
-#include "console/console.h"
-#include "console/headless/headless.h"
+#include "console.h"
+#include "headless.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 /* Window fitting and the failure report, on a headless console whose size rules are Win32's. */
-#include "console/console.h"
-#include "console/headless/headless.h"
+#include "console.h"
+#include "headless.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
  *
  * Usage: keystorm neutral|random SEED BYTES DIRECTORY
  */
-#include "tests/game/keystorm.h"
+#include "keystorm.h"
 
 #include <cstdio>
 #include <cstdlib>

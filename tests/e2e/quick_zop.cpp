@@ -1,6 +1,6 @@
 /* The real game with 20 ms marble steps, for the end-to-end tests whose point is not the pace. */
-#include "game/lifecycle.h"
-#include "machine/machine.h"
+#include "lifecycle.h"
+#include "machine.h"
 
 int main()
 {

@@ -4,9 +4,9 @@
  * A key starts the roll, another ends the program.  The argument, if any,
  * is the step delay in milliseconds.
  */
-#include "console/console.h"
-#include "game/screen.h"
-#include "machine/machine.h"
+#include "console.h"
+#include "machine.h"
+#include "screen.h"
 
 #include <cstdlib>
 

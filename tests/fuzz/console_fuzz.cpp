@@ -12,10 +12,10 @@
  * column goes on beside it once the cursor cannot follow), so then only the
  * cursor and the buffer are checked.
  */
-#include "console/console.h"
-#include "console/emulated/memconsole.h"
-#include "console/headless/headless.h"
-#include "machine/screen_hooks.h"
+#include "console.h"
+#include "headless.h"
+#include "memconsole.h"
+#include "screen.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

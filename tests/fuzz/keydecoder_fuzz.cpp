@@ -7,7 +7,7 @@
  * decoder never asks to wait longer than its longest timeout, and after a
  * long pause it holds nothing.
  */
-#include "console/emulated/keydecoder.h"
+#include "keydecoder.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -2,10 +2,10 @@
 #ifndef ZOP_TESTS_GAME_HEADLESS_GAME_H
 #define ZOP_TESTS_GAME_HEADLESS_GAME_H
 
-#include "console/console.h"
-#include "console/headless/headless.h"
-#include "game/screen.h"
-#include "machine/machine.h"
+#include "console.h"
+#include "headless.h"
+#include "machine.h"
+#include "screen.h"
 
 /* A headless screen set up as the program sets up its own, up to the drawn frames; marbles roll at once. */
 inline void OpenGameScreen(int width, int height)

@@ -1,11 +1,11 @@
 /* The whole program on a headless console: start-up, games one after another, and shutdown. */
-#include "game/lifecycle.h"
+#include "lifecycle.h"
 
-#include "console/console.h"
-#include "console/headless/headless.h"
-#include "game/options.h"
-#include "game/screen.h"
-#include "machine/machine.h"
+#include "console.h"
+#include "headless.h"
+#include "machine.h"
+#include "options.h"
+#include "screen.h"
 
 #include <gtest/gtest.h>
 

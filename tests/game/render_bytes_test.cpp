@@ -5,11 +5,11 @@
  * console state, and the byte counts may not grow past what the established
  * terminal library sends for the same screens.
  */
-#include "bench/scripted_game.h"
+#include "scripted_game.h"
 
-#include "console/emulated/memconsole.h"
-#include "console/emulated/render.h"
-#include "tests/platform/model_terminal.h"
+#include "memconsole.h"
+#include "model_terminal.h"
+#include "render.h"
 
 #include <gtest/gtest.h>
 

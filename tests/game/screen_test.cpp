@@ -1,8 +1,8 @@
 /* The screen layout and its panels, drawn on a headless console. */
-#include "game/screen.h"
+#include "screen.h"
 
-#include "console/headless/headless.h"
-#include "machine/machine.h"
+#include "headless.h"
+#include "machine.h"
 
 #include <gtest/gtest.h>
 

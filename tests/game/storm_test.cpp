@@ -3,11 +3,11 @@
  * same key decoder as a terminal's bytes, in the setup, in the player's turn
  * and between two marbles of the machine's turn.
  */
-#include "game/lifecycle.h"
-#include "game/turn.h"
+#include "lifecycle.h"
+#include "turn.h"
 
-#include "tests/game/headless_game.h"
-#include "tests/game/keystorm.h"
+#include "headless_game.h"
+#include "keystorm.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
  * The whole program on screens too small for its layout: the notice, ESC at
  * the notice, and whole games played anyway at every small size.
  */
-#include "game/lifecycle.h"
+#include "lifecycle.h"
 
-#include "console/headless/headless.h"
-#include "game/screen.h"
-#include "machine/machine.h"
+#include "headless.h"
+#include "machine.h"
+#include "screen.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 /* Whole games on a headless console, with a scripted player answering each wait for a key. */
-#include "game/turn.h"
+#include "turn.h"
 
-#include "tests/game/headless_game.h"
+#include "headless_game.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 /* The motion of marbles: routes, the lever, the machine's turns and what the screen is asked. */
 #include "recording_screen.h"
 
-#include "machine/machine.h"
+#include "machine.h"
 
 #include <gtest/gtest.h>
 

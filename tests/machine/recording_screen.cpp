@@ -1,14 +1,12 @@
 #include "recording_screen.h"
 
-#include "console/conrect.h"
-#include "machine/machine.h"
-#include "machine/screen_hooks.h"
+#include "machine.h"
+#include "screen_hooks.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 ScreenRecord Screen;
-ConRect MessageWindow = {3, 24, 78, 43};
 
 void ScreenRecordReset()
 {
@@ -50,8 +48,7 @@ void ShowCount()
     Screen.countsShown.push_back(BallCount);
 }
 
-void PrintInWindow(const ConRect &window, const char *text)
+void PrintMessage(const char *text)
 {
-    (void)window;
     Screen.calls.push_back(std::string("Print:") + text);
 }

@@ -1,0 +1,821 @@
+/*
+ * The Win32 console calls that the console module makes, over one
+ * program-wide in-memory console (memconsole.h) shown by a driver
+ * (driver.h).  Where to start reading the console platform:
+ *
+ *  - The first call of the program, whichever it is, opens the driver's
+ *    screen (Probe).  The tty driver opens the controlling terminal there,
+ *    reads its terminfo entry and the locale, puts it in raw mode, installs
+ *    its signal handlers and asks where the cursor stands; its size becomes
+ *    the buffer's.
+ *  - Output calls only change cells.  The picture goes out when the program
+ *    is about to wait, and only then (Present): before a key read waits, when
+ *    it looks for keys or counts them, in Sleep (the marble's step delay),
+ *    in FlushFileBuffers (a failure report's screen), and before the screen
+ *    is handed back (FreeConsole, exit).  A cell changed and changed back
+ *    between two waits costs nothing.
+ *  - Key reads take the driver's bytes through the key decoder (keydecoder.h)
+ *    into the input queue; a resize or a resume wakes a wait and the whole
+ *    picture is shown again.  When input ends, every wait gets ESC.
+ *  - A screen that cannot be had is a refusal: every call then fails with
+ *    an error code of our own, GetStdHandle first, and FormatMessageA gives
+ *    its text, which the program prints as its one line on standard error.
+ */
+#include "winconsole.h"
+
+#include "driver.h"
+#include "platform.h"
+#include "state.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+namespace {
+
+/* Error codes beyond those of the header, produced here only. */
+const DWORD ERROR_FILE_NOT_FOUND = 2;
+const DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+const DWORD ERROR_MR_MID_NOT_FOUND = 317;
+const DWORD STD_ERROR_HANDLE_ID = static_cast<DWORD>(-12);
+/* A write this long was a negative length; reading it would run off the text. */
+const DWORD LONGEST_WRITE = 0x7FFFFFFF;
+/* Why there is no console at all: codes of our own, with the customer bit (29) set. */
+const DWORD ERROR_NO_TERMINAL = 0x20000001;
+const DWORD ERROR_TERM_UNSET = 0x20000002;
+const DWORD ERROR_TERM_CANNOT_ADDRESS = 0x20000003;
+const char KEY_REPAINT = 12; /* Ctrl-L */
+
+} // namespace
+
+PlatformState Platform; /* zero: not opened, detached */
+
+/* ------------------------------------------------------------- Helpers */
+
+static HANDLE InputHandle(void)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x13));
+}
+
+static HANDLE OutputHandle(void)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x17));
+}
+
+static void PresentAtExit(void);
+
+/* The error code of a driver's refusal. */
+static DWORD RefusalError(int opened)
+{
+    switch (opened) {
+    case DRIVER_TERM_UNSET:
+        return ERROR_TERM_UNSET;
+    case DRIVER_CANNOT_ADDRESS:
+        return ERROR_TERM_CANNOT_ADDRESS;
+    default:
+        return ERROR_NO_TERMINAL;
+    }
+}
+
+/* Opens the driver's screen on first use: its size becomes the buffer's. */
+static void Probe(void)
+{
+    if (Platform.opened)
+        return;
+    Platform.opened = true;
+    DriverScreen screen = {};
+    int opened = DriverOpen(&screen);
+    if (opened != DRIVER_OPENED) {
+        Platform.refusal = RefusalError(opened);
+        return;
+    }
+    static bool exitHookSet = false;
+    /* Registered after the driver's own restore, so that it runs before it. */
+    if (!exitHookSet)
+        exitHookSet = std::atexit(PresentAtExit) == 0;
+    Platform.attached = true;
+    Platform.resizable = screen.resizable;
+    KeyDecoderReset(Platform.keys);
+    KeyDecoderSetCharset(Platform.keys, DriverKeyCharset());
+    Platform.lastInputMs = DriverNowMs();
+    MemReset(&Platform.console, screen.columns, screen.rows, screen.largestColumns,
+             screen.largestRows);
+    MemSetCursor(&Platform.console, screen.cursor.X, screen.cursor.Y);
+}
+
+void PlatformReopen(void)
+{
+    Platform.opened = false;
+    Platform.refusal = 0;
+    Platform.attached = false;
+    Platform.lastError = 0;
+    Probe();
+}
+
+/* Starts a call: false when the driver says it is to fail, with the error set. */
+static bool Enter(const char *call)
+{
+    Probe();
+    DWORD refused = DriverCheckCall(call);
+    if (refused == ERROR_SUCCESS)
+        return true;
+    Platform.lastError = refused;
+    return false;
+}
+
+static BOOL Fail(DWORD error)
+{
+    Platform.lastError = error;
+    return FALSE;
+}
+
+/* The console behind an output handle, or null with error 6. */
+static MemConsole *OutputConsole(HANDLE handle)
+{
+    if (!Platform.attached || handle != OutputHandle()) {
+        Fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &Platform.console;
+}
+
+static MemConsole *InputConsole(HANDLE handle)
+{
+    if (!Platform.attached || handle != InputHandle()) {
+        Fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &Platform.console;
+}
+
+/* Starts a call on an output handle: the console behind it, or null when the call fails. */
+static MemConsole *EnterOutput(const char *call, HANDLE handle)
+{
+    return Enter(call) ? OutputConsole(handle) : nullptr;
+}
+
+/* Starts a call on an input handle: the console behind it, or null when the call fails. */
+static MemConsole *EnterInput(const char *call, HANDLE handle)
+{
+    return Enter(call) ? InputConsole(handle) : nullptr;
+}
+
+/*
+ * Takes in what happened to the screen: after a resize or a resume the
+ * driver shows the whole picture again at the next present.  While the
+ * program asks for size events (ENABLE_WINDOW_INPUT), the buffer follows
+ * the screen's new size and a size event is queued; otherwise the buffer
+ * keeps its size and the screen shows what fits of it.
+ */
+static void FollowScreen(void)
+{
+    int columns = 0, rows = 0;
+    int events = DriverTakeEvents(&columns, &rows);
+    MemConsole *mc = &Platform.console;
+    if (!(events & DRIVER_RESIZED) || !(mc->inputMode & ENABLE_WINDOW_INPUT) ||
+        (columns == mc->width && rows == mc->height))
+        return;
+    /* The window shrinks before the buffer and grows after it, as the console's rules want. */
+    mc->largest = COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+    SMALL_RECT corner = {0, 0, 0, 0};
+    MemSetWindow(mc, true, corner);
+    MemSetBufferSize(mc, columns, rows);
+    SMALL_RECT whole = {0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+    MemSetWindow(mc, true, whole);
+    INPUT_RECORD size = {};
+    size.EventType = WINDOW_BUFFER_SIZE_EVENT;
+    size.Event.WindowBufferSizeEvent.dwSize =
+        COORD{static_cast<SHORT>(mc->width), static_cast<SHORT>(mc->height)};
+    mc->input.push_back(size);
+}
+
+/*
+ * Shows the console: called only where the program is about to wait (for a
+ * key, the step delay, a report's key) or hands the screen back, so that all
+ * it drew since the last wait goes out in one write.
+ */
+static void Present(void)
+{
+    if (!Platform.attached)
+        return;
+    FollowScreen();
+    DriverPresent(&Platform.console);
+}
+
+/* The console is shown once more before the screen is handed back at exit. */
+static void PresentAtExit(void)
+{
+    Present();
+}
+
+/* Ends an output call: FALSE with the error, or TRUE (nothing is shown before the next wait). */
+static BOOL Finish(DWORD error)
+{
+    if (error != ERROR_SUCCESS)
+        return Fail(error);
+    DriverNoteDrawing(&Platform.console);
+    return TRUE;
+}
+
+/* ------------------------------------------------------------- Handles */
+
+HANDLE GetStdHandle(DWORD nStdHandle)
+{
+    if (!Enter("GetStdHandle"))
+        return INVALID_HANDLE_VALUE;
+    if (!Platform.attached) {
+        Fail(Platform.refusal != 0 ? Platform.refusal : ERROR_INVALID_HANDLE);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (nStdHandle == STD_INPUT_HANDLE)
+        return InputHandle();
+    if (nStdHandle == STD_OUTPUT_HANDLE || nStdHandle == STD_ERROR_HANDLE_ID)
+        return OutputHandle();
+    Fail(ERROR_INVALID_HANDLE);
+    return INVALID_HANDLE_VALUE;
+}
+
+/* Opens the console devices "CONIN$" and "CONOUT$"; there are no files. */
+HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
+{
+    if (!Enter("CreateFileA"))
+        return INVALID_HANDLE_VALUE;
+    if (!name) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool input = strcasecmp(name, "CONIN$") == 0;
+    bool output = strcasecmp(name, "CONOUT$") == 0;
+    if (!input && !output) {
+        Fail(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!Platform.attached) {
+        Fail(ERROR_INVALID_HANDLE);
+        return INVALID_HANDLE_VALUE;
+    }
+    return input ? InputHandle() : OutputHandle();
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    if (!Enter("CloseHandle"))
+        return FALSE;
+    if (handle != InputHandle() && handle != OutputHandle())
+        return Fail(ERROR_INVALID_HANDLE);
+    return TRUE;
+}
+
+/* ------------------------------------------------------------- Console */
+
+/* A new console: on a terminal, its alternate screen, painted blank. */
+BOOL AllocConsole(void)
+{
+    if (!Enter("AllocConsole"))
+        return FALSE;
+    if (Platform.attached)
+        return Fail(ERROR_ACCESS_DENIED);
+    if (Platform.refusal != 0 || !DriverEnterScreen())
+        return Fail(ERROR_INVALID_HANDLE);
+    MemConsole *mc = &Platform.console;
+    MemReset(mc, mc->width, mc->height, mc->largest.X, mc->largest.Y);
+    Platform.attached = true;
+    return Finish(ERROR_SUCCESS);
+}
+
+/* Lets the console go: on a terminal every setting made is undone. */
+BOOL FreeConsole(void)
+{
+    if (!Enter("FreeConsole"))
+        return FALSE;
+    if (!Platform.attached)
+        return Fail(ERROR_INVALID_HANDLE);
+    Present();
+    DriverRestore();
+    Platform.attached = false;
+    return TRUE;
+}
+
+BOOL SetConsoleTitleA(LPCSTR title)
+{
+    if (!Enter("SetConsoleTitleA"))
+        return FALSE;
+    if (!Platform.attached)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!title)
+        return Fail(ERROR_INVALID_PARAMETER);
+    Platform.console.title = title;
+    DriverSetTitle(Platform.console.title);
+    return TRUE;
+}
+
+/* -------------------------------------------------------------- Output */
+
+BOOL GetConsoleScreenBufferInfo(HANDLE output, CONSOLE_SCREEN_BUFFER_INFO *info)
+{
+    MemConsole *mc = EnterOutput("GetConsoleScreenBufferInfo", output);
+    if (!mc)
+        return FALSE;
+    if (!info)
+        return Fail(ERROR_INVALID_PARAMETER);
+    MemGetInfo(mc, info);
+    return TRUE;
+}
+
+BOOL SetConsoleTextAttribute(HANDLE output, WORD attributes)
+{
+    MemConsole *mc = EnterOutput("SetConsoleTextAttribute", output);
+    if (!mc)
+        return FALSE;
+    mc->attribute = attributes;
+    return TRUE;
+}
+
+BOOL SetConsoleCursorPosition(HANDLE output, COORD position)
+{
+    MemConsole *mc = EnterOutput("SetConsoleCursorPosition", output);
+    if (!mc)
+        return FALSE;
+    return Finish(MemSetCursor(mc, position.X, position.Y));
+}
+
+BOOL GetConsoleCursorInfo(HANDLE output, CONSOLE_CURSOR_INFO *info)
+{
+    MemConsole *mc = EnterOutput("GetConsoleCursorInfo", output);
+    if (!mc)
+        return FALSE;
+    if (!info)
+        return Fail(ERROR_INVALID_PARAMETER);
+    info->dwSize = mc->cursorSize;
+    info->bVisible = mc->cursorVisible ? TRUE : FALSE;
+    return TRUE;
+}
+
+BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *info)
+{
+    MemConsole *mc = EnterOutput("SetConsoleCursorInfo", output);
+    if (!mc)
+        return FALSE;
+    if (!info)
+        return Fail(ERROR_INVALID_PARAMETER);
+    return Finish(MemSetCursorInfo(mc, info->dwSize, info->bVisible != FALSE));
+}
+
+BOOL WriteConsoleA(HANDLE output, const void *buffer, DWORD length, LPDWORD written, LPVOID)
+{
+    MemConsole *mc = EnterOutput("WriteConsoleA", output);
+    if (!mc)
+        return FALSE;
+    if ((length > 0 && !buffer) || length > LONGEST_WRITE)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD count = MemWrite(mc, static_cast<const unsigned char *>(buffer), length);
+    if (written)
+        *written = count;
+    return Finish(ERROR_SUCCESS);
+}
+
+BOOL FillConsoleOutputCharacterA(HANDLE output, CHAR character, DWORD length, COORD start,
+                                 LPDWORD written)
+{
+    MemConsole *mc = EnterOutput("FillConsoleOutputCharacterA", output);
+    if (!mc)
+        return FALSE;
+    DWORD count = MemFillChar(mc, static_cast<unsigned char>(character), length, start);
+    if (written)
+        *written = count;
+    return Finish(ERROR_SUCCESS);
+}
+
+BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD length, COORD start,
+                                LPDWORD written)
+{
+    MemConsole *mc = EnterOutput("FillConsoleOutputAttribute", output);
+    if (!mc)
+        return FALSE;
+    DWORD count = MemFillAttr(mc, attribute, length, start);
+    if (written)
+        *written = count;
+    return Finish(ERROR_SUCCESS);
+}
+
+BOOL ScrollConsoleScreenBufferA(HANDLE output, const SMALL_RECT *scroll, const SMALL_RECT *clip,
+                                COORD destination, const CHAR_INFO *fill)
+{
+    MemConsole *mc = EnterOutput("ScrollConsoleScreenBufferA", output);
+    if (!mc)
+        return FALSE;
+    if (!scroll || !fill)
+        return Fail(ERROR_INVALID_PARAMETER);
+    return Finish(MemScroll(mc, *scroll, clip, destination, *fill));
+}
+
+BOOL ReadConsoleOutputA(HANDLE output, CHAR_INFO *buffer, COORD bufferSize, COORD bufferCoord,
+                        SMALL_RECT *readRegion)
+{
+    MemConsole *mc = EnterOutput("ReadConsoleOutputA", output);
+    if (!mc)
+        return FALSE;
+    if (!buffer || !readRegion)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD error = MemReadOutput(mc, buffer, bufferSize, bufferCoord, readRegion);
+    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+}
+
+/* -------------------------------------------------------------- Sizing */
+
+COORD GetLargestConsoleWindowSize(HANDLE output)
+{
+    MemConsole *mc = EnterOutput("GetLargestConsoleWindowSize", output);
+    if (!mc)
+        return COORD{0, 0};
+    return mc->largest;
+}
+
+/* A terminal cannot be resized by the program: there the size stays as it
+   is and the call succeeds, so window fitting goes on without a report.
+   A resizable screen (the headless one) is sized as a console window is. */
+BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size)
+{
+    MemConsole *mc = EnterOutput("SetConsoleScreenBufferSize", output);
+    if (!mc)
+        return FALSE;
+    if (!Platform.resizable)
+        return TRUE;
+    return Finish(MemSetBufferSize(mc, size.X, size.Y));
+}
+
+BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window)
+{
+    MemConsole *mc = EnterOutput("SetConsoleWindowInfo", output);
+    if (!mc)
+        return FALSE;
+    if (!window)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (!Platform.resizable)
+        return TRUE;
+    return Finish(MemSetWindow(mc, absolute != FALSE, *window));
+}
+
+/* --------------------------------------------------------------- Input */
+
+/* Modes: the input mode on the input handle, the output mode on the output. */
+static DWORD *ModeOf(HANDLE handle)
+{
+    if (!Platform.attached || (handle != InputHandle() && handle != OutputHandle())) {
+        Fail(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return handle == InputHandle() ? &Platform.console.inputMode : &Platform.console.outputMode;
+}
+
+BOOL GetConsoleMode(HANDLE handle, LPDWORD mode)
+{
+    if (!Enter("GetConsoleMode"))
+        return FALSE;
+    DWORD *current = ModeOf(handle);
+    if (!current)
+        return FALSE;
+    if (!mode)
+        return Fail(ERROR_INVALID_PARAMETER);
+    *mode = *current;
+    return TRUE;
+}
+
+BOOL SetConsoleMode(HANDLE handle, DWORD mode)
+{
+    if (!Enter("SetConsoleMode"))
+        return FALSE;
+    DWORD *current = ModeOf(handle);
+    if (!current)
+        return FALSE;
+    *current = mode;
+    return TRUE;
+}
+
+/* Ctrl-L, which repaints the screen, as in every full-screen program. */
+static bool IsRepaintKey(const INPUT_RECORD &record)
+{
+    return record.EventType == KEY_EVENT && record.Event.KeyEvent.uChar.AsciiChar == KEY_REPAINT;
+}
+
+void PlatformDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
+{
+    std::vector<INPUT_RECORD> &records = Platform.decoded;
+    records.clear();
+    if (count > 0)
+        KeyDecoderFeed(Platform.keys, reinterpret_cast<const char *>(bytes),
+                       static_cast<size_t>(count), elapsed, records);
+    else
+        KeyDecoderIdle(Platform.keys, elapsed, records);
+    for (const INPUT_RECORD &record : records) {
+        if (!IsRepaintKey(record))
+            mc->input.push_back(record);
+        else if (record.Event.KeyEvent.bKeyDown)
+            DriverForgetScreen(); /* shown at the next present, which a key wait makes at once */
+    }
+}
+
+/* Decodes what the driver gave (or, with no bytes, the pause) into the input queue. */
+static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
+{
+    long now = DriverNowMs();
+    int elapsed = static_cast<int>(std::min(now - Platform.lastInputMs, 1000000L));
+    Platform.lastInputMs = now;
+    PlatformDecodeBytes(mc, bytes, count, elapsed);
+}
+
+/* The most bytes one look takes in; more wait for the next look. */
+const int TAKE_MAX = 16384;
+
+/* Reads bytes, waiting at most timeoutMs (negative: no limit), and decodes them; their
+   count, 0 when none came, -1 at the end of input. */
+static int ReadAndDecode(MemConsole *mc, int timeoutMs)
+{
+    unsigned char bytes[256];
+    int count = DriverReadBytes(bytes, sizeof bytes, timeoutMs);
+    if (count >= 0)
+        DecodeInput(mc, bytes, count);
+    return count;
+}
+
+/*
+ * Takes in what the driver has so far, without waiting for more keys.  The
+ * decoder tells a lone ESC or a broken sequence by the pause after it, and
+ * the program may not look again for seconds (a marble rolls), a pause the
+ * terminal never made: so no look ends with the start of a sequence read
+ * and its rest left unread.  The rest is waited for as long as the decoder
+ * would wait for it (50 ms after an ESC), and no longer.  -1 at the end of
+ * input.
+ */
+static int TakeWaitingBytes(MemConsole *mc)
+{
+    for (int taken = 0; taken < TAKE_MAX;) {
+        int count = ReadAndDecode(mc, 0);
+        if (count == 0) {
+            int rest = KeyDecoderWaitMs(Platform.keys);
+            if (rest < 0)
+                return 0;
+            /* The rest of the sequence, or the pause that ends it. */
+            count = ReadAndDecode(mc, rest);
+        }
+        if (count < 0)
+            return -1;
+        taken += count;
+    }
+    return 0;
+}
+
+/* A look for keys, which never waits for one; at the end of input it finds ESC. */
+static void LookForInput(MemConsole *mc)
+{
+    if (TakeWaitingBytes(mc) < 0)
+        MemPushKey(mc, KeyEscape, KeyEscape);
+}
+
+/*
+ * Waits until the input queue holds a record.  The console is shown first,
+ * and again after a resize or a resume cut the wait short.  Bytes that begin
+ * a key are followed by the rest of what came, so that no key is left half
+ * read.  At the end of input the wait ends with the ESC key, so that every
+ * wait of the program ends.
+ */
+static void WaitForInput(MemConsole *mc)
+{
+    while (mc->input.empty()) {
+        Present(); /* may queue a size event */
+        if (!mc->input.empty())
+            return;
+        int count = ReadAndDecode(mc, KeyDecoderWaitMs(Platform.keys));
+        if (count > 0)
+            count = TakeWaitingBytes(mc);
+        if (count < 0)
+            MemPushKey(mc, KeyEscape, KeyEscape);
+    }
+}
+
+BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
+{
+    MemConsole *mc = EnterInput("ReadConsoleInputA", input);
+    if (!mc)
+        return FALSE;
+    if (length > 0 && !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD count = 0;
+    if (length > 0) {
+        WaitForInput(mc);
+        count = MemTakeInput(mc, buffer, length, true);
+    }
+    if (read)
+        *read = count;
+    return TRUE;
+}
+
+BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
+{
+    MemConsole *mc = EnterInput("PeekConsoleInputA", input);
+    if (!mc)
+        return FALSE;
+    if (length > 0 && !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    Present(); /* a look for keys is a wait too: the machine looks between its marbles */
+    LookForInput(mc);
+    DWORD count = MemTakeInput(mc, buffer, length, false);
+    if (read)
+        *read = count;
+    return TRUE;
+}
+
+BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count)
+{
+    MemConsole *mc = EnterInput("GetNumberOfConsoleInputEvents", input);
+    if (!mc)
+        return FALSE;
+    if (!count)
+        return Fail(ERROR_INVALID_PARAMETER);
+    Present();
+    LookForInput(mc);
+    *count = static_cast<DWORD>(mc->input.size());
+    return TRUE;
+}
+
+BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length, LPDWORD written)
+{
+    MemConsole *mc = EnterInput("WriteConsoleInputA", input);
+    if (!mc)
+        return FALSE;
+    if (length > 0 && !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    mc->input.insert(mc->input.end(), buffer, buffer + length);
+    if (written)
+        *written = length;
+    return TRUE;
+}
+
+/* Reads the characters of key presses, returning once at least one came. */
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *)
+{
+    MemConsole *mc = EnterInput("ReadFile", file);
+    if (!mc)
+        return FALSE;
+    if (length > 0 && !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    DWORD count = 0;
+    while (length > 0 && count == 0) {
+        count = MemTakeChars(mc, static_cast<unsigned char *>(buffer), length);
+        if (count == 0)
+            WaitForInput(mc);
+    }
+    if (read)
+        *read = count;
+    return TRUE;
+}
+
+/* --------------------------------------------------------------- Waits */
+
+/* The program waits: the console is shown first, then the time passes. */
+void Sleep(DWORD milliseconds)
+{
+    Enter("Sleep");
+    Present();
+    DriverSleepMs(static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX)));
+}
+
+/* Output is held back until the program waits; this shows it at once. */
+BOOL FlushFileBuffers(HANDLE file)
+{
+    if (!EnterOutput("FlushFileBuffers", file))
+        return FALSE;
+    Present();
+    return TRUE;
+}
+
+/* -------------------------------------------------------------- Errors */
+
+DWORD GetLastError(void)
+{
+    return Platform.lastError;
+}
+
+void SetLastError(DWORD error)
+{
+    Platform.lastError = error;
+}
+
+/* Our wording for the errors these calls produce; empty for any other code. */
+static std::string ErrorText(DWORD code)
+{
+    switch (code) {
+    case ERROR_NO_TERMINAL:
+        return "no terminal to play in: standard input, standard output and the controlling "
+               "terminal are not terminals";
+    case ERROR_TERM_UNSET:
+        return "TERM is not set, so the kind of terminal is not known: set it to the "
+               "terminal's name (such as xterm-256color)";
+    case ERROR_TERM_CANNOT_ADDRESS: {
+        const char *term = std::getenv("TERM");
+        return std::string("the terminal TERM=") + (term ? term : "") +
+               " cannot place the cursor as the game does (with ANSI sequences): play in one that "
+               "can";
+    }
+    case ERROR_FILE_NOT_FOUND:
+        return "There is no console device of that name.";
+    case ERROR_ACCESS_DENIED:
+        return "The console refused access; the program already has one.";
+    case ERROR_INVALID_HANDLE:
+        return "The console handle is not valid.";
+    case ERROR_NOT_ENOUGH_MEMORY:
+        return "There is not enough memory for a console that large.";
+    case ERROR_INVALID_PARAMETER:
+        return "A parameter given to the console was not valid.";
+    case ERROR_INSUFFICIENT_BUFFER:
+        return "The buffer is too small for the text.";
+    case ERROR_MR_MID_NOT_FOUND:
+        return "There is no text for that message number.";
+    default:
+        return "";
+    }
+}
+
+/*
+ * Lays a message out as the width bits of FormatMessageA ask.  The stored
+ * message ends in a line break.  Width 0 keeps it as "\r\n".  Any other width
+ * turns it into a space; width 0xFF stops there, a smaller width then breaks
+ * the text into lines of at most that many characters at spaces ("\r\n"),
+ * never inside a word, so only a longer word makes a longer line.
+ */
+static std::string LayOutMessage(const std::string &text, DWORD width)
+{
+    if (width == 0)
+        return text + "\r\n";
+    if (width == FORMAT_MESSAGE_MAX_WIDTH_MASK)
+        return text + " ";
+    std::string laidOut;
+    size_t lineLength = 0;
+    for (const char *word = text.c_str(); *word;) {
+        size_t length = std::strcspn(word, " ");
+        if (lineLength > 0 && lineLength + 1 + length > width) {
+            laidOut += "\r\n";
+            lineLength = 0;
+        } else if (lineLength > 0) {
+            laidOut += ' ';
+            lineLength++;
+        }
+        laidOut.append(word, length);
+        lineLength += length;
+        word += length + std::strspn(word + length, " ");
+    }
+    if (lineLength < width)
+        laidOut += ' ';
+    return laidOut;
+}
+
+/*
+ * The system's text for an error code, for FORMAT_MESSAGE_FROM_SYSTEM only.
+ * With FORMAT_MESSAGE_ALLOCATE_BUFFER, buffer receives a text allocated for
+ * LocalFree (of at least size bytes); else the text goes into buffer.
+ * Returns its length without the NUL, or 0 with no text.
+ */
+DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer, DWORD size,
+                     va_list *)
+{
+    if (!Enter("FormatMessageA"))
+        return 0;
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer)
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::string text = ErrorText(messageId);
+    if (text.empty())
+        return Fail(ERROR_MR_MID_NOT_FOUND);
+    std::string message = LayOutMessage(text, flags & FORMAT_MESSAGE_MAX_WIDTH_MASK);
+    char *target = buffer;
+    if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+        target = static_cast<char *>(std::malloc(std::max<size_t>(message.size() + 1, size)));
+        if (!target)
+            return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        *reinterpret_cast<char **>(buffer) = target;
+    } else if (message.size() + 1 > size) {
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(target, message.c_str(), message.size() + 1);
+    return static_cast<DWORD>(message.size());
+}
+
+HLOCAL LocalFree(HLOCAL memory)
+{
+    if (!Enter("LocalFree"))
+        return memory;
+    std::free(memory);
+    return nullptr;
+}
+
+/* ------------------------------------------------ Beyond the Win32 calls */
+
+void PlatformAnnounce(int channel, const char *text)
+{
+    if (Platform.attached && text != nullptr)
+        DriverAnnounce(channel, text);
+}

@@ -1,0 +1,154 @@
+/*
+ * The page driver: the emulated console in a web page.  At each present the
+ * in-memory console's cells go to the page, which draws them on a canvas of
+ * its own, and the texts announced since the last present go to its live
+ * regions; keys come from the page as the bytes a terminal sends.  Every wait
+ * of the program (a key read, the marble step delay) suspends the program
+ * with Asyncify and hands the page back to the browser, which wakes it with a
+ * key or a timer; nothing polls.  The page's part is the object
+ * Module.zopPage (web/page.js): present, say, take, wait.
+ */
+#include "cp437.h"
+#include "driver.h"
+
+#include <emscripten.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+/* The page's console never changes its size: the page fits its cells to the window. */
+const int PAGE_COLUMNS = 81;
+const int PAGE_ROWS = 46;
+
+struct PageState {
+    bool open;
+    std::vector<std::uint32_t> cells; /* reused by DriverPresent: code point | attribute << 16 */
+    std::vector<std::pair<int, std::string>> said; /* announced since the last present, UTF-8 */
+};
+
+PageState Page = {};
+
+} // namespace
+
+/* ---------------------------------------------------------------- The page */
+
+/* Hands the page the console's cells, row by row: each a glyph's code point | attribute << 16.
+   The property names are quoted so that a minifier of the glue would keep them. */
+EM_JS(void, PagePresent, (const std::uint32_t *cells, int columns, int rows), {
+    var first = cells >> 2;
+    Module["zopPage"]["present"](HEAPU32.subarray(first, first + columns * rows), columns, rows);
+});
+
+/* Hands the page a text for its live regions: channel ANNOUNCE_LOG or ANNOUNCE_STATUS. */
+EM_JS(void, PageSay, (int channel, const char *text),
+      { Module["zopPage"]["say"](channel, UTF8ToString(text)); });
+
+/* Takes up to size bytes of keys typed so far; the count. */
+EM_JS(int, PageTake, (unsigned char *buffer, int size), {
+    var bytes = Module["zopPage"]["take"](size);
+    HEAPU8.set(bytes, buffer);
+    return bytes.length;
+});
+
+/* Suspends the program until a key is typed or timeoutMs have passed (negative: no limit). */
+EM_ASYNC_JS(void, PageWaitForKey, (int timeoutMs), { await Module["zopPage"]["wait"](timeoutMs); });
+
+EM_JS(void, PageSetTitle, (const char *title), { document.title = UTF8ToString(title); });
+
+/* ------------------------------------------------------------- The driver */
+
+int DriverOpen(DriverScreen *screen)
+{
+    Page.open = true;
+    Page.said.clear();
+    /* A console of its own, blank: the program keeps it. */
+    *screen = DriverScreen{PAGE_COLUMNS, PAGE_ROWS, PAGE_COLUMNS, PAGE_ROWS, COORD{0, 0}, false};
+    return DRIVER_OPENED;
+}
+
+/* The page lets every call go. */
+DWORD DriverCheckCall(const char *)
+{
+    return ERROR_SUCCESS;
+}
+
+/* What was drawn goes out at the next wait. */
+void DriverNoteDrawing(const MemConsole *) {}
+
+int DriverTakeEvents(int *columns, int *rows)
+{
+    *columns = PAGE_COLUMNS;
+    *rows = PAGE_ROWS;
+    return 0;
+}
+
+int DriverEnterScreen(void)
+{
+    return Page.open ? 1 : 0;
+}
+
+/* The page keeps its last picture; it has no settings to undo. */
+void DriverRestore(void) {}
+
+/* Hands over every cell: the page itself redraws only those that changed.  It draws no
+   cursor, which the game keeps hidden while it plays. */
+void DriverPresent(const MemConsole *mc)
+{
+    if (!Page.open)
+        return;
+    Page.cells.resize(mc->cells.size());
+    for (size_t i = 0; i < mc->cells.size(); i++)
+        Page.cells[i] = static_cast<std::uint32_t>(Cp437ToUnicode(mc->cells[i].ch)) |
+                        static_cast<std::uint32_t>(mc->cells[i].attr) << 16;
+    PagePresent(Page.cells.data(), mc->width, mc->height);
+    for (const std::pair<int, std::string> &said : Page.said)
+        PageSay(said.first, said.second.c_str());
+    Page.said.clear();
+}
+
+/* Nothing but the page draws on its canvas, so nothing can have written over the picture. */
+void DriverForgetScreen(void) {}
+
+void DriverAnnounce(int channel, const char *text)
+{
+    if (Page.open)
+        Page.said.emplace_back(channel, Cp437TextToUtf8(text));
+}
+
+void DriverSetTitle(const std::string &title)
+{
+    PageSetTitle(Cp437TextToUtf8(title).c_str());
+}
+
+int DriverReadBytes(unsigned char *buffer, int size, int timeoutMs)
+{
+    if (size <= 0)
+        return 0;
+    int count = PageTake(buffer, size);
+    if (count > 0 || timeoutMs == 0)
+        return count;
+    PageWaitForKey(timeoutMs);
+    return PageTake(buffer, size);
+}
+
+long DriverNowMs(void)
+{
+    return static_cast<long>(emscripten_get_now());
+}
+
+void DriverSleepMs(int ms)
+{
+    double deadline = emscripten_get_now() + ms;
+    for (double left = ms; left > 0; left = deadline - emscripten_get_now())
+        emscripten_sleep(static_cast<unsigned>(std::ceil(left)));
+}
+
+const char32_t *DriverKeyCharset(void)
+{
+    return nullptr; /* the page sends its keys in UTF-8 */
+}

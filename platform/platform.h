@@ -1,0 +1,40 @@
+/*
+ * The console platform: the Win32 console calls the console module makes.
+ * On Windows these are the real ones; elsewhere they are our own, over an
+ * in-memory console that a driver shows on the terminal or in a web page
+ * (platform/emulated/winconsole.cpp says how).  This is the one header of
+ * the platform that the layers above include.
+ */
+#ifndef ZOP_PLATFORM_PLATFORM_H
+#define ZOP_PLATFORM_PLATFORM_H
+
+/* The character the console gives for the ESC key, which is also its virtual-key code. */
+const char KeyEscape = 27;
+
+/* ------------------------------------------------ Beyond the Win32 calls */
+
+/* What a text given to PlatformAnnounce is. */
+enum {
+    ANNOUNCE_LOG = 1,   /* one more line of the program's running messages */
+    ANNOUNCE_STATUS = 2 /* the program's state in short, in place of the last one */
+};
+
+/*
+ * PlatformAnnounce(channel, text) hands a code page 437 text that the program
+ * has just drawn to whatever reads the screen beside its picture (a web page's
+ * live regions), said at the next present in the order given.  A terminal has
+ * no such reader, nor has the Windows console: there it does nothing.
+ */
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+/* The standard output handle comes with wrapping at the end of the line off. */
+#include "windows/winstart.h"
+inline void PlatformAnnounce(int, const char *) {}
+#else
+#include "emulated/winconsole.h"
+#endif
+
+#endif

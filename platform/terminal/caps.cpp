@@ -1,0 +1,55 @@
+/* The capability profiles the terminal driver starts from. */
+#include "caps.h"
+
+/* The line drawing of DEC special graphics, by the characters that select it. */
+static const char DecGraphics[] = "`afgjklmnopqrstuvwxyz{|}~";
+
+static Caps MakeXterm(void)
+{
+    Caps caps = {};
+    caps.colours = CAPS_COLOURS_16;
+    caps.backgroundErase = true;
+    caps.eraseLine = true;
+    caps.eraseScreen = true;
+    caps.relativeMoves = true;
+    caps.backspace = true;
+    caps.carriageReturn = true;
+    caps.scrollRegion = true;
+    caps.bold = true;
+    caps.reverse = true;
+    caps.underline = true;
+    caps.utf8 = true;
+    caps.enterAcs = "\x1b(0";
+    caps.leaveAcs = "\x1b(B";
+    for (const char *c = DecGraphics; *c; c++)
+        caps.acs[static_cast<unsigned char>(*c)] = *c;
+    caps.hideCursor = "\x1b[?25l";
+    caps.showCursor = "\x1b[?25h";
+    caps.enterScreen = "\x1b[?1049h";
+    caps.leaveScreen = "\x1b[?1049l";
+    caps.cursorReport = true;
+    caps.title = true;
+    caps.titleStack = true;
+    caps.titleStart = "\x1b]2;";
+    caps.titleEnd = "\x07";
+    return caps;
+}
+
+const Caps &CapsXterm(void)
+{
+    static const Caps xterm = MakeXterm();
+    return xterm;
+}
+
+Caps CapsAnsi(void)
+{
+    Caps caps = CapsXterm();
+    caps.backgroundErase = false;
+    caps.title = caps.titleStack = false;
+    return caps;
+}
+
+bool CapsHasVideo(const Caps &caps)
+{
+    return caps.colours != CAPS_COLOURS_NONE || caps.bold || caps.reverse || caps.underline;
+}

@@ -1,0 +1,981 @@
+/*
+ * The tty driver.  It owns the terminal's file descriptors, its saved
+ * settings, the undo stack of every setting it made, the signal handlers,
+ * and the front frame (what the terminal shows), which the renderer keeps.
+ */
+#include "tty.h"
+
+#include "caps.h"
+#include "cp437.h"
+#include "render.h"
+#include "terminfo.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <cwchar>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/select.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+/* Settings the driver makes, each undone by DriverRestore. */
+enum TtyUndo { UNDO_RAW_MODE, UNDO_ALT_SCREEN, UNDO_CURSOR, UNDO_TITLE };
+
+const int UNDO_MAX = 8;
+/* How long the start waits for the answers to the cursor questions. */
+const int CURSOR_QUERY_MS = 200;
+/* How long after the questions an answer still owed is waited for when the terminal is
+   handed back: over a slow link it may come after the start stopped waiting, and then
+   it would reach the shell as typed text. */
+const int ANSWER_LIMIT_MS = 1000;
+/* How long the rest of an answer begun in one read is waited for in the next. */
+const int ANSWER_REST_MS = 50;
+/* Written to see how wide the terminal draws them: a box-drawing character and a full
+   block, of East Asian ambiguous width, as the game's frames and walls are. */
+const unsigned char WIDTH_SAMPLE[2] = {0xC4, 0xDB};
+/* Saves the player's title on the terminal's stack of titles, and puts it back. */
+const char SAVE_TITLE[] = "\x1b[22;0t";
+const char RESTORE_TITLE[] = "\x1b[23;0t";
+
+struct TtyState {
+    bool open;
+    bool ownFd;       /* inFd is /dev/tty, opened by us */
+    bool exitHookSet; /* DriverRestore is registered with atexit */
+    int inFd;
+    int outFd;
+    struct termios saved; /* the settings found at open */
+    int columns;
+    int rows;
+    int undo[UNDO_MAX]; /* settings made, oldest first */
+    int undoCount;
+    char emergency[160]; /* the bytes of TtyEmergencyRestore */
+    volatile sig_atomic_t emergencyLength;
+    RenderFrame front;       /* what the terminal shows */
+    RenderFrame want;        /* reused by DriverPresent */
+    std::string out;         /* reused by DriverPresent */
+    std::string pending;     /* input bytes that came during the cursor query */
+    std::string title;       /* the title set, in UTF-8, to set again on resume */
+    struct termios raw;      /* the raw settings, to enter again on resume */
+    bool handlersSet;        /* our signal handlers are installed */
+    bool screenWanted;       /* the alternate screen is to be entered at the next present */
+    bool titlePending;       /* the title is to be set at the next present */
+    bool acsEnabled;         /* the entry's enacs has been sent */
+    bool drawn;              /* the program has drawn since it took the terminal: until then
+                               the terminal shows the shell's screen, which is left as it is */
+    Caps caps;               /* what the terminal can do */
+    bool pollRefuses;        /* poll() refused the open terminal (it does not support devices
+                               there): every wait of the driver goes through select() */
+    bool singleByte;         /* the locale's characters are single bytes, not UTF-8 */
+    char32_t highBytes[128]; /* then: the character of each byte 0x80 to 0xFF, 0 for none */
+};
+
+/* What the signal handlers noted for the driver's next look; set in handlers only. */
+volatile sig_atomic_t Resized;
+volatile sig_atomic_t Resumed;
+/* The handlers' wake-up call (read end, write end): a byte written here ends a key
+   wait at once, even when the signal came after the last look at the flags and
+   before the wait began. */
+int WakePipe[2] = {-1, -1};
+/* The stop handler undid every setting before the process stopped. */
+volatile sig_atomic_t GaveBack;
+/* Answers to the cursor questions the terminal still owes, and until when they are
+   waited for at the end; read by the handlers too. */
+volatile sig_atomic_t AnswersOwed;
+long AnswerDeadlineMs;
+
+TtyState Tty = {};
+
+} // namespace
+
+static void TtyEmergencyRestore(void);
+static void TtyAwaitAnswers(void);
+static void AwaitAnswersKeepingKeys(void);
+static void DrainWakePipe(void);
+
+/* -------------------------------------------------------------- Waiting */
+
+/* What a wait saw: bits of these; none when its time ran out or a signal cut it short. */
+enum TtyWaitSeen { WAIT_READY = 1, WAIT_WOKEN = 2, WAIT_CLOSED = 4, WAIT_REFUSED = 8 };
+
+/* Waits with poll() on fd (for reading, or for writing) and on wakeFd (-1: none). */
+static int TtyPoll(int fd, bool writing, int wakeFd, int timeoutMs)
+{
+    struct pollfd p[2] = {{fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0},
+                          {wakeFd, POLLIN, 0}};
+    int ready = poll(p, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    if (ready < 0)
+        return errno == EINTR ? 0 : WAIT_CLOSED;
+    int seen = wakeFd >= 0 && p[1].revents != 0 ? WAIT_WOKEN : 0;
+    /* Invalid for a descriptor that is open: this poll does not take terminals. */
+    if (p[0].revents & POLLNVAL)
+        return fcntl(fd, F_GETFD) == -1 ? seen | WAIT_CLOSED : WAIT_REFUSED;
+    return seen | (p[0].revents != 0 ? WAIT_READY : 0);
+}
+
+/* The same wait with select(), which takes terminals everywhere, for descriptors below
+   FD_SETSIZE: a set cannot hold one beyond, and such a terminal counts as closed. */
+static int TtySelect(int fd, bool writing, int wakeFd, int timeoutMs)
+{
+    if (fd < 0 || fd >= FD_SETSIZE || wakeFd >= FD_SETSIZE)
+        return WAIT_CLOSED;
+    fd_set reading, written;
+    FD_ZERO(&reading);
+    FD_ZERO(&written);
+    FD_SET(fd, writing ? &written : &reading);
+    if (wakeFd >= 0)
+        FD_SET(wakeFd, &reading);
+    struct timeval limit = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int ready = select(std::max(fd, wakeFd) + 1, &reading, &written, nullptr,
+                       timeoutMs < 0 ? nullptr : &limit);
+    if (ready < 0)
+        return errno == EINTR ? 0 : WAIT_CLOSED;
+    int seen = wakeFd >= 0 && FD_ISSET(wakeFd, &reading) ? WAIT_WOKEN : 0;
+    return seen | (FD_ISSET(fd, writing ? &written : &reading) ? WAIT_READY : 0);
+}
+
+/*
+ * Waits up to timeoutMs (negative: no limit) for fd and the wake-up pipe; a
+ * TtyWaitSeen.  poll() first, as it has no limit on descriptors; where it
+ * refuses the terminal (macOS's poll does not support devices and answers
+ * POLLNVAL at once), select() from then on.  Async-signal-safe.
+ */
+static int TtyWait(int fd, bool writing, int wakeFd, int timeoutMs)
+{
+    if (!Tty.pollRefuses) {
+        int seen = TtyPoll(fd, writing, wakeFd, timeoutMs);
+        if (seen != WAIT_REFUSED)
+            return seen;
+        Tty.pollRefuses = true;
+    }
+    return TtySelect(fd, writing, wakeFd, timeoutMs);
+}
+
+/* Sets the terminal's settings, again where a signal cut the call short. */
+static bool TtySetSettings(int when, const struct termios *settings)
+{
+    int result;
+    while ((result = tcsetattr(Tty.inFd, when, settings)) != 0 && errno == EINTR) {
+    }
+    return result == 0;
+}
+
+/* ------------------------------------------------------------- Writing */
+
+/* Writes all bytes, through partial writes, EINTR and EAGAIN. */
+static bool TtyWriteAll(const char *bytes, size_t length)
+{
+    while (length > 0) {
+        ssize_t n = write(Tty.outFd, bytes, length);
+        if (n > 0) {
+            bytes += n;
+            length -= static_cast<size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            TtyWait(Tty.outFd, true, -1, 100);
+        } else if (n < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+static bool TtyWriteText(const std::string &text)
+{
+    return TtyWriteAll(text.data(), text.size());
+}
+
+/* -------------------------------------------------------------- Signals */
+
+/* Opens the wake-up pipe, both ends non-blocking: a handler never waits on it. */
+static bool OpenWakePipe(void)
+{
+    if (WakePipe[0] >= 0)
+        return true;
+    int ends[2];
+    if (pipe(ends) != 0)
+        return false;
+    for (int end : ends) {
+        fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+        fcntl(end, F_SETFD, FD_CLOEXEC);
+    }
+    WakePipe[0] = ends[0];
+    WakePipe[1] = ends[1];
+    return true;
+}
+
+/* From a handler: wakes the key wait.  A full pipe already holds a wake-up. */
+static void WakeUp(void)
+{
+    int savedErrno = errno;
+    if (write(WakePipe[1], "!", 1) < 0) {
+    }
+    errno = savedErrno;
+}
+
+/* Empties the pipe: the wake-ups it held are answered by the look that follows. */
+static void DrainWakePipe(void)
+{
+    char bytes[64];
+    while (read(WakePipe[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
+/* Signals the driver handles: those that end the program (crashes among them), the
+   stop and continue of job control, and resizes; with the actions found before. */
+static const int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT,
+                                     SIGBUS, SIGFPE,  SIGILL, SIGTSTP, SIGCONT, SIGWINCH};
+static const int HandledCount = sizeof HandledSignals / sizeof HandledSignals[0];
+static struct sigaction ActionsFound[HandledCount];
+static bool Handled[HandledCount];
+/* A stack of its own for the handlers, so that a stack overflow still restores the terminal. */
+static char HandlerStack[64 * 1024];
+
+/* Restores the terminal, then lets the signal end the program as it would have. */
+static void OnEndingSignal(int signal)
+{
+    TtyEmergencyRestore();
+    std::signal(signal, SIG_DFL);
+    raise(signal); /* delivered when the handler returns: the signal is blocked until then */
+}
+
+/* Ctrl-Z: gives the shell its terminal back, stops, and on `fg` asks for the game's terminal again. */
+static void OnStop(int)
+{
+    int savedErrno = errno;
+    TtyEmergencyRestore();
+    GaveBack = 1;
+    struct sigaction stop = {}, ours = {};
+    stop.sa_handler = SIG_DFL;
+    sigaction(SIGTSTP, &stop, &ours);
+    sigset_t tstp;
+    sigemptyset(&tstp);
+    sigaddset(&tstp, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
+    raise(SIGTSTP); /* the process stops here until it is continued */
+    sigaction(SIGTSTP, &ours, nullptr);
+    Resumed = 1;
+    WakeUp();
+    errno = savedErrno;
+}
+
+static void OnContinue(int)
+{
+    Resumed = 1;
+    WakeUp();
+}
+
+static void OnResize(int)
+{
+    Resized = 1;
+    WakeUp();
+}
+
+static void (*HandlerFor(int signal))(int)
+{
+    if (signal == SIGTSTP)
+        return OnStop;
+    if (signal == SIGCONT)
+        return OnContinue;
+    if (signal == SIGWINCH)
+        return OnResize;
+    return OnEndingSignal;
+}
+
+/* Installs the handlers, leaving alone signals that were ignored (as under nohup). No
+   SA_RESTART: a signal wakes a key wait, so that a resize or a resume is seen at once. */
+static void InstallHandlers(void)
+{
+    if (Tty.handlersSet)
+        return;
+    stack_t stack = {};
+    stack.ss_sp = HandlerStack;
+    stack.ss_size = sizeof HandlerStack;
+    sigaltstack(&stack, nullptr);
+    for (int i = 0; i < HandledCount; i++) {
+        struct sigaction found = {};
+        sigaction(HandledSignals[i], nullptr, &found);
+        if (found.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction ours = {};
+        ours.sa_handler = HandlerFor(HandledSignals[i]);
+        ours.sa_flags = SA_ONSTACK;
+        sigemptyset(&ours.sa_mask);
+        Handled[i] = sigaction(HandledSignals[i], &ours, &ActionsFound[i]) == 0;
+    }
+    Tty.handlersSet = true;
+}
+
+static void RemoveHandlers(void)
+{
+    if (!Tty.handlersSet)
+        return;
+    for (int i = 0; i < HandledCount; i++)
+        if (Handled[i])
+            sigaction(HandledSignals[i], &ActionsFound[i], nullptr);
+    Tty.handlersSet = false;
+}
+
+/* Makes every setting again, in the order first made: after a stop the shell had them undone. */
+static void ReapplySettings(void)
+{
+    std::string bytes;
+    for (int i = 0; i < Tty.undoCount; i++) {
+        switch (Tty.undo[i]) {
+        case UNDO_RAW_MODE:
+            TtySetSettings(TCSANOW, &Tty.raw);
+            break;
+        case UNDO_ALT_SCREEN:
+            bytes += Tty.caps.enterScreen;
+            break;
+        case UNDO_CURSOR:
+            bytes += Tty.caps.hideCursor;
+            break;
+        case UNDO_TITLE:
+            bytes += SAVE_TITLE;
+            break;
+        }
+    }
+    if (Tty.acsEnabled)
+        bytes += Tty.caps.enableAcs;
+    if (Tty.caps.title && Tty.caps.titleStack && !Tty.title.empty())
+        bytes += Tty.caps.titleStart + Tty.title + Tty.caps.titleEnd;
+    TtyWriteText(bytes);
+}
+
+/* After a stop that no handler saw (SIGSTOP), the screen, the cursor and the title are
+   still as we set them; only the shell may have put its own settings back meanwhile. */
+static void ReapplyRawMode(void)
+{
+    for (int i = 0; i < Tty.undoCount; i++)
+        if (Tty.undo[i] == UNDO_RAW_MODE)
+            TtySetSettings(TCSANOW, &Tty.raw);
+}
+
+/* ---------------------------------------------------------- Undo stack */
+
+static std::string UndoBytes(int step)
+{
+    switch (step) {
+    case UNDO_ALT_SCREEN:
+        return Tty.caps.leaveScreen;
+    case UNDO_CURSOR:
+        return Tty.caps.showCursor;
+    case UNDO_TITLE:
+        return RESTORE_TITLE;
+    default:
+        return "";
+    }
+}
+
+/* The colours back to the terminal's own, where the game sets any. */
+static std::string ResetBytes(void)
+{
+    return CapsHasVideo(Tty.caps) ? "\x1b[0m" : "";
+}
+
+static bool HasUndo(int step)
+{
+    for (int i = 0; i < Tty.undoCount; i++)
+        if (Tty.undo[i] == step)
+            return true;
+    return false;
+}
+
+/* Prebuilds the restore string for a signal handler: colours back, then every
+   undo in mirror order (the saved settings follow with tcsetattr). */
+static void BuildEmergency(void)
+{
+    Tty.emergencyLength = 0;
+    /* A signal may come in the middle of a frame that set a scroll region or drew lines. */
+    std::string bytes = Tty.caps.scrollRegion ? "\x1b[r" : "";
+    if (!Tty.caps.utf8)
+        bytes += Tty.caps.leaveAcs;
+    bytes += ResetBytes();
+    for (int i = Tty.undoCount - 1; i >= 0; i--)
+        bytes += UndoBytes(Tty.undo[i]);
+    /* On the shell's own screen, its next words go below the picture rather than into it. */
+    if (!HasUndo(UNDO_ALT_SCREEN) && Tty.rows > 0)
+        bytes += "\x1b[" + std::to_string(Tty.rows) + ";1H";
+    size_t length = std::min(bytes.size(), sizeof Tty.emergency);
+    std::memcpy(Tty.emergency, bytes.data(), length);
+    Tty.emergencyLength = static_cast<sig_atomic_t>(length);
+}
+
+static void PushUndo(int step)
+{
+    if (HasUndo(step) || Tty.undoCount == UNDO_MAX)
+        return;
+    Tty.undo[Tty.undoCount++] = step;
+    BuildEmergency();
+}
+
+/* A blank picture left on the shell's own screen is erased in the terminal's own
+   colours, so that the shell goes on in its colours rather than in the game's black. */
+static std::string EraseBlankPicture(void)
+{
+    if (HasUndo(UNDO_ALT_SCREEN) || !Tty.caps.eraseScreen || !RenderShowsBlank(Tty.front))
+        return "";
+    return "\x1b[H\x1b[2J";
+}
+
+void DriverRestore(void)
+{
+    Tty.drawn = false;
+    if (Tty.open)
+        AwaitAnswersKeepingKeys();
+    /* A picture leaves its colours set, even where no other setting could be made. */
+    bool coloured = Tty.front.attr >= 0;
+    if (!Tty.open || (Tty.undoCount == 0 && !coloured))
+        return;
+    std::string bytes = ResetBytes() + EraseBlankPicture();
+    while (Tty.undoCount > 0) {
+        int step = Tty.undo[--Tty.undoCount];
+        bytes += UndoBytes(step);
+        if (step == UNDO_RAW_MODE) {
+            TtyWriteText(bytes);
+            bytes.clear();
+            TtySetSettings(TCSADRAIN, &Tty.saved);
+        }
+    }
+    TtyWriteText(bytes);
+    Tty.front.known = false;
+    Tty.front.attr = -1;
+    Tty.screenWanted = false;
+    Tty.titlePending = false;
+    BuildEmergency();
+    RemoveHandlers();
+}
+
+/* Async-signal-safe restore: writes the prebuilt restore string and puts the saved
+   terminal settings back, without touching any other state. */
+static void TtyEmergencyRestore(void)
+{
+    if (!Tty.open)
+        return;
+    size_t length = static_cast<size_t>(Tty.emergencyLength);
+    if (length > 0 && write(Tty.outFd, Tty.emergency, length) < 0)
+        length = 0;
+    TtyAwaitAnswers();
+    TtySetSettings(TCSANOW, &Tty.saved);
+}
+
+/* ------------------------------------------------------ Opening the tty */
+
+/* Standard input and output when both are terminals, else /dev/tty. */
+static bool FindTerminal(void)
+{
+    if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) {
+        Tty.inFd = STDIN_FILENO;
+        Tty.outFd = STDOUT_FILENO;
+        Tty.ownFd = false;
+        return true;
+    }
+    int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    Tty.inFd = fd;
+    Tty.outFd = fd;
+    Tty.ownFd = true;
+    return true;
+}
+
+/* No line input, no echo, 8-bit bytes; signals stay on for Ctrl-C and
+   Ctrl-Z.  Output processing is left as found (a failure report's lines end
+   as the shell's do), but a carriage return goes out as it is and always:
+   the cursor moves take it to the row's start. */
+static void EnterRawMode(void)
+{
+    if (HasUndo(UNDO_RAW_MODE))
+        return;
+    struct termios raw = Tty.saved;
+    raw.c_iflag &=
+        ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+    raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+    raw.c_oflag &= ~static_cast<tcflag_t>(OCRNL | ONOCR);
+    raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+    raw.c_cflag |= CS8;
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    Tty.raw = raw;
+    if (TtySetSettings(TCSANOW, &raw))
+        PushUndo(UNDO_RAW_MODE);
+}
+
+static void QuerySize(void)
+{
+    struct winsize size = {};
+    if ((ioctl(Tty.outFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) &&
+        (ioctl(Tty.inFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0)) {
+        size.ws_col = 80;
+        size.ws_row = 24;
+    }
+    Tty.columns = std::min(static_cast<int>(size.ws_col), static_cast<int>(SHRT_MAX));
+    Tty.rows = std::max(1, std::min(static_cast<int>(size.ws_row), static_cast<int>(SHRT_MAX)));
+}
+
+long DriverNowMs(void)
+{
+    struct timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+/* Waits up to timeoutMs for input and reads what is there: 0 when none came or a
+   signal's wake-up ended the wait; -1 at end of input. */
+static int ReadSome(unsigned char *buffer, int size, int timeoutMs)
+{
+    int seen = TtyWait(Tty.inFd, false, WakePipe[0], timeoutMs);
+    if (seen & WAIT_WOKEN)
+        DrainWakePipe();
+    if (seen & WAIT_CLOSED)
+        return -1;
+    if (!(seen & WAIT_READY))
+        return 0;
+    ssize_t n = read(Tty.inFd, buffer, static_cast<size_t>(size));
+    if (n < 0)
+        return (errno == EINTR || errno == EAGAIN) ? 0 : -1;
+    return n == 0 ? -1 : static_cast<int>(n);
+}
+
+bool TtyTakeCursorReport(std::string *bytes, int *row, int *column)
+{
+    for (size_t start = bytes->find("\x1b["); start != std::string::npos;
+         start = bytes->find("\x1b[", start + 1)) {
+        size_t at = start + 2;
+        long numbers[2] = {0, 0};
+        int digits[2] = {0, 0};
+        int index = 0;
+        for (; at < bytes->size() && index < 2; at++) {
+            char c = (*bytes)[at];
+            if (c >= '0' && c <= '9' && digits[index] < 5) {
+                numbers[index] = numbers[index] * 10 + (c - '0');
+                digits[index]++;
+            } else if (c == ';' && index == 0 && digits[0] > 0) {
+                index = 1;
+            } else if (c == 'R' && index == 1 && digits[1] > 0) {
+                index = 2;
+            } else {
+                break;
+            }
+        }
+        if (index == 2) {
+            *row = static_cast<int>(numbers[0]);
+            *column = static_cast<int>(numbers[1]);
+            bytes->erase(start, at - start);
+            return true;
+        }
+    }
+    return false;
+}
+
+/* ------------------------------------------------- The terminal's answers */
+
+/* The step of AnswerStep at the end of an answer. */
+const int ANSWER_DONE = 6;
+
+/* Follows an answer (ESC [ digits ; digits R) byte by byte: the step reached after
+   byte, ANSWER_DONE at the answer's end, 0 outside one. */
+static int AnswerStep(int step, unsigned char byte)
+{
+    bool digit = byte >= '0' && byte <= '9';
+    switch (step) {
+    case 1:
+        if (byte == '[')
+            return 2;
+        break;
+    case 2:
+    case 4:
+        if (digit)
+            return step + 1;
+        break;
+    case 3:
+        if (digit || byte == ';')
+            return digit ? 3 : 4;
+        break;
+    case 5:
+        if (digit || byte == 'R')
+            return digit ? 5 : ANSWER_DONE;
+        break;
+    }
+    return byte == 0x1b ? 1 : 0;
+}
+
+/*
+ * Waits for the answers the terminal still owes, until their time is up, and
+ * reads them, so that none is left for the shell to print after the program;
+ * whatever else comes meanwhile goes with them, as the program is ending.  A
+ * terminal that never answers is waited for only until that limit after the
+ * questions: no wait at all once the game has gone on longer.
+ * Async-signal-safe: the handlers call it before they hand the terminal back.
+ */
+static void TtyAwaitAnswers(void)
+{
+    for (int step = 0; AnswersOwed > 0;) {
+        long left = AnswerDeadlineMs - DriverNowMs();
+        int seen = left > 0 ? TtyWait(Tty.inFd, false, -1, static_cast<int>(left)) : WAIT_CLOSED;
+        if (seen & WAIT_CLOSED)
+            break;
+        unsigned char bytes[64];
+        ssize_t n = seen & WAIT_READY ? read(Tty.inFd, bytes, sizeof bytes) : 0;
+        if (n == 0 && (seen & WAIT_READY))
+            break; /* the terminal hung up */
+        for (ssize_t i = 0; i < n; i++)
+            if ((step = AnswerStep(step, bytes[i])) == ANSWER_DONE)
+                AnswersOwed = AnswersOwed - 1;
+    }
+    AnswersOwed = 0;
+}
+
+/* Whether bytes end in what may be the start of an answer: ESC, then [, digits and ';'. */
+static bool EndsInPartialAnswer(const std::string &bytes)
+{
+    size_t escape = bytes.rfind('\x1b');
+    if (escape == std::string::npos || bytes.size() - escape > 12)
+        return false;
+    int step = 0;
+    for (size_t i = escape; i < bytes.size(); i++)
+        step = AnswerStep(step, static_cast<unsigned char>(bytes[i]));
+    return step != 0 && step != ANSWER_DONE;
+}
+
+/* Takes the answers still owed out of the bytes the key reader has waiting, with the
+   rest of one begun: an answer that came after the start stopped waiting is no key. */
+static void TakeLateAnswers(void)
+{
+    for (int reads = 0; AnswersOwed > 0 && EndsInPartialAnswer(Tty.pending) && reads < 4; reads++) {
+        unsigned char chunk[64];
+        int n = ReadSome(chunk, sizeof chunk, ANSWER_REST_MS);
+        if (n <= 0)
+            break;
+        Tty.pending.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+    }
+    int row = 0, column = 0;
+    while (AnswersOwed > 0 && TtyTakeCursorReport(&Tty.pending, &row, &column))
+        AnswersOwed = AnswersOwed - 1;
+}
+
+/*
+ * Waits for the answers still owed, as TtyAwaitAnswers does, but keeps what
+ * else comes for the key reader: the terminal may be taken again at once
+ * (a new console at start), and keys typed before the first screen are the
+ * game's.
+ */
+static void AwaitAnswersKeepingKeys(void)
+{
+    for (long left; AnswersOwed > 0 && (left = AnswerDeadlineMs - DriverNowMs()) > 0;) {
+        unsigned char chunk[64];
+        int n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
+        if (n < 0)
+            break;
+        Tty.pending.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+        TakeLateAnswers();
+    }
+    AnswersOwed = 0;
+}
+
+/*
+ * The questions asked of the terminal at start: where its cursor stands
+ * (DSR 6n) and, on a UTF-8 terminal with an alternate screen, how wide it
+ * draws the characters of East Asian ambiguous width, which terminals set
+ * for Chinese, Japanese or Korean draw two cells wide: a box-drawing
+ * character and a full block at the start of the alternate screen's second
+ * row, the cursor asked for again, the two erased and the shell's screen
+ * back, all in one write, so that both answers come in the time of one.
+ * (On the second row an answer that comes too late is no key: ESC [ 1 ; n R
+ * would be a modified F3.)
+ */
+static std::string CursorQuestions(bool measureWidth)
+{
+    std::string ask = "\x1b[6n";
+    if (measureWidth)
+        ask += Tty.caps.enterScreen + "\x1b[2;1H" + Cp437ToUtf8(WIDTH_SAMPLE[0]) +
+               Cp437ToUtf8(WIDTH_SAMPLE[1]) + "\x1b[6n\x1b[2;1H    " + Tty.caps.leaveScreen;
+    return ask;
+}
+
+/*
+ * Asks the terminal where the cursor is, and whether it draws the ambiguous
+ * characters two cells wide: then every glyph goes as a narrow one (lines
+ * dashed, the block as a reversed space, the rest in ASCII), since its own
+ * line drawing is as wide, being drawn with the same characters.  Bytes
+ * typed meanwhile are kept in pending for the key reader.  No answer: the
+ * bottom-left corner, and one cell each.
+ */
+static COORD AskCursor(void)
+{
+    COORD guess = {0, static_cast<SHORT>(Tty.rows - 1)};
+    bool measureWidth = Tty.caps.utf8 && !Tty.caps.enterScreen.empty();
+    if (!Tty.caps.cursorReport)
+        return guess;
+    int answers[2][2] = {}; /* row, column */
+    int answered = 0, wanted = measureWidth ? 2 : 1;
+    AnswerDeadlineMs = DriverNowMs() + ANSWER_LIMIT_MS;
+    AnswersOwed = wanted;
+    if (!TtyWriteText(CursorQuestions(measureWidth))) {
+        AnswersOwed = 0;
+        return guess;
+    }
+    std::string got;
+    long deadline = DriverNowMs() + CURSOR_QUERY_MS;
+    for (long left = CURSOR_QUERY_MS; answered < wanted && left > 0;
+         left = deadline - DriverNowMs()) {
+        unsigned char chunk[64];
+        int n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
+        if (n < 0)
+            break;
+        got.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+        while (answered < wanted &&
+               TtyTakeCursorReport(&got, &answers[answered][0], &answers[answered][1]))
+            AnswersOwed = wanted - ++answered;
+    }
+    Tty.pending += got;
+    TakeLateAnswers();
+    /* Written from the first column, the two end before the fourth where each takes one
+       cell. */
+    Tty.caps.wideAmbiguous = answered == 2 && answers[1][1] > 3;
+    if (answered == 0)
+        return guess;
+    return COORD{static_cast<SHORT>(std::max(answers[0][1] - 1, 0)),
+                 static_cast<SHORT>(std::max(answers[0][0] - 1, 0))};
+}
+
+/* The character of each byte 0x80 to 0xFF in the locale's single-byte character set. */
+static void ReadHighBytes(void)
+{
+    for (int byte = 0x80; byte <= 0xFF; byte++) {
+        char text = static_cast<char>(byte);
+        wchar_t wide = 0;
+        std::mbstate_t state = {};
+        size_t length = std::mbrtowc(&wide, &text, 1, &state);
+        Tty.highBytes[byte - 0x80] = length == 1 ? static_cast<char32_t>(wide) : 0;
+    }
+}
+
+/* Whether the locale's codeset is UTF-8, however the system spells it ("UTF-8", or
+   "utf-8" after a locale named so, as on macOS, or "UTF8"). */
+static bool IsUtf8Codeset(const char *codeset)
+{
+    std::string letters;
+    for (const char *c = codeset; c != nullptr && *c != '\0'; c++)
+        if (*c != '-' && *c != '_')
+            letters += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return letters == "utf8";
+}
+
+/* What the terminal can do, from TERM's entry, and the locale's characters; a TerminfoVerdict. */
+static int ReadCapabilities(void)
+{
+    std::setlocale(LC_CTYPE, "");
+    bool utf8 = IsUtf8Codeset(nl_langinfo(CODESET));
+    Tty.singleByte = !utf8;
+    if (!utf8)
+        ReadHighBytes();
+    int verdict =
+        TerminfoRead(std::getenv("TERM"), utf8, std::getenv("TMUX") != nullptr, &Tty.caps);
+    /* NO_COLOR, present and not empty: no colour at all, whatever the terminal can do. */
+    const char *noColour = std::getenv("NO_COLOR");
+    if (noColour != nullptr && noColour[0] != '\0')
+        Tty.caps.colours = CAPS_COLOURS_NONE;
+    /* macOS's Terminal answers to xterm's name but keeps no stack of titles. */
+    const char *program = std::getenv("TERM_PROGRAM");
+    if (program != nullptr && std::strcmp(program, "Apple_Terminal") == 0)
+        Tty.caps.titleStack = false;
+    return verdict;
+}
+
+/* Lets go of a terminal that will not be played on. */
+static int Refuse(int why)
+{
+    if (Tty.ownFd)
+        close(Tty.inFd);
+    return why;
+}
+
+int DriverOpen(DriverScreen *screen)
+{
+    if (!Tty.open) {
+        if (!FindTerminal())
+            return DRIVER_NO_TERMINAL;
+        int verdict = ReadCapabilities();
+        if (verdict == TERMINFO_UNSET)
+            return Refuse(DRIVER_TERM_UNSET);
+        if (verdict == TERMINFO_CANNOT_ADDRESS)
+            return Refuse(DRIVER_CANNOT_ADDRESS);
+        if (tcgetattr(Tty.inFd, &Tty.saved) != 0 || !OpenWakePipe())
+            return Refuse(DRIVER_NO_TERMINAL);
+        Tty.open = true;
+        if (!Tty.exitHookSet && std::atexit(DriverRestore) == 0)
+            Tty.exitHookSet = true;
+        EnterRawMode();
+        InstallHandlers();
+        QuerySize();
+        BuildEmergency();
+        Tty.front.known = false;
+        Tty.front.attr = -1;
+    }
+    *screen = DriverScreen{Tty.columns, Tty.rows, Tty.columns, Tty.rows, AskCursor(), false};
+    return DRIVER_OPENED;
+}
+
+/* The terminal lets every call go. */
+DWORD DriverCheckCall(const char *)
+{
+    return ERROR_SUCCESS;
+}
+
+/* What was drawn goes out at the next wait, all of it in one write. */
+void DriverNoteDrawing(const MemConsole *)
+{
+    Tty.drawn = true;
+}
+
+int DriverTakeEvents(int *columns, int *rows)
+{
+    int events = 0;
+    if (Resumed) {
+        Resumed = 0;
+        if (GaveBack) {
+            GaveBack = 0;
+            ReapplySettings();
+        } else {
+            ReapplyRawMode();
+        }
+        events |= DRIVER_RESUMED;
+    }
+    /* A resize while stopped signals the shell, not us: on resume the size is asked anew too.
+       The flag is taken before the size is asked, so that a resize signalled meanwhile
+       stays noted for the next look. */
+    bool resized = Resized != 0;
+    Resized = 0;
+    if (resized || (events & DRIVER_RESUMED)) {
+        int columnsBefore = Tty.columns, rowsBefore = Tty.rows;
+        QuerySize();
+        if (resized || columnsBefore != Tty.columns || rowsBefore != Tty.rows)
+            events |= DRIVER_RESIZED;
+        BuildEmergency(); /* it places the cursor on the last row, which may have moved */
+    }
+    if (events != 0)
+        Tty.front.known = false;
+    *columns = Tty.columns;
+    *rows = Tty.rows;
+    return events;
+}
+
+int DriverEnterScreen(void)
+{
+    if (!Tty.open)
+        return 0;
+    EnterRawMode();
+    InstallHandlers();
+    Tty.screenWanted = !HasUndo(UNDO_ALT_SCREEN) && !Tty.caps.enterScreen.empty();
+    Tty.front.known = false;
+    return 1;
+}
+
+/* --------------------------------------------------------------- Output */
+
+/* The settings asked for since the last present: the alternate screen, then the title. */
+static void AppendSettings(std::string *out)
+{
+    const Caps &caps = Tty.caps;
+    if (Tty.screenWanted) {
+        out->append(caps.enterScreen);
+        PushUndo(UNDO_ALT_SCREEN);
+        Tty.screenWanted = false;
+    }
+    /* enacs only makes line drawing selectable (screen puts it in G1); nothing the shell
+       uses selects it, so there is nothing to undo. */
+    if (!Tty.acsEnabled && !caps.utf8 && !caps.enterAcs.empty()) {
+        out->append(caps.enableAcs);
+        Tty.acsEnabled = true;
+    }
+    /* A title that could not be put back would outlive the game. */
+    if (Tty.titlePending && caps.title && caps.titleStack) {
+        if (!HasUndo(UNDO_TITLE)) {
+            out->append(SAVE_TITLE);
+            PushUndo(UNDO_TITLE);
+        }
+        out->append(caps.titleStart).append(Tty.title).append(caps.titleEnd);
+    }
+    Tty.titlePending = false;
+}
+
+void DriverPresent(const MemConsole *mc)
+{
+    if (!Tty.open || !Tty.drawn)
+        return;
+    Tty.out.clear();
+    AppendSettings(&Tty.out);
+    RenderFrameOf(mc, &Tty.want);
+    RenderUpdate(Tty.want, &Tty.front, Tty.columns, Tty.rows, &Tty.out, Tty.caps);
+    if (!mc->cursorVisible && !Tty.caps.hideCursor.empty())
+        PushUndo(UNDO_CURSOR);
+    TtyWriteText(Tty.out);
+}
+
+void DriverForgetScreen(void)
+{
+    Tty.front.known = false;
+}
+
+/* The terminal shows only its picture: nothing beside it reads a text out. */
+void DriverAnnounce(int, const char *) {}
+
+void DriverSetTitle(const std::string &title)
+{
+    if (!Tty.open)
+        return;
+    Tty.title = Cp437TextToUtf8(title);
+    Tty.titlePending = true;
+}
+
+/* ---------------------------------------------------------------- Input */
+
+int DriverReadBytes(unsigned char *buffer, int size, int timeoutMs)
+{
+    if (size <= 0)
+        return 0;
+    if (Tty.pending.empty()) {
+        if (!Tty.open)
+            return -1;
+        int n = ReadSome(buffer, size, timeoutMs);
+        if (n <= 0 || AnswersOwed == 0)
+            return n;
+        Tty.pending.assign(reinterpret_cast<char *>(buffer), static_cast<size_t>(n));
+        TakeLateAnswers();
+    }
+    size_t n = std::min(static_cast<size_t>(size), Tty.pending.size());
+    std::memcpy(buffer, Tty.pending.data(), n);
+    Tty.pending.erase(0, n);
+    return static_cast<int>(n);
+}
+
+/* ---------------------------------------------------------------- Waits */
+
+void DriverSleepMs(int ms)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < deadline)
+        std::this_thread::sleep_until(deadline);
+}
+
+/* --------------------------------------------------- Character set */
+
+const char32_t *DriverKeyCharset(void)
+{
+    return Tty.singleByte ? Tty.highBytes : nullptr;
+}

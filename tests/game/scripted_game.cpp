@@ -1,0 +1,116 @@
+/* The scripted runs: a whole program with a scripted player, and single marbles. */
+#include "scripted_game.h"
+
+#include "console.h"
+#include "headless.h"
+#include "lifecycle.h"
+#include "machine.h"
+#include "screen.h"
+#include "turn.h"
+
+namespace {
+
+struct ScriptState {
+    void (*firstWait)(void); /* told when the program first waits for a key */
+    bool waited;             /* the program has waited for a key before */
+};
+
+ScriptState Script;
+
+} // namespace
+
+const FlipperRoute FlipperRoutes[FlipperRouteCount] = {
+    {"1,0,0", 15},
+    {"0,1,0", 16},
+    {"0,0,1", 17},
+    {"0,0,0", 18},
+};
+
+/* Types a lower-case letter: its character, and the upper-case letter as its virtual key. */
+static void Type(char ch)
+{
+    HeadlessPushKey(ch, static_cast<WORD>(ch - 'a' + 'A'));
+}
+
+/* Shows the console to the hook at the points asked for (null: to none). */
+static void SetPresentHook(PresentHook present, PresentPoints points)
+{
+    HeadlessSetPresentHook(points == PRESENT_AT_WAITS ? present : nullptr);
+    HeadlessSetOutputHook(points == PRESENT_PER_CALL ? present : nullptr);
+}
+
+/* The scripted player: types only when the program waits for a key. */
+static void ScriptedKeys(bool programWaits)
+{
+    if (!programWaits)
+        return;
+    if (!Script.waited) {
+        Script.waited = true;
+        if (Script.firstWait != nullptr)
+            Script.firstWait();
+    }
+    if (GamePhase == PhaseSetup) {
+        Type('n'); /* Dr. Zop starts */
+        Type('g');
+    } else if (GamePhase == PhasePlaying) {
+        Type('b'); /* one marble, then pass */
+        Type('n');
+    } else {
+        Type('n'); /* no other game */
+    }
+}
+
+int RunScriptedGame(PresentHook present, void (*firstWait)(void), PresentPoints points)
+{
+    HeadlessOpen(ScriptColumns, ScriptRows);
+    MachineReset();
+    StepDelayMs = 0;
+    Script = ScriptState{firstWait, false};
+    HeadlessSetKeySource(ScriptedKeys);
+    SetPresentHook(present, points);
+    int status = RunZop();
+    SetPresentHook(nullptr, points);
+    HeadlessSetKeySource(nullptr);
+    return status;
+}
+
+/* The screen as the program draws it at start, with a game set up at ballCount. */
+static void DrawGameScreen(int ballCount)
+{
+    ConInit();
+    OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_CURSOR_INFO hidden = {100, FALSE};
+    SetConsoleCursorInfo(OutputHandle, &hidden);
+    ComputeLayout(OutputHandle);
+    DrawFrames(OutputHandle);
+    PrintInWindow(MessageWindow, "Ready for new game. Waiting key commands...");
+    NewGame();
+    BuildDisplayMap();
+    ShowHelp();
+    BallCount = ballCount;
+    AdjustCount(0); /* the rack, the count and the flipper presets */
+}
+
+void RollOneMarble(int ballCount, PresentHook present, void (*rollStarts)(void),
+                   void (*rollEnds)(void), PresentPoints points)
+{
+    HeadlessOpen(ScriptColumns, ScriptRows);
+    MachineReset();
+    StepDelayMs = 0;
+    SetPresentHook(present, points);
+    DrawGameScreen(ballCount);
+    GamePhase = PhasePlaying;
+    TurnState = TurnMachine;
+    Elements[Diverter].state = 1;
+    StampBothMaps();
+    DrawBoard();
+    FlushFileBuffers(OutputHandle); /* the screen as the wait before the roll shows it */
+    if (rollStarts != nullptr)
+        rollStarts();
+    RollBall();
+    FlushFileBuffers(OutputHandle); /* the last picture, which the next wait shows */
+    if (rollEnds != nullptr)
+        rollEnds();
+    SetPresentHook(nullptr, points); /* the shutdown is not part of the roll */
+    ConShutdown();
+}

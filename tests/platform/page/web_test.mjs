@@ -1,0 +1,454 @@
+/*
+ * The game in a web page, in a real browser, served from 127.0.0.1 by a
+ * server of this test's own, in one of three engines:
+ *   chromium  headless Chromium, driven by playwright-core;
+ *   firefox   Firefox ESR, headless, by puppeteer-core over WebDriver BiDi;
+ *   webkit    WebKitGTK's MiniBrowser, started by WebKitWebDriver (on the X
+ *             display in DISPLAY) and driven over W3C WebDriver by fetch().
+ * The screen is read through the page's window.zopScreenText() and its cells
+ * located by window.zopCellRect(); colours and seams are read off screenshots.
+ *
+ *   node web_test.mjs ENGINE PAGE_DIR FIRST_SCREEN_FILE SCREENSHOT.png NPM_DIR
+ *
+ * NPM_DIR is where npm installed tests/platform/page/package.json's packages (web_test.sh
+ * does), playwright-core, puppeteer-core and pngjs among them.
+ *
+ * In every engine, with the keyboard at 1280 x 900: the first screen is the
+ * terminal's first screen at 81 x 46, cell for cell; a whole game of 9
+ * marbles ('N', the player taking 2 each turn) shows every turn and the
+ * winner, and the log region holds exactly the message window's lines and the
+ * status the count panel's count; 'n' at the question ends the program, the
+ * page says so, and another game starts without a reload; the page raises no
+ * error.  The screenshot is taken at the question.  In Chromium also: the
+ * lever labels black on light green, solid walls and joined frames, no timer
+ * and no animation frame while the game waits for a key, the same game again
+ * by tapping the on-screen keys alone on a phone of 390 x 844 (touch, device
+ * pixel ratio 3), and a page that fetches nothing but its own files, at most
+ * 150 KB compressed.
+ */
+import { createRequire } from "node:module";
+import { spawn } from "node:child_process";
+import fs from "node:fs";
+import http from "node:http";
+import path from "node:path";
+import zlib from "node:zlib";
+
+const [engineName, pageDir, firstScreenFile, screenshotFile, npmDir] = process.argv.slice(2);
+const require = createRequire(path.resolve(npmDir, "package.json"));
+const { PNG } = require("pngjs");
+const firstScreen = fs.readFileSync(firstScreenFile, "utf8").replace(/\n$/, "").split("\n");
+const BUDGET_GZIP = 150 * 1000;
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+
+function fail(message) {
+  console.log("FAIL: " + message);
+  process.exitCode = 1;
+  throw new Error(message);
+}
+
+/* ---------------------------------------------------------------- Server */
+
+const types = { ".html": "text/html; charset=utf-8", ".js": "text/javascript",
+                ".svg": "image/svg+xml", ".wasm": "application/wasm" };
+/*
+ * Put first into the page's head: its uncaught errors and console errors in
+ * window.zopErrors, read back alike in every engine (WebDriver hears none).
+ */
+const COLLECT_ERRORS = `<script>(() => {
+  const errors = window.zopErrors = [], consoleError = console.error;
+  addEventListener("error", (event) => errors.push(event.message));
+  addEventListener("unhandledrejection", (event) => errors.push("unhandled rejection: " + event.reason));
+  console.error = (...args) => { errors.push(args.join(" ")); consoleError.apply(console, args); };
+})();</script>`;
+const server = http.createServer((request, response) => {
+  const name = path.normalize(decodeURIComponent(new URL(request.url, "http://page").pathname));
+  const file = path.resolve(pageDir, "." + (name === "/" ? "/index.html" : name));
+  if (!file.startsWith(path.resolve(pageDir))) {
+    response.writeHead(403).end();
+    return;
+  }
+  fs.readFile(file, (error, data) => {
+    if (error) {
+      response.writeHead(404).end();
+      return;
+    }
+    response.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
+    response.end(file.endsWith("index.html") ? String(data).replace("<head>", "<head>" + COLLECT_ERRORS) : data);
+  });
+});
+await new Promise((listening) => server.listen(0, "127.0.0.1", listening));
+const origin = `http://127.0.0.1:${server.address().port}`;
+
+/* ---------------------------------------------------------------- Page */
+
+/* Before the page's own scripts: every timer, animation frame and idle callback that fires is counted. */
+function CountCallbacks() {
+  window.callbacksFired = 0;
+  for (const name of ["setTimeout", "setInterval", "requestAnimationFrame", "requestIdleCallback"]) {
+    const original = window[name];
+    window[name] = function (callback, ...rest) {
+      return original.call(window, function (...args) {
+        window.callbacksFired++;
+        return callback.apply(this, args);
+      }, ...rest);
+    };
+  }
+}
+
+/*
+ * A tab is a page in one engine: run(fn, arg) runs fn(arg) in the page and
+ * gives its result, press(key) presses a key by its DOM name, click(selector)
+ * clicks an element, screenshot(file) saves a picture of the page.
+ */
+const rows = (tab) => tab.run(() => zopScreenText());
+/* The message window's lines that are not blank, oldest first. */
+const messages = async (tab) => (await rows(tab)).slice(24, 44).map((row) => row.slice(3, 79).trimEnd())
+                                                 .filter((line) => line !== "");
+async function waitUntil(tab, test, failure, ms = 10000) {
+  for (const deadline = Date.now() + ms; !(await tab.run(test)); await sleep(100))
+    if (Date.now() > deadline)
+      fail(failure);
+}
+async function waitForMessages(tab, count, what) {
+  const deadline = Date.now() + 40000;
+  while ((await messages(tab)).length < count) {
+    if (Date.now() > deadline)
+      fail(`no ${what}: the messages are ${JSON.stringify(await messages(tab))}`);
+    await sleep(100);
+  }
+}
+
+/* ---------------------------------------------------------------- Pictures */
+
+/* Whether the pixel at a point is of the black background rather than the light green of the game's text. */
+function dark(png, x, y) {
+  const at = (Math.floor(y) * png.width + Math.floor(x)) * 4;
+  return Math.max(png.data[at], png.data[at + 1], png.data[at + 2]) < 128;
+}
+
+/* Which frame characters have an arm to the right, to the left, down and up. */
+const ARMS = { right: "─┌└├┬┴┼", left: "─┐┘┤┬┴┼", down: "│┌┐├┤┬┼", up: "│└┘├┤┴┼" };
+
+/*
+ * Reads the first screen's walls and frames off a screenshot: the background
+ * pixels on each segment joining the centres of two neighbouring wall cells,
+ * and along each joined pair of frame characters the points of the line where
+ * no pixel across the line's middle quarter of a cell is lit.
+ */
+async function seams(page) {
+  const png = PNG.sync.read(await page.screenshot());
+  const scale = png.width / page.viewportSize().width;
+  const [text, rects] = await page.evaluate(() => [zopScreenText(), zopScreenText().map((row, y) =>
+    Array.from(row, (_, x) => zopCellRect(x, y)))]);
+  const centre = (x, y) => [(rects[y][x].x + rects[y][x].width / 2) * scale,
+                            (rects[y][x].y + rects[y][x].height / 2) * scale];
+  const found = { wallPairs: 0, wallSeams: 0, framePairs: 0, frameGaps: 0 };
+  for (let y = 0; y < text.length; y++) {
+    for (let x = 0; x < text[y].length; x++) {
+      for (const across of [true, false]) {
+        const [nx, ny] = across ? [x + 1, y] : [x, y + 1];
+        const a = text[y][x], b = text[ny]?.[nx];
+        const wall = a === "█" && b === "█";
+        const frame = across ? ARMS.right.includes(a) && ARMS.left.includes(b)
+                             : ARMS.down.includes(a) && ARMS.up.includes(b);
+        if (!b || !(wall || frame))
+          continue;
+        found[wall ? "wallPairs" : "framePairs"]++;
+        /* Every pixel whose centre lies on the segment, or for a frame within a band across it. */
+        const [from, to] = [centre(x, y), centre(nx, ny)];
+        const [start, end, middle] = across ? [from[0], to[0], from[1]] : [from[1], to[1], from[0]];
+        const band = (across ? rects[y][x].height : rects[y][x].width) * scale / 8;
+        const pixelDark = (along, off) => across ? dark(png, along, off) : dark(png, off, along);
+        for (let along = Math.ceil(start - 0.5) + 0.5; along <= end; along++) {
+          if (wall) {
+            found.wallSeams += pixelDark(along, middle);
+            continue;
+          }
+          let lit = 0;
+          for (let off = Math.ceil(middle - band - 0.5) + 0.5; off <= middle + band; off++)
+            lit += !pixelDark(along, off);
+          found.frameGaps += lit === 0;
+        }
+      }
+    }
+  }
+  return { ...found, png, scale, rects };
+}
+
+/* The first screen: the terminal's cell for cell. */
+async function checkFirstScreen(tab, size) {
+  await waitForMessages(tab, 1, "first screen");
+  const shown = (await rows(tab)).map((row) => row.trimEnd());
+  for (let y = 0; y < firstScreen.length; y++)
+    if (shown[y] !== firstScreen[y])
+      fail(`${size}: row ${y} of the first screen is "${shown[y]}", not "${firstScreen[y]}"`);
+  const firstScreenMs = await tab.run(() => performance.getEntriesByName("zop-first-screen")[0].startTime);
+  console.log(`${size}: the first screen is the terminal's, cell for cell, shown ${firstScreenMs.toFixed(0)} ms ` +
+              `after navigation`);
+}
+
+/* The first screen's picture: the labels black on light green, walls and frames whole. */
+async function checkPixels(page, size) {
+  const found = await seams(page);
+  if (found.wallPairs < 100 || found.framePairs < 300)
+    fail(`${size}: only ${found.wallPairs} wall pairs and ${found.framePairs} frame joins were read`);
+  if (found.wallSeams !== 0 || found.frameGaps !== 0)
+    fail(`${size}: ${found.wallSeams} background pixels between wall cells, ${found.frameGaps} gaps in frames`);
+  for (const x of [16, 18]) { /* the lever labels n and p */
+    const cell = found.rects[16][x], s = found.scale, at = (px, py) => !dark(found.png, px, py);
+    const lit = at((cell.x + 1) * s, (cell.y + 1) * s);
+    let glyph = 0;
+    for (let py = Math.ceil(cell.y * s); py < (cell.y + cell.height) * s - 1; py++)
+      for (let px = Math.ceil(cell.x * s); px < (cell.x + cell.width) * s - 1; px++)
+        glyph += !at(px, py);
+    if (!lit || glyph === 0)
+      fail(`${size}: the lever label at column ${x} is not black on light green`);
+  }
+  console.log(`${size}: ${found.wallPairs} wall pairs without a background pixel between, ` +
+              `${found.framePairs} frame joins without a gap, the lever labels black on light green`);
+}
+
+/*
+ * A whole game of 9 marbles, Dr. Zop first, the player taking 2 each turn,
+ * each key given by press(name) as Up, Down or a letter; then the log region
+ * and the status are the message window's lines and the count panel's count.
+ */
+async function playWholeGame(tab, press, size) {
+  for (let i = 0; i < 6; i++)
+    await press("Down");
+  await press("N");
+  await press("G");
+  const turns = ["Zop took: 1", "You took: 2", "Zop took: 1", "You took: 2", "Zop took: 2"];
+  for (let turn = 0; turn < turns.length; turn++) {
+    await waitForMessages(tab, 4 + turn, turns[turn]);
+    if (turns[turn].startsWith("Zop") && turn < turns.length - 1)
+      for (const key of ["B", "B", "N"])
+        await press(key);
+  }
+  await waitForMessages(tab, 10, "replay question");
+  const expected = ["Ready for new game. Waiting key commands...", "Dr. Zop to go first.",
+                    "Received Go command.", ...turns, "Dr. Zop wins! Well done, Dr. Zop!",
+                    "Would you like to play again?[Y/N/ESC]"];
+  const shown = await messages(tab);
+  if (JSON.stringify(shown) !== JSON.stringify(expected))
+    fail(`${size}: the game's messages are ${JSON.stringify(shown)}`);
+  const count = (await rows(tab))[3].slice(19, 21);
+  if (count !== "1 ")
+    fail(`${size}: the count panel shows "${count}", not 1`);
+  const read = await tab.run(() => ({
+    log: Array.from(document.querySelectorAll("[role=log] li"), (item) => item.textContent),
+    status: document.querySelector("[role=status]").textContent }));
+  if (JSON.stringify(read.log) !== JSON.stringify(shown))
+    fail(`${size}: the log region holds ${JSON.stringify(read.log)}, not the message window's lines`);
+  if (read.status !== "Ball Count " + count.trim())
+    fail(`${size}: the status says "${read.status}", not the count panel's ${count.trim()}`);
+  console.log(`${size}: a whole game of 9 marbles: every turn, the winner and the question; ` +
+              `the log region holds those lines and the status says "${read.status}"`);
+}
+
+/* 'n' at the question ends the program, and the page says so; again() starts another game. */
+async function endAndPlayAgain(tab, press, again, size) {
+  await press("N");
+  await waitUntil(tab, () => !document.getElementById("end").hidden,
+                  `${size}: the page does not say that the game is over`);
+  const said = await tab.run(() => document.getElementById("end-text").textContent);
+  if (said !== "The game is over.")
+    fail(`${size}: the page says "${said}"`);
+  await again();
+  await waitUntil(tab, () => document.getElementById("end").hidden, `${size}: another game does not start`);
+  await waitForMessages(tab, 1, "first screen of another game");
+  const log = await tab.run(() => Array.from(document.querySelectorAll("[role=log] li"), (item) => item.textContent));
+  if ((await messages(tab)).length !== 1 || log.length !== 1)
+    fail(`${size}: another game starts with the messages ${JSON.stringify(await messages(tab))}, log ${log}`);
+  console.log(`${size}: 'n' ends the program, the page says so, and another game starts without a reload`);
+}
+
+/* The errors the page's collector caught. */
+async function pageErrors(tab) {
+  const caught = await tab.run(() => window.zopErrors);
+  if (!Array.isArray(caught))
+    fail("the page's error collector did not run");
+  return caught;
+}
+
+/* ---------------------------------------------------------------- Engines */
+
+/* A tab of a page driven by playwright-core or puppeteer-core, which share these calls. */
+function tabOf(page) {
+  return { page, run: (fn, arg) => page.evaluate(fn, arg), press: (key) => page.keyboard.press(key),
+           click: (selector) => page.click(selector), screenshot: (file) => page.screenshot({ path: file }) };
+}
+
+async function chromium() {
+  const browser = await require("playwright-core").chromium.launch({
+    executablePath: "/usr/bin/chromium", headless: true,
+    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+           "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+  });
+  const requested = new Set();
+  return {
+    requested, close: () => browser.close(),
+    async open(options) {
+      const page = await (await browser.newContext(options)).newPage();
+      page.on("request", (request) => requested.add(request.url()));
+      await page.addInitScript(CountCallbacks);
+      await page.goto(origin + "/");
+      return tabOf(page);
+    },
+  };
+}
+
+async function firefox() {
+  const browser = await require("puppeteer-core").launch({
+    browser: "firefox", executablePath: "/usr/bin/firefox-esr", protocol: "webDriverBiDi", headless: true });
+  return {
+    close: () => browser.close(),
+    async open({ viewport }) {
+      const page = await browser.newPage();
+      await page.setViewport(viewport);
+      await page.goto(origin + "/");
+      return tabOf(page);
+    },
+  };
+}
+
+/* W3C WebDriver's codes of the keys that are not characters. */
+const WEBDRIVER_KEYS = { ArrowUp: "\uE013", ArrowDown: "\uE015" };
+
+async function webkit() {
+  const port = await new Promise((found) => {
+    const probe = http.createServer().listen(0, "127.0.0.1", () => {
+      const { port } = probe.address();
+      probe.close(() => found(port));
+    });
+  });
+  const driver = spawn("WebKitWebDriver", [`--port=${port}`], { stdio: "inherit" });
+  process.on("exit", () => driver.kill());
+  const call = async (method, route, body) => {
+    const response = await fetch(`http://127.0.0.1:${port}${route}`,
+                                 { method, body: JSON.stringify(body), signal: AbortSignal.timeout(60000) });
+    const { value } = await response.json();
+    if (!response.ok)
+      throw new Error(`WebDriver ${method} ${route}: ${value.error}: ${value.message}`);
+    return value;
+  };
+  for (let tries = 100; !(await call("GET", "/status").catch(() => null))?.ready; await sleep(100))
+    if (--tries === 0)
+      fail("WebKitWebDriver does not answer");
+  const session = "/session/" + (await call("POST", "/session", { capabilities: {} })).sessionId;
+  return {
+    close: () => call("DELETE", session).finally(() => driver.kill()),
+    async open({ viewport }) {
+      await call("POST", session + "/url", { url: origin + "/" });
+      /* The window's rectangle holds its frame too: grown by the frame, the page has the viewport. */
+      const frame = await call("POST", session + "/execute/sync", { script:
+        "return [window.outerWidth - window.innerWidth, window.outerHeight - window.innerHeight]", args: [] });
+      await call("POST", session + "/window/rect",
+                 { width: viewport.width + frame[0], height: viewport.height + frame[1] });
+      const find = async (selector) => Object.values(
+        await call("POST", session + "/element", { using: "css selector", value: selector }))[0];
+      const key = (type, value) => ({ type, value: WEBDRIVER_KEYS[value] || value });
+      return {
+        run: (fn, arg) => call("POST", session + "/execute/sync",
+                               { script: `return (${fn}).apply(null, arguments)`, args: [arg] }),
+        press: (value) => call("POST", session + "/actions", { actions: [
+          { type: "key", id: "keyboard", actions: [key("keyDown", value), key("keyUp", value)] }] }),
+        click: async (selector) => call("POST", `${session}/element/${await find(selector)}/click`, {}),
+        screenshot: async (file) =>
+          fs.writeFileSync(file, Buffer.from(await call("GET", session + "/screenshot"), "base64")),
+      };
+    },
+  };
+}
+
+/* ---------------------------------------------------------------- Runs */
+
+/* At 1280 x 900 in Chromium: the first screen's picture, and no timer while the game waits for a key. */
+async function chromiumDesk(page, desk) {
+  await checkPixels(page, desk);
+  await sleep(500);
+  const firedBefore = await page.evaluate(() => window.callbacksFired);
+  await sleep(3000);
+  const fired = (await page.evaluate(() => window.callbacksFired)) - firedBefore;
+  if (fired !== 0)
+    fail(`${fired} timers or animation frames fired while the game waited 3 s for a key`);
+  console.log(`${desk}: waiting 3 s for a key: no timer, no animation frame fired`);
+}
+
+/* By touch alone in Chromium, on a phone held upright. */
+async function chromiumPhone(engine) {
+  const phone = "chromium, 390 x 844 touch";
+  const touch = await engine.open({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true,
+                                    deviceScaleFactor: 3 });
+  await checkFirstScreen(touch, phone);
+  await checkPixels(touch.page, phone);
+  const boxes = await touch.page.$$eval("#keys button, #picture", (elements) => elements.map((element) =>
+    [element.dataset.key || element.id, element.getBoundingClientRect().toJSON()]));
+  for (const [name, box] of boxes)
+    if (box.left < 0 || box.top < 0 || box.right > 390 || box.bottom > 844 ||
+        (name !== "picture" && (box.width < 44 || box.height < 44)))
+      fail(`${phone}: ${name} lies at ${JSON.stringify(box)}, not whole on the screen or under 44 px`);
+  const tap = (name) => touch.page.tap(`[data-key=${name}]`);
+  await playWholeGame(touch, tap, phone);
+  await touch.screenshot(screenshotFile.replace(/\.png$/, "-touch.png"));
+  const focused = await touch.run(() => [document.activeElement.tagName, document.activeElement.isContentEditable,
+                                         document.querySelectorAll("input, textarea, [contenteditable]").length]);
+  if (["INPUT", "TEXTAREA"].includes(focused[0]) || focused[1] || focused[2] !== 0)
+    fail(`${phone}: the taps left ${JSON.stringify(focused)} focused, where a soft keyboard opens`);
+  await endAndPlayAgain(touch, tap, () => tap("Y"), phone);
+  return touch;
+}
+
+/* Everything the pages loaded in Chromium: from the test's server alone, within the budget. */
+function checkBudget(requested) {
+  let total = 0;
+  for (const url of requested) {
+    if (new URL(url).origin !== origin)
+      fail(`the page fetched ${url}, from outside its own folder`);
+    const name = new URL(url).pathname;
+    const bytes = fs.readFileSync(path.join(pageDir, name === "/" ? "index.html" : name));
+    total += zlib.gzipSync(bytes, { level: 9 }).length;
+  }
+  if (total > BUDGET_GZIP)
+    fail(`the page loads ${total} bytes compressed, more than ${BUDGET_GZIP}`);
+  console.log(`the page loads ${requested.size} files from its own folder, ${total} bytes compressed`);
+}
+
+const engine = await { chromium, firefox, webkit }[engineName]();
+try {
+  /* With the keyboard, at 1280 x 900. */
+  const desk = `${engineName}, 1280 x 900`;
+  const tab = await engine.open({ viewport: { width: 1280, height: 900 } });
+  await checkFirstScreen(tab, desk);
+  const head = await tab.run(() => [document.title, document.querySelector("meta[name=description]")?.content,
+                                    document.querySelector("link[rel=icon]")?.href, document.activeElement.id,
+                                    document.querySelector("#keys button").getClientRects().length]);
+  if (head[0] !== "Game of Zop" || !head[1] || !head[2]?.endsWith(".svg") || head[3] !== "screen" || head[4] !== 0)
+    fail(`${desk}: title, description, icon, focus and hidden keys are ${JSON.stringify(head)}`);
+  if (engineName === "chromium")
+    await chromiumDesk(tab.page, desk);
+  const keys = { Up: "ArrowUp", Down: "ArrowDown" };
+  const type = (name) => tab.press(keys[name] || name.toLowerCase());
+  await playWholeGame(tab, type, desk);
+  await tab.screenshot(screenshotFile);
+  await endAndPlayAgain(tab, type, () => tab.click("#again"), desk);
+  const tabs = [tab];
+  if (engineName === "chromium") {
+    tabs.push(await chromiumPhone(engine));
+    checkBudget(engine.requested);
+  }
+  const errors = [];
+  for (const each of tabs)
+    errors.push(...await pageErrors(each));
+  if (errors.length > 0)
+    fail(`${engineName}: the page reported errors: ${JSON.stringify(errors)}`);
+  console.log(`${engineName}: the page raised no error`);
+} catch (error) {
+  if (process.exitCode !== 1) {
+    console.log("FAIL: " + error.message);
+    process.exitCode = 1;
+  }
+} finally {
+  await engine.close();
+  server.close();
+}
