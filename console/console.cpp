@@ -1,4 +1,4 @@
-/* CONSOLE: output and drawing on the console's screen buffer. */
+/* CONSOLE: the module's start-up and shutdown, and output and drawing on the screen buffer. */
 #include "console.h"
 
 #include <algorithm>
@@ -7,7 +7,14 @@
 
 ConsoleOutput ConOutput;
 
-/* ------------------------------------------------------------- Start-up */
+/* ------------------------------------------------- Start-up and shutdown */
+
+int ConInit()
+{
+    int queued = ConInitInput();
+    ConInitOutput();
+    return queued;
+}
 
 /* The output half of start-up: handle, extent and the attribute the screen has. */
 void ConInitOutput()
@@ -15,9 +22,17 @@ void ConInitOutput()
     ConOutput.handle = GetStdHandle(STD_OUTPUT_HANDLE);
     CONSOLE_SCREEN_BUFFER_INFO info = {};
     GetConsoleScreenBufferInfo(ConOutput.handle, &info);
-    ConOutput.largestColumn = static_cast<SHORT>(info.dwSize.X - 1);
-    ConOutput.largestRow = static_cast<SHORT>(info.dwSize.Y - 1);
+    ConOutput.lastColumn = static_cast<SHORT>(info.dwSize.X - 1);
+    ConOutput.lastRow = static_cast<SHORT>(info.dwSize.Y - 1);
     ConOutput.rememberedAttribute = info.wAttributes;
+}
+
+void ConShutdown()
+{
+    ConShutdownInput();
+    CONSOLE_CURSOR_INFO cursor = {25, TRUE};
+    SetConsoleCursorInfo(ConOutput.handle, &cursor);
+    ConSetColor(7, 0);
 }
 
 /* ------------------------------------------------------ Text and colour */
@@ -64,7 +79,7 @@ void ConRepeatDown(char character, int count)
     int x = 0, y = 0;
     ConGetXY(&x, &y);
     /* Below the last row the cursor cannot follow; stop rather than write beside the column. */
-    count = std::min(count, ConOutput.largestRow + 1 - y);
+    count = std::min(count, ConOutput.lastRow + 1 - y);
     for (int i = 0; i < count; i++) {
         ConWrite(&character, 1);
         ConGotoXY(x, ++y);
@@ -80,7 +95,7 @@ void ConRepeatAcross(char character, int count)
         return;
     }
     /* A row shows at most its width; writing more changes no further cell. */
-    count = std::min(count, ConOutput.largestColumn + 1);
+    count = std::min(count, ConOutput.lastColumn + 1);
     char *run = new (std::nothrow) char[count];
     if (run == nullptr)
         return;
@@ -94,7 +109,7 @@ void ConRepeatAcross(char character, int count)
 /* The whole screen as one run of cells from (0, 0). */
 static DWORD ScreenCells()
 {
-    return static_cast<DWORD>((ConOutput.largestColumn + 1) * (ConOutput.largestRow + 1));
+    return static_cast<DWORD>((ConOutput.lastColumn + 1) * (ConOutput.lastRow + 1));
 }
 
 /* Cuts a rectangle to the screen, so that runs along its rows never spill onto the next. */
@@ -103,8 +118,8 @@ static ConRect ClipToScreen(const ConRect &rect)
     ConRect clipped = rect;
     clipped.left = std::max(rect.left, 0);
     clipped.top = std::max(rect.top, 0);
-    clipped.right = std::min(rect.right, static_cast<std::int32_t>(ConOutput.largestColumn));
-    clipped.bottom = std::min(rect.bottom, static_cast<std::int32_t>(ConOutput.largestRow));
+    clipped.right = std::min(rect.right, static_cast<std::int32_t>(ConOutput.lastColumn));
+    clipped.bottom = std::min(rect.bottom, static_cast<std::int32_t>(ConOutput.lastRow));
     return clipped;
 }
 
@@ -194,20 +209,20 @@ void ConDrawBox(const ConRect &rect, int style)
 
 static bool OnScreen(int x, int y)
 {
-    return x >= 0 && x <= ConOutput.largestColumn && y >= 0 && y <= ConOutput.largestRow;
+    return x >= 0 && x <= ConOutput.lastColumn && y >= 0 && y <= ConOutput.lastRow;
 }
 
 /* Draws one edge row of a frame, corner to corner, leaving out what lies off the screen. */
 static void DrawEdgeRow(const ConRect &rect, int y, char leftCorner, char edge, char rightCorner)
 {
-    if (y < 0 || y > ConOutput.largestRow)
+    if (y < 0 || y > ConOutput.lastRow)
         return;
     if (OnScreen(rect.left, y)) {
         ConGotoXY(rect.left, y);
         ConWrite(&leftCorner, 1);
     }
     int from = std::max(rect.left + 1, 0);
-    int to = std::min(rect.right - 1, static_cast<int>(ConOutput.largestColumn));
+    int to = std::min(rect.right - 1, static_cast<int>(ConOutput.lastColumn));
     if (from <= to) {
         ConGotoXY(from, y);
         ConRepeatAcross(edge, to - from + 1);
@@ -222,8 +237,8 @@ static void DrawEdgeRow(const ConRect &rect, int y, char leftCorner, char edge, 
 static void DrawSide(const ConRect &rect, int x, char side)
 {
     int from = std::max(rect.top + 1, 0);
-    int to = std::min(rect.bottom - 1, static_cast<int>(ConOutput.largestRow));
-    if (x < 0 || x > ConOutput.largestColumn || from > to)
+    int to = std::min(rect.bottom - 1, static_cast<int>(ConOutput.lastRow));
+    if (x < 0 || x > ConOutput.lastColumn || from > to)
         return;
     ConGotoXY(x, from);
     ConRepeatDown(side, to - from + 1);

@@ -15,8 +15,8 @@
    screen's size may have changed). */
 struct ConsoleOutput {
     HANDLE handle;            /* the module's own copy of the standard output handle */
-    SHORT largestColumn;      /* buffer width - 1 at start-up */
-    SHORT largestRow;         /* buffer height - 1 at start-up */
+    SHORT lastColumn;         /* buffer width - 1 at start-up */
+    SHORT lastRow;            /* buffer height - 1 at start-up */
     WORD rememberedAttribute; /* what blanks brought in by scrolling and whole clears take */
 };
 
@@ -44,7 +44,9 @@ struct ConsoleInput {
 
 extern ConsoleInput ConInput;
 
-/* Starts the module: the output state and the keyboard queue.  0 when the queue's buffers
+/* ------------------------------------ console.cpp: start-up, shutdown, output, drawing */
+
+/* Starts the module: the keyboard queue and the output state.  0 when the queue's buffers
    cannot be had. */
 int ConInit();
 
@@ -53,12 +55,6 @@ void ConInitOutput();
 
 /* Releases the keyboard queue and gives the console back with a visible cursor in light grey. */
 void ConShutdown();
-
-/* Waits for a key press; returns its character (0 for none) and stores its virtual-key code. */
-int ConGetKey(int *virtualKey);
-
-/* Whether a key press waits in the console's input; never blocks and removes nothing. */
-int ConKeyPending();
 
 /* Sets and remembers the text attribute foreground | background << 4. */
 int ConSetColor(int foreground, int background);
@@ -94,6 +90,23 @@ void ConDrawFrame(const ConRect &rect, const char *glyphs);
 
 /* Waits at least ms milliseconds with the screen showing all that was drawn. */
 void ConPause(int ms);
+
+/* ---------------------------------------------------------- keyqueue.cpp: the keyboard */
+
+/* The input half of ConInit: the queue's two buffers and the input handle; 0 without the buffers. */
+int ConInitInput();
+
+/* The input half of ConShutdown: the queue's buffers and the input device let go. */
+void ConShutdownInput();
+
+/* Waits for a key press; returns its character (0 for none) and stores its virtual-key code. */
+int ConGetKey(int *virtualKey);
+
+/* Whether a key press waits in the console's input; never blocks and removes nothing. */
+int ConKeyPending();
+
+/* ---------------- report.cpp: the failure report, its key wait, and window fitting, whose
+   failures it reports */
 
 /* The system's text for an error, in lines of at most lineWidth characters (0xFF: one line),
    cut to size; 0 when the system has none. */

@@ -1,4 +1,4 @@
-/* CONSOLE: the keyboard queue, and the module's start-up and shutdown. */
+/* CONSOLE: the keyboard queue, the input half of the module's start-up and shutdown. */
 #include "console.h"
 
 #include <new>
@@ -25,12 +25,11 @@ static void ReleaseQueue()
     ConInput.readPosition = nullptr;
 }
 
-int ConInit()
+int ConInitInput()
 {
     ReleaseQueue(); /* a second start-up replaces the first queue rather than losing it */
     ConInput.records = new (std::nothrow) INPUT_RECORD[ConRecordCount];
     ConInput.handle = GetStdHandle(STD_INPUT_HANDLE);
-    ConInitOutput();
     ConInput.ring = new (std::nothrow) KeySlot[ConRecordCount];
     ConInput.writePosition = ConInput.ring;
     ConInput.readPosition = ConInput.ring;
@@ -44,15 +43,12 @@ int ConInit()
     return 1;
 }
 
-void ConShutdown()
+void ConShutdownInput()
 {
     ReleaseQueue();
     if (ConInput.device != nullptr && ConInput.device != INVALID_HANDLE_VALUE)
         CloseHandle(ConInput.device);
     ConInput.device = nullptr;
-    CONSOLE_CURSOR_INFO cursor = {25, TRUE};
-    SetConsoleCursorInfo(ConOutput.handle, &cursor);
-    ConSetColor(7, 0);
 }
 
 /* ------------------------------------------------------------- The ring */

@@ -7,7 +7,8 @@
 /* The source file every report names: the console module's. */
 static const char ConSourceFile[] = "CONSOLE";
 
-/* Where each failure is reported from: fixed line numbers of the module. */
+/* The line each failure is reported from: numbers the report has always named, kept as its
+   text (tests hold them), not lines of this file. */
 enum {
     LineGetStdHandle = 179,
     LineGetConsoleMode = 182,

@@ -6,7 +6,6 @@
 #include "screen.h"
 #include "turn.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -22,72 +21,6 @@ static void TakeOwnConsole()
         FreeConsole();
         AllocConsole();
     }
-}
-
-static void HideCursor()
-{
-    CONSOLE_CURSOR_INFO cursor = {100, FALSE};
-    SetConsoleCursorInfo(OutputHandle, &cursor);
-}
-
-static COORD ScreenSize()
-{
-    CONSOLE_SCREEN_BUFFER_INFO info = {};
-    GetConsoleScreenBufferInfo(OutputHandle, &info);
-    return info.dwSize;
-}
-
-/* Tells the player the screen is too small for the whole layout, in the middle of the screen. */
-static void ShowSmallScreenNotice(COORD size)
-{
-    char needs[80], has[80];
-    std::snprintf(needs, sizeof needs, "Game of Zop needs %d x %d.", NeededColumns, NeededRows);
-    std::snprintf(has, sizeof has, "This screen is %d x %d.", size.X, size.Y);
-    const char *lines[] = {needs, has, "Enlarge it to start;", "ESC quits, any key plays."};
-    ConInitOutput();
-    ConClearRect(nullptr);
-    int top = size.Y / 2 - 2;
-    for (int i = 0; i < 4; i++) {
-        int length = static_cast<int>(std::strlen(lines[i]));
-        if (ConGotoXY(std::max(0, (size.X - length) / 2), top + i))
-            ConWrite(lines[i], size.X);
-    }
-}
-
-/*
- * On a screen smaller than the layout, shows a notice and waits: for the
- * screen to grow (size events), or for a key.  Returns 0 to play, KeyEscape to quit.
- */
-static int WaitForRoom()
-{
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    DWORD mode = 0;
-    BOOL haveMode = GetConsoleMode(input, &mode);
-    if (haveMode)
-        SetConsoleMode(input, mode | ENABLE_WINDOW_INPUT);
-    int answer = 0;
-    bool noticeShown = false;
-    for (COORD size = ScreenSize(); size.X < NeededColumns || size.Y < NeededRows;
-         size = ScreenSize()) {
-        ShowSmallScreenNotice(size);
-        noticeShown = true;
-        INPUT_RECORD record = {};
-        DWORD count = 0;
-        if (!ReadConsoleInputA(input, &record, 1, &count)) {
-            answer = KeyEscape;
-            break;
-        }
-        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) {
-            answer = record.Event.KeyEvent.uChar.AsciiChar == KeyEscape ? KeyEscape : 0;
-            break;
-        }
-    }
-    if (haveMode)
-        SetConsoleMode(input, mode);
-    ConInitOutput(); /* the screen may have grown meanwhile */
-    if (noticeShown)
-        ConClearRect(nullptr);
-    return answer;
 }
 
 /* Says in one line on standard error why there is no console: the system's text for the error. */
@@ -123,11 +56,23 @@ static void ReplayLoop()
     }
 }
 
-static void Shutdown()
+/*
+ * Undoes the start, however far it came, the one way for every exit: the
+ * console given back first, so that a line on standard error is not lost
+ * with the screen, then why the game could not start.  Returns the exit status.
+ */
+static int CloseProgram(int opened)
 {
-    ConClearRect(nullptr);
-    ConShutdown();
-    FreeConsole();
+    if (opened == ScreenNoConsole) {
+        SayWhyNoConsole(GetLastError());
+        return 1;
+    }
+    CloseGameScreen();
+    if (opened == ScreenNoKeyQueue)
+        std::fputs("zop: no memory for the keyboard queue\n", stderr);
+    if (opened == ScreenSizeUnknown)
+        std::fputs("zop: cannot read the size of the console's screen\n", stderr);
+    return opened == ScreenOpened || opened == ScreenDeclined ? 0 : 1;
 }
 
 int RunZop()
@@ -135,30 +80,8 @@ int RunZop()
     MachineReset();
     TakeOwnConsole();
     SetConsoleTitleA("Game of Zop");
-    OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (OutputHandle == INVALID_HANDLE_VALUE || OutputHandle == nullptr) {
-        SayWhyNoConsole(GetLastError());
-        return 1;
-    }
-    HideCursor();
-    ConFitWindow(OutputHandle, 0.5, 0.9);
-    /* Without its keyboard queue every key read would answer at once, and the game would spin. */
-    if (!ConInit()) {
-        Shutdown();
-        std::fputs("zop: no memory for the keyboard queue\n", stderr);
-        return 1;
-    }
-    if (WaitForRoom() == KeyEscape) {
-        Shutdown();
-        return 0;
-    }
-    if (!ComputeLayout(OutputHandle)) {
-        FreeConsole(); /* a terminal given back first, so that the line is not lost with its screen */
-        std::fputs("zop: cannot read the size of the console's screen\n", stderr);
-        return 1;
-    }
-    DrawFrames(OutputHandle);
-    ReplayLoop();
-    Shutdown();
-    return 0;
+    int opened = OpenGameScreen(FitToDisplay);
+    if (opened == ScreenOpened)
+        ReplayLoop();
+    return CloseProgram(opened);
 }

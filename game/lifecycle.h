@@ -6,10 +6,6 @@
 #ifndef ZOP_GAME_LIFECYCLE_H
 #define ZOP_GAME_LIFECYCLE_H
 
-/* The smallest screen on which the whole layout shows. */
-const int NeededColumns = 63;
-const int NeededRows = 42;
-
 /* Runs the program; returns its exit status. */
 int RunZop();
 

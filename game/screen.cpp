@@ -3,6 +3,7 @@
 
 #include "machine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -143,4 +144,98 @@ void PrintInWindow(const ConRect &window, const char *text)
         std::string shown(text, strnlen(text, static_cast<size_t>(width)));
         PlatformAnnounce(ANNOUNCE_LOG, shown.c_str());
     }
+}
+
+/* ------------------------------------------------------- Opening and closing */
+
+static void HideCursor()
+{
+    CONSOLE_CURSOR_INFO cursor = {100, FALSE};
+    SetConsoleCursorInfo(OutputHandle, &cursor);
+}
+
+static COORD ScreenSize()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(OutputHandle, &info);
+    return info.dwSize;
+}
+
+/* Tells the player the screen is too small for the whole layout, in the middle of the screen. */
+static void ShowSmallScreenNotice(COORD size)
+{
+    char needs[80], has[80];
+    std::snprintf(needs, sizeof needs, "Game of Zop needs %d x %d.", NeededColumns, NeededRows);
+    std::snprintf(has, sizeof has, "This screen is %d x %d.", size.X, size.Y);
+    const char *lines[] = {needs, has, "Enlarge it to start;", "ESC quits, any key plays."};
+    ConInitOutput();
+    ConClearRect(nullptr);
+    int top = size.Y / 2 - 2;
+    for (int i = 0; i < 4; i++) {
+        int length = static_cast<int>(std::strlen(lines[i]));
+        if (ConGotoXY(std::max(0, (size.X - length) / 2), top + i))
+            ConWrite(lines[i], size.X);
+    }
+}
+
+/*
+ * On a screen smaller than the layout, shows a notice and waits: for the
+ * screen to grow (size events), or for a key.  Returns 0 to play, KeyEscape to quit.
+ */
+static int WaitForRoom()
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    BOOL haveMode = GetConsoleMode(input, &mode);
+    if (haveMode)
+        SetConsoleMode(input, mode | ENABLE_WINDOW_INPUT);
+    int answer = 0;
+    bool noticeShown = false;
+    for (COORD size = ScreenSize(); size.X < NeededColumns || size.Y < NeededRows;
+         size = ScreenSize()) {
+        ShowSmallScreenNotice(size);
+        noticeShown = true;
+        INPUT_RECORD record = {};
+        DWORD count = 0;
+        if (!ReadConsoleInputA(input, &record, 1, &count)) {
+            answer = KeyEscape;
+            break;
+        }
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) {
+            answer = record.Event.KeyEvent.uChar.AsciiChar == KeyEscape ? KeyEscape : 0;
+            break;
+        }
+    }
+    if (haveMode)
+        SetConsoleMode(input, mode);
+    ConInitOutput(); /* the screen may have grown meanwhile */
+    if (noticeShown)
+        ConClearRect(nullptr);
+    return answer;
+}
+
+int OpenGameScreen(ScreenFit fit)
+{
+    OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (OutputHandle == INVALID_HANDLE_VALUE || OutputHandle == nullptr)
+        return ScreenNoConsole;
+    HideCursor();
+    if (fit == FitToDisplay)
+        ConFitWindow(OutputHandle, 0.5, 0.9);
+    /* Without its keyboard queue every key read would answer at once, and the game would spin. */
+    if (!ConInit())
+        return ScreenNoKeyQueue;
+    if (fit == FitToDisplay && WaitForRoom() == KeyEscape)
+        return ScreenDeclined;
+    if (!ComputeLayout(OutputHandle))
+        return ScreenSizeUnknown;
+    DrawFrames(OutputHandle);
+    return ScreenOpened;
+}
+
+void CloseGameScreen()
+{
+    ConClearRect(nullptr);
+    ConShutdown();
+    FreeConsole();
 }

@@ -29,6 +29,35 @@ extern ScreenPoint BoardOrigin; /* the screen cell of board cell (0, 0) */
 /* The console output handle the screen draws through, set once the console is settled. */
 extern HANDLE OutputHandle;
 
+/* The smallest screen on which the whole layout shows. */
+const int NeededColumns = 63;
+const int NeededRows = 42;
+
+/* How the screen is opened: as the program opens it, the console's window fitted to the display
+   and, on a screen too small for the layout, a notice that waits for room; or the console
+   taken at whatever size it has, as the tests, the benchmark and the demos take it. */
+enum ScreenFit { FitToDisplay, KeepSize };
+
+/* How far OpenGameScreen came. */
+enum ScreenOpening {
+    ScreenOpened,      /* the frames are drawn: the game can begin */
+    ScreenNoConsole,   /* there is no console; GetLastError says why, and nothing is to undo */
+    ScreenNoKeyQueue,  /* the console module found no memory for its keyboard queue */
+    ScreenDeclined,    /* ESC at the notice of a screen too small for the layout */
+    ScreenSizeUnknown, /* the screen's size cannot be read */
+};
+
+/*
+ * Opens the game's screen on the process's console: the output handle, the
+ * hidden cursor, the window fitted, the console module, room for the layout,
+ * the layout and the frames.
+ * Returns how far it came; CloseGameScreen undoes whatever it did.
+ */
+int OpenGameScreen(ScreenFit fit);
+
+/* Blanks the screen, shuts the console module down and lets the console go. */
+void CloseGameScreen();
+
 /* Sets every layout rectangle from the handle's buffer size; 0 when it cannot be read. */
 int ComputeLayout(HANDLE handle);
 

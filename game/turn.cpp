@@ -135,7 +135,7 @@ int PlayGame()
     DrawBoard();
     ShowCount();
 
-    GamePhase = PhaseSetup;
+    /* NewGame has put the game in its setup. */
     if (SetupKeys() == KeyEscape)
         return KeyEscape;
 

@@ -40,8 +40,8 @@ TEST_F(Output, InitTakesTheScreensExtentAndAttribute)
     HeadlessOpen(81, 46);
     SetConsoleTextAttribute(GetStdHandle(STD_OUTPUT_HANDLE), 0x1E);
     ConInit();
-    EXPECT_EQ(ConOutput.largestColumn, 80);
-    EXPECT_EQ(ConOutput.largestRow, 45);
+    EXPECT_EQ(ConOutput.lastColumn, 80);
+    EXPECT_EQ(ConOutput.lastRow, 45);
     EXPECT_EQ(ConOutput.rememberedAttribute, 0x1E);
 }
 

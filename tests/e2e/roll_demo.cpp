@@ -16,13 +16,10 @@ int main(int argc, char **argv)
     StepDelayMs = argc > 1 ? std::atoi(argv[1]) : 200;
     FreeConsole();
     AllocConsole();
-    OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
-    CONSOLE_CURSOR_INFO hidden = {100, FALSE};
-    SetConsoleCursorInfo(OutputHandle, &hidden);
-    ConInit();
-    if (!ComputeLayout(OutputHandle))
+    if (OpenGameScreen(KeepSize) != ScreenOpened) {
+        CloseGameScreen();
         return 1;
-    DrawFrames(OutputHandle);
+    }
     BuildDisplayMap();
     LayoutRack();
     DrawBoard();
@@ -30,8 +27,6 @@ int main(int argc, char **argv)
     ConGetKey(nullptr);
     RollBall();
     ConGetKey(nullptr);
-    ConClearRect(nullptr);
-    ConShutdown();
-    FreeConsole();
+    CloseGameScreen();
     return 0;
 }

@@ -122,8 +122,8 @@ void ResizeBuffer(FuzzedDataProvider &input)
 /* Whether the module's extent is the buffer's, so that a filled rectangle can be checked whole. */
 bool ExtentIsTheBuffers()
 {
-    return ConOutput.largestColumn + 1 == Console->width &&
-           ConOutput.largestRow + 1 == Console->height;
+    return ConOutput.lastColumn + 1 == Console->width &&
+           ConOutput.lastRow + 1 == Console->height;
 }
 
 /* ConFillRect on a rectangle or (now and then) the whole screen. */
@@ -247,7 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(Console->cells.size() == static_cast<size_t>(Console->width) * Console->height,
               "a buffer of the wrong size", operation);
         bool extentFits =
-            ConOutput.largestColumn < Console->width && ConOutput.largestRow < Console->height;
+            ConOutput.lastColumn < Console->width && ConOutput.lastRow < Console->height;
         if (extentFits && Console->width == beforeWidth && Console->cells.size() == before.size())
             CheckUntouched(before, allowed, operation);
     }

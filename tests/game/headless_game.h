@@ -7,16 +7,14 @@
 #include "machine.h"
 #include "screen.h"
 
-/* A headless screen set up as the program sets up its own, up to the drawn frames; marbles roll at once. */
-inline void OpenGameScreen(int width, int height)
+/* A headless console of that size with the game's screen opened on it, at its size; marbles
+   roll at once.  Returns how far the opening came. */
+inline int OpenHeadlessScreen(int width, int height)
 {
     HeadlessOpen(width, height);
     MachineReset();
     StepDelayMs = 0;
-    ConInit();
-    OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
-    ComputeLayout(OutputHandle);
-    DrawFrames(OutputHandle);
+    return OpenGameScreen(KeepSize);
 }
 
 /* Types a key: its character, with the upper-case letter (or the character itself) as virtual key. */

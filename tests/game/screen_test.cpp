@@ -1,7 +1,7 @@
 /* The screen layout and its panels, drawn on a headless console. */
 #include "screen.h"
 
-#include "headless.h"
+#include "headless_game.h"
 #include "machine.h"
 
 #include <gtest/gtest.h>
@@ -29,16 +29,6 @@ void ExpectRect(const ConRect &r, int left, int top, int right, int bottom, cons
     EXPECT_EQ(r.bottom, bottom) << name;
 }
 
-/* Starts a headless screen of the given size as the program does, up to the drawn frames. */
-void OpenScreen(int width, int height)
-{
-    HeadlessOpen(width, height);
-    MachineReset();
-    ConInit();
-    OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
-    ASSERT_EQ(ComputeLayout(OutputHandle), 1);
-}
-
 class Layout : public ::testing::Test {
 protected:
     void TearDown() override { ConShutdown(); }
@@ -46,7 +36,7 @@ protected:
 
 TEST_F(Layout, TheWorkedExampleAt81By46)
 {
-    OpenScreen(81, 46);
+    OpenHeadlessScreen(81, 46);
     ExpectRect(UpperFrame, 1, 1, 80, 22, "UpperFrame");
     ExpectRect(LowerFrame, 1, 23, 80, 45, "LowerFrame");
     ExpectRect(HelpFrame, 36, 1, 79, 20, "HelpFrame");
@@ -59,7 +49,7 @@ TEST_F(Layout, TheWorkedExampleAt81By46)
 
 TEST_F(Layout, AnOddHeightGrowsOnlyTheLowerHalf)
 {
-    OpenScreen(81, 47);
+    OpenHeadlessScreen(81, 47);
     ExpectRect(UpperFrame, 1, 1, 80, 22, "UpperFrame");
     ExpectRect(HelpWindow, 38, 2, 78, 19, "HelpWindow");
     ExpectRect(LowerFrame, 1, 23, 80, 46, "LowerFrame");
@@ -68,21 +58,21 @@ TEST_F(Layout, AnOddHeightGrowsOnlyTheLowerHalf)
 
 TEST_F(Layout, AnUnfittedTallBufferAndTheHelpFramesColumn)
 {
-    OpenScreen(80, 300);
+    OpenHeadlessScreen(80, 300);
     ExpectRect(UpperFrame, 1, 1, 79, 149, "UpperFrame");
     ExpectRect(LowerFrame, 1, 150, 79, 299, "LowerFrame");
     ExpectRect(HelpFrame, 35, 1, 78, 147, "HelpFrame");
     ExpectRect(HelpWindow, 37, 2, 77, 146, "HelpWindow");
     ExpectRect(MessageWindow, 3, 151, 77, 297, "MessageWindow");
-    OpenScreen(101, 46);
+    OpenHeadlessScreen(101, 46);
     EXPECT_EQ(HelpFrame.left, 45) << "100 x 0.45 is exactly 45";
-    OpenScreen(61, 46);
+    OpenHeadlessScreen(61, 46);
     EXPECT_EQ(HelpFrame.left, 27) << "60 x 0.45 is exactly 27";
 }
 
 TEST_F(Layout, AnUnreadableBufferLeavesTheLayoutAsItWas)
 {
-    OpenScreen(81, 46);
+    OpenHeadlessScreen(81, 46);
     HeadlessOpen(40, 20);
     HeadlessFailNext("GetConsoleScreenBufferInfo", ERROR_INVALID_HANDLE);
     EXPECT_EQ(ComputeLayout(GetStdHandle(STD_OUTPUT_HANDLE)), 0);
@@ -91,11 +81,7 @@ TEST_F(Layout, AnUnreadableBufferLeavesTheLayoutAsItWas)
 
 class Panels : public Layout {
 protected:
-    void SetUp() override
-    {
-        OpenScreen(81, 46);
-        DrawFrames(OutputHandle);
-    }
+    void SetUp() override { OpenHeadlessScreen(81, 46); }
 };
 
 TEST_F(Panels, FramesShareTheirTopRowAndTheCountPanelHasItsCaption)
@@ -212,8 +198,7 @@ TEST(TinyScreens, EveryPanelOnEverySmallBufferEndsAndMessagesLandInTheirWindow)
     for (int width = 1; width <= 70; width++)
         for (int height = 1; height <= 45; height++) {
             SCOPED_TRACE(testing::Message() << width << " x " << height);
-            OpenScreen(width, height);
-            DrawFrames(OutputHandle);
+            OpenHeadlessScreen(width, height);
             ShowHelp();
             ShowCount();
             BuildDisplayMap();

@@ -2,7 +2,7 @@
 #include "scripted_game.h"
 
 #include "console.h"
-#include "headless.h"
+#include "headless_game.h"
 #include "lifecycle.h"
 #include "machine.h"
 #include "screen.h"
@@ -26,12 +26,6 @@ const FlipperRoute FlipperRoutes[FlipperRouteCount] = {
     {"0,0,0", 18},
 };
 
-/* Types a lower-case letter: its character, and the upper-case letter as its virtual key. */
-static void Type(char ch)
-{
-    HeadlessPushKey(ch, static_cast<WORD>(ch - 'a' + 'A'));
-}
-
 /* Shows the console to the hook at the points asked for (null: to none). */
 static void SetPresentHook(PresentHook present, PresentPoints points)
 {
@@ -50,13 +44,13 @@ static void ScriptedKeys(bool programWaits)
             Script.firstWait();
     }
     if (GamePhase == PhaseSetup) {
-        Type('n'); /* Dr. Zop starts */
-        Type('g');
+        TypeKey('n'); /* Dr. Zop starts */
+        TypeKey('g');
     } else if (GamePhase == PhasePlaying) {
-        Type('b'); /* one marble, then pass */
-        Type('n');
+        TypeKey('b'); /* one marble, then pass */
+        TypeKey('n');
     } else {
-        Type('n'); /* no other game */
+        TypeKey('n'); /* no other game */
     }
 }
 
@@ -77,12 +71,7 @@ int RunScriptedGame(PresentHook present, void (*firstWait)(void), PresentPoints 
 /* The screen as the program draws it at start, with a game set up at ballCount. */
 static void DrawGameScreen(int ballCount)
 {
-    ConInit();
-    OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
-    CONSOLE_CURSOR_INFO hidden = {100, FALSE};
-    SetConsoleCursorInfo(OutputHandle, &hidden);
-    ComputeLayout(OutputHandle);
-    DrawFrames(OutputHandle);
+    OpenGameScreen(KeepSize);
     PrintInWindow(MessageWindow, "Ready for new game. Waiting key commands...");
     NewGame();
     BuildDisplayMap();

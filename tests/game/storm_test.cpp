@@ -121,7 +121,7 @@ class StormedGame : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        OpenGameScreen(81, 46);
+        OpenHeadlessScreen(81, 46);
         PlayerTurns = 0;
         Storm = StormPlan();
         HeadlessSetKeySource(ScriptedPlayer);

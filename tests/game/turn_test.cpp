@@ -66,7 +66,7 @@ class Game : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        OpenGameScreen(81, 46);
+        OpenHeadlessScreen(81, 46);
         Player = Script();
         HeadlessSetKeySource(ScriptedKeys);
     }
