@@ -1,12 +1,13 @@
 # Thin front door over CMake: `make play` builds the game and starts it,
-# `make test` builds and runs every test, `make install PREFIX=...` and
-# `make package` install the game or build its Debian package.
+# `make test` builds and runs every test, `make check` the unit tests alone,
+# `make install PREFIX=...` and `make package` install the game or build its
+# Debian package.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI builds treat every compiler warning as an error.
 WERROR ?= $(if $(CI),ON,OFF)
 
-.PHONY: play test windows format clean
+.PHONY: play test check windows format clean
 
 play:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
@@ -17,6 +18,14 @@ test:
 	cmake -S . -B $(BUILD_DIR) -DZOP_TESTS=ON -DZOP_WERROR=$(WERROR)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS)
+
+# The quick check after a change: the unit test programs of the native build,
+# then the unit tests alone (no terminals, browsers, Windows build or package;
+# `make test` builds and runs those too).
+check:
+	cmake -S . -B $(BUILD_DIR) -DZOP_TESTS=ON -DZOP_WERROR=$(WERROR)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS) --target unit_tests
+	cd $(BUILD_DIR) && ctest --output-on-failure --parallel $(JOBS) -L unit
 
 # Formats every C++ file of the tree in the style of .clang-format, which CI checks.
 format:
@@ -50,13 +59,13 @@ package:
 	cmake --build $(PACKAGE_DIR) --parallel $(JOBS)
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
-# Bytes to the terminal and CPU, against ncurses on the same screens (needs
-# libncurses-dev): a Release build of its own with the benchmark, run on the
-# zop built there, printing one table.
+# Bytes to the terminal and CPU, against ncurses on the same screens, on the
+# tests' scripted games (needs libncurses-dev and GoogleTest): a Release build
+# of its own with the benchmark, run on the zop built there, printing one table.
 BENCH_DIR ?= build-bench
 .PHONY: bench
 bench:
-	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DZOP_BENCH=ON
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DZOP_BENCH=ON -DZOP_TESTS=ON
 	cmake --build $(BENCH_DIR) --parallel $(JOBS) --target zop_bench zop
 	./$(BENCH_DIR)/bench/zop_bench ./$(BENCH_DIR)/zop
 

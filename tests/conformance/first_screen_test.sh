@@ -4,12 +4,12 @@
 # is the terminal's size) and shows the same first screen there as zop shows
 # in a terminal of exactly 81 x 46.  Before that, with no terminal at all,
 # zop.exe answers --help, --version and wrong arguments as zop does.
-# Usage: first_screen_test.sh ZOP ZOP.EXE COMPARER VERSION
+# Usage: first_screen_test.sh ZOP ZOP.EXE SAMEPICTURE VERSION
 # Needs no terminal and no standard input; skips (77) without tmux, wine or mingw-w64.
 set -u
 zop=$1
 exe=$2
-compare=$3
+samepicture=$3
 version=$4
 here=$(dirname "$0")
 work=$(mktemp -d)
@@ -54,7 +54,7 @@ fi
 echo "zop.exe under wine showed its first screen after $(($(date +%s) - started)) s"
 wait_for 20 capture_settled windows "$work/windows.screen" || { echo "FAIL: zop.exe's screen kept changing"; exit 1; }
 
-"$compare" "$work/posix.screen" "$work/windows.screen" 81 46 || {
+"$samepicture" "$work/posix.screen" "$work/windows.screen" 81 46 --blank-beyond || {
     echo "--- zop in 81 x 46:"; sed 's/\x1b\[[0-9;]*m//g' "$work/posix.screen"
     echo "--- zop.exe in 160 x 50:"; sed 's/\x1b\[[0-9;]*m//g' "$work/windows.screen"
     exit 1

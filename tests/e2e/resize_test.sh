@@ -9,6 +9,26 @@ set -u
 name=resize zop=$1 samepicture=$2
 . "$(dirname "$0")/lib.sh"
 
+# samepicture itself, a row each: two captures, its arguments, and 0 (alike) or 1 (differ).
+while IFS='|' read -r want got size verdict; do
+    printf '%b\n' "$want" >"$work/want"
+    printf '%b\n' "$got" >"$work/got"
+    # shellcheck disable=SC2086
+    "$samepicture" "$work/want" "$work/got" $size >/dev/null
+    status=$?
+    [ "$status" = "$verdict" ] || fail "samepicture: $status for '$want' and '$got' $size"
+done <<'EOF'
+\033[0mX\033[38;5;9mY\033[48;5;4m |\033[37;40mX\033[91mY\033[44m ||0
+\033[1;31;7mX|\033[30;101mX||0
+\033[31mX|\033[32mX||1
+│X|┤X||1
+\033[31m \033[41m |\033[32m \033[42m ||1
+\033[31m |\033[32m ||0
+X|X Y|1 1|0
+X|X\033[41m  |1 1 --blank-beyond|0
+X|X Y|1 1 --blank-beyond|1
+EOF
+
 # Resizes the terminal and waits until the game has sent its picture again
 # and waits for a key.
 resize_to() {

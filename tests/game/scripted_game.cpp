@@ -15,9 +15,9 @@ struct ScriptState {
     bool waited;             /* the program has waited for a key before */
 };
 
-ScriptState Script;
-
 } // namespace
+
+static ScriptState Script;
 
 const FlipperRoute FlipperRoutes[FlipperRouteCount] = {
     {"1,0,0", 15},
