@@ -193,10 +193,10 @@ void ConClearRect(const ConRect *rect)
 /* --------------------------------------------------------------- Frames */
 
 /* Frame glyphs in code page 437: top-left, top, top-right, side, bottom-left, bottom, bottom-right. */
-static const char FrameSingle[7] = {'\xDA', '\xC4', '\xBF', '\xB3', '\xC0', '\xC4', '\xD9'};
-static const char FrameDouble[7] = {'\xC9', '\xCD', '\xBB', '\xBA', '\xC8', '\xCD', '\xBC'};
-static const char FrameDoubleSides[7] = {'\xD6', '\xC4', '\xB7', '\xBA', '\xD3', '\xC4', '\xBD'};
-static const char FrameDoubleEdges[7] = {'\xD5', '\xCD', '\xB8', '\xB3', '\xD4', '\xCD', '\xBE'};
+const char FrameSingle[7] = {'\xDA', '\xC4', '\xBF', '\xB3', '\xC0', '\xC4', '\xD9'};
+const char FrameDouble[7] = {'\xC9', '\xCD', '\xBB', '\xBA', '\xC8', '\xCD', '\xBC'};
+const char FrameDoubleSides[7] = {'\xD6', '\xC4', '\xB7', '\xBA', '\xD3', '\xC4', '\xBD'};
+const char FrameDoubleEdges[7] = {'\xD5', '\xCD', '\xB8', '\xB3', '\xD4', '\xCD', '\xBE'};
 
 void ConDrawBox(const ConRect &rect, int style)
 {

@@ -12,7 +12,7 @@ ConsoleInput ConInput;
  * the write position round onto the read position, where the ring would
  * read as empty and the whole batch would be lost.
  */
-static const DWORD BatchRecords = ConRecordCount - 1;
+const DWORD BatchRecords = ConRecordCount - 1;
 
 /* Lets the queue's buffers go; the module then answers as before its start-up. */
 static void ReleaseQueue()

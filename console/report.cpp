@@ -5,7 +5,7 @@
 #include <cstring>
 
 /* The source file every report names: the console module's. */
-static const char ConSourceFile[] = "CONSOLE";
+const char ConSourceFile[] = "CONSOLE";
 
 /* The line each failure is reported from: numbers the report has always named, kept as its
    text (tests hold them), not lines of this file. */
@@ -21,10 +21,10 @@ enum {
     LineGrowWindow = 720
 };
 
-static const size_t ReportSize = 1024;
-static const char ClosingQuestion[] = "\n\nContinue execution?";
+const size_t ReportSize = 1024;
+const char ClosingQuestion[] = "\n\nContinue execution?";
 /* Room for the first line and the system's text: the closing question always fits after them. */
-static const size_t BodySize = ReportSize - (sizeof ClosingQuestion - 1);
+const size_t BodySize = ReportSize - (sizeof ClosingQuestion - 1);
 
 /* Reports made and not yet answered; a report made during another's key wait does not wait. */
 static int ReportsWaiting;

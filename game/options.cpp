@@ -9,8 +9,8 @@
 #define ZOP_VERSION "unknown"
 #endif
 
-static const int StatusUsage = 2;
-static const int StatusFailure = 1;
+const int StatusUsage = 2;
+const int StatusFailure = 1;
 
 /* What only a terminal has: Ctrl-L, the terminal's kind and locale, NO_COLOR, the manual. */
 #ifdef _WIN32
@@ -28,7 +28,7 @@ static const int StatusFailure = 1;
     "The manual: man 6 zop\n"
 #endif
 
-static const char HelpText[] =
+const char HelpText[] =
     "Usage: zop [--help | --version]\n"
     "Play a take-away game against Dr. Zop, a marble computer, in the terminal.\n"
     "Between 9 and 20 marbles wait in a rack; you and Dr. Zop take turns\n"
@@ -46,10 +46,10 @@ static const char HelpText[] =
     "  --help      show this help and exit\n"
     "  --version   show the version and the licence and exit\n" ZOP_TERMINAL_HELP;
 
-static const char VersionText[] = "zop " ZOP_VERSION "\n"
-                                  "Copyright (c) 2026 the Game of Zop developers\n"
-                                  "MIT licence: free to use, copy, change and pass on.\n"
-                                  "There is NO WARRANTY, to the extent permitted by law.\n";
+const char VersionText[] = "zop " ZOP_VERSION "\n"
+                           "Copyright (c) 2026 the Game of Zop developers\n"
+                           "MIT licence: free to use, copy, change and pass on.\n"
+                           "There is NO WARRANTY, to the extent permitted by law.\n";
 
 /* Writes a whole answer to standard output; returns the status to exit with. */
 static int PrintAnswer(const char *text)

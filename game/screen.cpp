@@ -18,10 +18,10 @@ ScreenPoint BoardOrigin;
 HANDLE OutputHandle;
 
 /* Everything the game writes is light green on black; the lever labels are inverted. */
-static const WORD GameAttribute = 10;
-static const WORD LabelAttribute = 160;
+const WORD GameAttribute = 10;
+const WORD LabelAttribute = 160;
 
-static const char Caption[] = "Ball Count";
+const char Caption[] = "Ball Count";
 
 /* ---------------------------------------------------------------- Layout */
 

@@ -7,9 +7,6 @@
 
 #include <cstdio>
 
-static const int VirtualKeyUp = 38;
-static const int VirtualKeyDown = 40;
-
 static void Say(const char *text)
 {
     PrintInWindow(MessageWindow, text);
@@ -67,9 +64,9 @@ int SetupKeys()
             ChooseStarter(TurnPlayer, "Player to go first.");
             virtualKey = 0;
         }
-        if (virtualKey == VirtualKeyUp)
+        if (virtualKey == VK_UP)
             AdjustCount('+');
-        else if (virtualKey == VirtualKeyDown)
+        else if (virtualKey == VK_DOWN)
             AdjustCount('-');
     }
 }

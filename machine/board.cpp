@@ -7,7 +7,7 @@
 
 /* The board as it stands at program start, one 13-byte row each. */
 // clang-format off
-static const char BoardRowsAtStart[BoardRows][BoardColumns + 1] = {
+const char BoardRowsAtStart[BoardRows][BoardColumns + 1] = {
     "wwwwwwwwwwwww",
     "wooooooooooow",
     "wooooooooooow",
@@ -24,7 +24,7 @@ static const char BoardRowsAtStart[BoardRows][BoardColumns + 1] = {
 };
 // clang-format on
 
-static const Element ElementsAtStart[ElementCount] = {
+const Element ElementsAtStart[ElementCount] = {
     {9, 4, 1},  /* right flipper */
     {6, 4, 0},  /* middle flipper */
     {3, 4, 0},  /* left flipper */

@@ -5,10 +5,10 @@
 int StepDelayMs = 200;
 
 /* Where a released marble is first shown: the entry chute. */
-static const int EntryX = 11;
-static const int EntryY = 3;
+const int EntryX = 11;
+const int EntryY = 3;
 /* A marble on this row has left the board. */
-static const int ExitRow = 12;
+const int ExitRow = 12;
 
 /* Marble directions. */
 enum { DirectionNone = 0, DirectionLeft = 1, DirectionRight = 2 };
