@@ -20,8 +20,8 @@
 namespace {
 
 /* Attribute bits beyond the colours. */
-const WORD ATTR_REVERSE = 0x4000;
-const WORD ATTR_UNDERSCORE = 0x8000;
+const WORD AttrReverse = 0x4000;
+const WORD AttrUnderscore = 0x8000;
 
 struct CursesState {
     SCREEN *screen;
@@ -98,9 +98,9 @@ static void ToCchar(const MemCell &cell, cchar_t *out)
 {
     wchar_t text[2] = {static_cast<wchar_t>(Cp437ToUnicode(cell.ch)), L'\0'};
     attr_t attributes = A_NORMAL;
-    if (cell.attr & ATTR_REVERSE)
+    if (cell.attr & AttrReverse)
         attributes |= A_REVERSE;
-    if (cell.attr & ATTR_UNDERSCORE)
+    if (cell.attr & AttrUnderscore)
         attributes |= A_UNDERLINE;
     short pair = static_cast<short>(1 + (cell.attr & 15) * 16 + ((cell.attr >> 4) & 15));
     setcchar(out, text, attributes, pair, nullptr);

@@ -4,7 +4,7 @@
 /* ---------------------------------------------------------------- Tables */
 
 /* The glyphs of bytes 0x00 to 0x1F: NUL shows blank, the rest as pictures. */
-static const char32_t ControlGlyphs[32] = {
+const char32_t ControlGlyphs[32] = {
     0x0020, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, /*  ☺☻♥♦♣♠• */
     0x25D8, 0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C, /* ◘○◙♂♀♪♫☼ */
     0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7, 0x25AC, 0x21A8, /* ►◄↕‼¶§▬↨ */
@@ -12,10 +12,10 @@ static const char32_t ControlGlyphs[32] = {
 };
 
 /* The glyph of byte 0x7F, DEL. */
-static const char32_t DeleteGlyph = 0x2302; /* ⌂ */
+const char32_t DeleteGlyph = 0x2302; /* ⌂ */
 
 /* The glyphs of bytes 0x80 to 0xFF. */
-static const char32_t HighGlyphs[128] = {
+const char32_t HighGlyphs[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, /* 80 Çüéâäàåç */
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5, /* 88 êëèïîìÄÅ */
     0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, /* 90 ÉæÆôöòûù */
@@ -34,10 +34,14 @@ static const char32_t HighGlyphs[128] = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0, /* F8 °∙·√ⁿ²■nbsp */
 };
 
+namespace {
+
 /* Every glyph encoded once: at most three UTF-8 bytes and the NUL. */
 struct Cp437Utf8Table {
     char text[256][4];
 };
+
+} // namespace
 
 /* --------------------------------------------------------------- Lookups */
 
@@ -53,7 +57,7 @@ char32_t Cp437ToUnicode(unsigned char byte)
 }
 
 /* Writes the UTF-8 form of a code point below U+10000 and its NUL. */
-static void EncodeUtf8(char32_t codePoint, char *out)
+static void Cp437EncodeUtf8(char32_t codePoint, char *out)
 {
     if (codePoint < 0x80) {
         out[0] = static_cast<char>(codePoint);
@@ -70,17 +74,17 @@ static void EncodeUtf8(char32_t codePoint, char *out)
     }
 }
 
-static Cp437Utf8Table BuildUtf8Table()
+static Cp437Utf8Table Cp437BuildUtf8Table()
 {
     Cp437Utf8Table table;
     for (int byte = 0; byte < 256; byte++)
-        EncodeUtf8(Cp437ToUnicode(static_cast<unsigned char>(byte)), table.text[byte]);
+        Cp437EncodeUtf8(Cp437ToUnicode(static_cast<unsigned char>(byte)), table.text[byte]);
     return table;
 }
 
 const char *Cp437ToUtf8(unsigned char byte)
 {
-    static const Cp437Utf8Table table = BuildUtf8Table();
+    static const Cp437Utf8Table table = Cp437BuildUtf8Table();
     return table.text[byte];
 }
 
@@ -92,7 +96,7 @@ std::string Cp437TextToUtf8(const std::string &text)
     return utf8;
 }
 
-int UnicodeToCp437(char32_t codePoint)
+int Cp437FromUnicode(char32_t codePoint)
 {
     if (codePoint < 0x80)
         return static_cast<int>(codePoint);
@@ -106,7 +110,7 @@ int UnicodeToCp437(char32_t codePoint)
 /* ------------------------------------------------- Terminals without UTF-8 */
 
 /* Box drawing 0xB3 to 0xDA as DEC special graphics, doubled lines as the single ones. */
-static const char DecBoxes[0xDA - 0xB3 + 1 + 1] = "xuuukkuxkjjjkmvwtqnttmlvwtqnvvwwmmllnnjl";
+const char DecBoxes[0xDA - 0xB3 + 1 + 1] = "xuuukkuxkjjjkmvwtqnttmlvwtqnvvwwmmllnnjl";
 
 char Cp437ToDecGraphics(unsigned char byte)
 {
@@ -140,15 +144,15 @@ char Cp437ToDecGraphics(unsigned char byte)
 }
 
 /* Stand-ins for the glyphs of 0x00 to 0x1F, 0x7F, and 0x80 to 0xFF. */
-static const char AsciiControls[32 + 1] = " oo***o*oOomf**o><|!PS-|^v><L-^v";
-static const char AsciiHigh[128 + 1] = "CueaaaaceeeiiiAA"
-                                       "EaAooouuyOUcLYPf"
-                                       "aiounNao?--24!<>"
-                                       "###|++++++|+++++"
-                                       "++++-++++++++=++"
-                                       "+++++++++++#_||-"
-                                       "aBGpSsutFTOd8fen"
-                                       "=+><()/~o..vn2# ";
+const char AsciiControls[32 + 1] = " oo***o*oOomf**o><|!PS-|^v><L-^v";
+const char AsciiHigh[128 + 1] = "CueaaaaceeeiiiAA"
+                                "EaAooouuyOUcLYPf"
+                                "aiounNao?--24!<>"
+                                "###|++++++|+++++"
+                                "++++-++++++++=++"
+                                "+++++++++++#_||-"
+                                "aBGpSsutFTOd8fen"
+                                "=+><()/~o..vn2# ";
 
 std::string Cp437ToNarrow(unsigned char byte)
 {

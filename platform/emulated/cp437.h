@@ -2,8 +2,8 @@
  * Code page 437, the character set of the console's cells, and Unicode: the
  * glyph each byte shows and the byte a typed Unicode character stands for.
  */
-#ifndef ZOP_CONSOLE_EMULATED_CP437_H
-#define ZOP_CONSOLE_EMULATED_CP437_H
+#ifndef ZOP_PLATFORM_EMULATED_CP437_H
+#define ZOP_PLATFORM_EMULATED_CP437_H
 
 #include <string>
 
@@ -22,7 +22,7 @@ std::string Cp437TextToUtf8(const std::string &text);
  * the control bytes (U+263A and the rest, U+2302) give -1 too: mapped back
  * they would read as control characters, a typed smiley as Ctrl-A.
  */
-int UnicodeToCp437(char32_t codePoint);
+int Cp437FromUnicode(char32_t codePoint);
 
 /*
  * The character of DEC special graphics (a terminal's alternate character

@@ -5,13 +5,14 @@
  *   platform/tty/       the tty driver: the controlling terminal, through terminfo;
  *   platform/page/      the page driver: a web page, waited on through Asyncify;
  *   platform/headless/  the headless driver: no screen at all, for tests and the benchmark.
- * The tty and page drivers call back only into the pure parts of this folder
- * (code page 437, and for a terminal the renderer and the capability
- * profiles), never into the calls.  The headless driver, the tests' seam,
- * reads and feeds the console's state (state.h) as well.
+ * The tty and page drivers call back only into the pure parts of the
+ * platform (code page 437 in this folder, and for a terminal the renderer,
+ * the capability profiles and the terminfo reader of platform/terminal/),
+ * never into the calls.  The headless driver, the tests' seam, reads and
+ * feeds the console's state (state.h) as well.
  */
-#ifndef ZOP_CONSOLE_EMULATED_DRIVER_H
-#define ZOP_CONSOLE_EMULATED_DRIVER_H
+#ifndef ZOP_PLATFORM_EMULATED_DRIVER_H
+#define ZOP_PLATFORM_EMULATED_DRIVER_H
 
 #include "memconsole.h"
 

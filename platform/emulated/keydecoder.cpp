@@ -38,39 +38,39 @@ enum : unsigned char {
 };
 
 /* Virtual-key codes of keys that the console header has no name for. */
-static const WORD VkNumpad0 = 0x60; /* to VkNumpad0 + 9 */
-static const WORD VkMultiply = 0x6A;
-static const WORD VkAdd = 0x6B;
-static const WORD VkSubtract = 0x6D;
-static const WORD VkDecimal = 0x6E;
-static const WORD VkDivide = 0x6F;
-static const WORD VkOem1 = 0xBA;      /* ; : */
-static const WORD VkOemPlus = 0xBB;   /* = + */
-static const WORD VkOemComma = 0xBC;  /* , < */
-static const WORD VkOemMinus = 0xBD;  /* - _ */
-static const WORD VkOemPeriod = 0xBE; /* . > */
-static const WORD VkOem2 = 0xBF;      /* / ? */
-static const WORD VkOem3 = 0xC0;      /* ` ~ */
-static const WORD VkOem4 = 0xDB;      /* [ { */
-static const WORD VkOem5 = 0xDC;      /* \ | */
-static const WORD VkOem6 = 0xDD;      /* ] } */
-static const WORD VkOem7 = 0xDE;      /* ' " */
+const WORD VkNumpad0 = 0x60; /* to VkNumpad0 + 9 */
+const WORD VkMultiply = 0x6A;
+const WORD VkAdd = 0x6B;
+const WORD VkSubtract = 0x6D;
+const WORD VkDecimal = 0x6E;
+const WORD VkDivide = 0x6F;
+const WORD VkOem1 = 0xBA;      /* ; : */
+const WORD VkOemPlus = 0xBB;   /* = + */
+const WORD VkOemComma = 0xBC;  /* , < */
+const WORD VkOemMinus = 0xBD;  /* - _ */
+const WORD VkOemPeriod = 0xBE; /* . > */
+const WORD VkOem2 = 0xBF;      /* / ? */
+const WORD VkOem3 = 0xC0;      /* ` ~ */
+const WORD VkOem4 = 0xDB;      /* [ { */
+const WORD VkOem5 = 0xDC;      /* \ | */
+const WORD VkOem6 = 0xDD;      /* ] } */
+const WORD VkOem7 = 0xDE;      /* ' " */
 
 /* ------------------------------------------------------- Key records */
 
 /* Set-1 scan codes of the letters A to Z, of a US keyboard. */
-static const unsigned char LetterScanCodes[26] = {
+const unsigned char LetterScanCodes[26] = {
     0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,
     0x31, 0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C,
 };
 
 /* Scan codes of the keypad's digits 0 to 9. */
-static const unsigned char KeypadScanCodes[10] = {
+const unsigned char KeypadScanCodes[10] = {
     0x52, 0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49,
 };
 
 /* Scan codes of the other keys the decoder hands out, by virtual-key code. */
-static const WORD OtherScanCodes[][2] = {
+const WORD OtherScanCodes[][2] = {
     {VK_BACK, 0x0E},     {VK_TAB, 0x0F},     {VK_RETURN, 0x1C},  {VK_ESCAPE, 0x01},
     {VK_SPACE, 0x39},    {VK_PRIOR, 0x49},   {VK_NEXT, 0x51},    {VK_END, 0x4F},
     {VK_HOME, 0x47},     {VK_LEFT, 0x4B},    {VK_UP, 0x48},      {VK_RIGHT, 0x4D},
@@ -141,12 +141,12 @@ static void AddNamedKey(Records &records, WORD vk, DWORD state)
 /* ---------------------------------------------------------- Plain bytes */
 
 /* Punctuation of a US keyboard, unshifted and shifted, with the key each is on. */
-static const char PunctuationPlain[] = "`-=[]\\;',./";
-static const char PunctuationShifted[] = "~_+{}|:\"<>?";
-static const WORD PunctuationVks[] = {VkOem3, VkOemMinus, VkOemPlus,  VkOem4,      VkOem6, VkOem5,
-                                      VkOem1, VkOem7,     VkOemComma, VkOemPeriod, VkOem2};
+const char PunctuationPlain[] = "`-=[]\\;',./";
+const char PunctuationShifted[] = "~_+{}|:\"<>?";
+const WORD PunctuationVks[] = {VkOem3, VkOemMinus, VkOemPlus,  VkOem4,      VkOem6, VkOem5,
+                               VkOem1, VkOem7,     VkOemComma, VkOemPeriod, VkOem2};
 /* The shifted digit keys, indexed by their digit. */
-static const char DigitsShifted[] = ")!@#$%^&*(";
+const char DigitsShifted[] = ")!@#$%^&*(";
 
 /* Appends the key of a printable ASCII byte, with the key a US keyboard types it on. */
 static void AddPrintableKey(Records &records, unsigned char byte)
@@ -213,7 +213,7 @@ static void TakeGroundByte(KeyDecoder &decoder, unsigned char byte, Records &rec
     } else if (byte < 0x80) {
         AddPrintableKey(records, byte);
     } else if (decoder.singleByte) {
-        int cp437 = UnicodeToCp437(decoder.highBytes[byte - 0x80]);
+        int cp437 = Cp437FromUnicode(decoder.highBytes[byte - 0x80]);
         AddKey(records, static_cast<char>(cp437 <= 0 ? 0 : cp437), 0, 0);
     } else if (byte >= 0xC2 && byte <= 0xF4) {
         decoder.mode = DecodeUtf8;
@@ -226,11 +226,15 @@ static void TakeGroundByte(KeyDecoder &decoder, unsigned char byte, Records &rec
 
 /* ------------------------------------------------------- Parameters */
 
+namespace {
+
 /* The numeric parameters of a sequence: at most two, each 0 where left out. */
 struct SequenceParameters {
     int count;
     int value[2];
 };
+
+} // namespace
 
 enum { MaxParameterDigits = 4 };
 
@@ -484,7 +488,7 @@ static void AddUtf8Key(const KeyDecoder &decoder, Records &records)
     char32_t codePoint = decoder.sequence[0] & LeadMasks[decoder.length];
     for (int i = 1; i < decoder.length; i++)
         codePoint = (codePoint << 6) | (decoder.sequence[i] & 0x3Fu);
-    int byte = UnicodeToCp437(codePoint);
+    int byte = Cp437FromUnicode(codePoint);
     AddKey(records, static_cast<char>(byte < 0 ? 0 : byte), 0, 0);
 }
 

@@ -4,8 +4,8 @@
  * It does no I/O: the Win32 calls hand it the bytes their driver read and
  * the time that passed, and ask it how long they may wait for more.
  */
-#ifndef ZOP_CONSOLE_EMULATED_KEYDECODER_H
-#define ZOP_CONSOLE_EMULATED_KEYDECODER_H
+#ifndef ZOP_PLATFORM_EMULATED_KEYDECODER_H
+#define ZOP_PLATFORM_EMULATED_KEYDECODER_H
 
 #include "wintypes.h"
 

@@ -77,17 +77,17 @@ void MemReset(MemConsole *mc, int width, int height, int largestWidth, int large
     mc->width = std::clamp(width, 1, static_cast<int>(SHRT_MAX));
     mc->height = std::clamp(height, 1, static_cast<int>(SHRT_MAX));
     mc->cells.assign(static_cast<size_t>(mc->width) * static_cast<size_t>(mc->height),
-                     MemCell{' ', MEM_DEFAULT_ATTR});
+                     MemCell{' ', MemDefaultAttribute});
     mc->cursor = COORD{0, 0};
-    mc->cursorSize = MEM_DEFAULT_CURSOR_SIZE;
+    mc->cursorSize = MemDefaultCursorSize;
     mc->cursorVisible = true;
-    mc->attribute = MEM_DEFAULT_ATTR;
+    mc->attribute = MemDefaultAttribute;
     mc->window = SmallRectOf(BoxWhole(mc));
     mc->largest =
         COORD{static_cast<SHORT>(std::clamp(largestWidth, 1, static_cast<int>(SHRT_MAX))),
               static_cast<SHORT>(std::clamp(largestHeight, 1, static_cast<int>(SHRT_MAX)))};
-    mc->inputMode = MEM_DEFAULT_INPUT_MODE;
-    mc->outputMode = MEM_DEFAULT_OUTPUT_MODE;
+    mc->inputMode = MemDefaultInputMode;
+    mc->outputMode = MemDefaultOutputMode;
     mc->input.clear();
     mc->title.clear();
 }
@@ -282,10 +282,10 @@ DWORD MemSetBufferSize(MemConsole *mc, int width, int height)
     Box w = BoxOf(mc->window);
     if (width < 1 || height < 1 || width < w.right - w.left + 1 || height < w.bottom - w.top + 1)
         return ERROR_INVALID_PARAMETER;
-    if (static_cast<long>(width) * height > MEM_MAX_CELLS)
+    if (static_cast<long>(width) * height > MemMaxCells)
         return ERROR_NOT_ENOUGH_MEMORY;
     std::vector<MemCell> cells(static_cast<size_t>(width) * static_cast<size_t>(height),
-                               MemCell{' ', MEM_DEFAULT_ATTR});
+                               MemCell{' ', MemDefaultAttribute});
     for (int y = 0; y < std::min(height, mc->height); y++)
         for (int x = 0; x < std::min(width, mc->width); x++)
             cells[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =

@@ -9,8 +9,8 @@
  * Functions that can fail return ERROR_SUCCESS or the Win32 error code, and
  * change nothing when they fail.  Nothing is ever written outside the buffer.
  */
-#ifndef ZOP_CONSOLE_EMULATED_MEMCONSOLE_H
-#define ZOP_CONSOLE_EMULATED_MEMCONSOLE_H
+#ifndef ZOP_PLATFORM_EMULATED_MEMCONSOLE_H
+#define ZOP_PLATFORM_EMULATED_MEMCONSOLE_H
 
 #include "wintypes.h"
 
@@ -41,14 +41,14 @@ struct MemConsole {
 };
 
 /* Blank cells in light grey on black, as a new console has. */
-const WORD MEM_DEFAULT_ATTR = 7;
-const DWORD MEM_DEFAULT_CURSOR_SIZE = 25;
+const WORD MemDefaultAttribute = 7;
+const DWORD MemDefaultCursorSize = 25;
 /* The modes a new Win32 console starts with. */
-const DWORD MEM_DEFAULT_INPUT_MODE =
+const DWORD MemDefaultInputMode =
     ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_MOUSE_INPUT;
-const DWORD MEM_DEFAULT_OUTPUT_MODE = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+const DWORD MemDefaultOutputMode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
 /* Largest buffer we agree to hold, in cells; bigger asks fail with error 8. */
-const long MEM_MAX_CELLS = 16L * 1024 * 1024;
+const long MemMaxCells = 16L * 1024 * 1024;
 
 /* Makes a new console: blanks, cursor at (0, 0) visible, window = buffer,
    default modes, empty input queue and title.  Sizes below 1 become 1. */

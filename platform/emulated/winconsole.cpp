@@ -36,33 +36,31 @@
 #include <strings.h>
 #include <vector>
 
-namespace {
-
 /* Error codes beyond those of the header, produced here only. */
 const DWORD ERROR_FILE_NOT_FOUND = 2;
 const DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 const DWORD ERROR_MR_MID_NOT_FOUND = 317;
-const DWORD STD_ERROR_HANDLE_ID = static_cast<DWORD>(-12);
+/* The value of Win32's STD_ERROR_HANDLE, which the header leaves out. */
+const DWORD StdErrorHandleId = static_cast<DWORD>(-12);
 /* A write this long was a negative length; reading it would run off the text. */
-const DWORD LONGEST_WRITE = 0x7FFFFFFF;
+const DWORD LongestWrite = 0x7FFFFFFF;
 /* Why there is no console at all: codes of our own, with the customer bit (29) set. */
-const DWORD ERROR_NO_TERMINAL = 0x20000001;
-const DWORD ERROR_TERM_UNSET = 0x20000002;
-const DWORD ERROR_TERM_CANNOT_ADDRESS = 0x20000003;
-const char KEY_REPAINT = 12; /* Ctrl-L */
+const DWORD ErrorNoTerminal = 0x20000001;
+const DWORD ErrorTermUnset = 0x20000002;
+const DWORD ErrorTermCannotAddress = 0x20000003;
+const char KeyRepaint = 12; /* Ctrl-L */
 
-} // namespace
-
-PlatformState Platform; /* zero: not opened, detached */
+WinConsoleState WinConsole; /* zero: not opened, detached */
 
 /* ------------------------------------------------------------- Helpers */
 
-static HANDLE InputHandle(void)
+/* The handles of the console's input and output, as GetStdHandle and CreateFileA give them. */
+static HANDLE StdInputHandle(void)
 {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x13));
 }
 
-static HANDLE OutputHandle(void)
+static HANDLE StdOutputHandle(void)
 {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x17));
 }
@@ -74,46 +72,46 @@ static DWORD RefusalError(int opened)
 {
     switch (opened) {
     case DRIVER_TERM_UNSET:
-        return ERROR_TERM_UNSET;
+        return ErrorTermUnset;
     case DRIVER_CANNOT_ADDRESS:
-        return ERROR_TERM_CANNOT_ADDRESS;
+        return ErrorTermCannotAddress;
     default:
-        return ERROR_NO_TERMINAL;
+        return ErrorNoTerminal;
     }
 }
 
 /* Opens the driver's screen on first use: its size becomes the buffer's. */
 static void Probe(void)
 {
-    if (Platform.opened)
+    if (WinConsole.opened)
         return;
-    Platform.opened = true;
+    WinConsole.opened = true;
     DriverScreen screen = {};
     int opened = DriverOpen(&screen);
     if (opened != DRIVER_OPENED) {
-        Platform.refusal = RefusalError(opened);
+        WinConsole.refusal = RefusalError(opened);
         return;
     }
     static bool exitHookSet = false;
     /* Registered after the driver's own restore, so that it runs before it. */
     if (!exitHookSet)
         exitHookSet = std::atexit(PresentAtExit) == 0;
-    Platform.attached = true;
-    Platform.resizable = screen.resizable;
-    KeyDecoderReset(Platform.keys);
-    KeyDecoderSetCharset(Platform.keys, DriverKeyCharset());
-    Platform.lastInputMs = DriverNowMs();
-    MemReset(&Platform.console, screen.columns, screen.rows, screen.largestColumns,
+    WinConsole.attached = true;
+    WinConsole.resizable = screen.resizable;
+    KeyDecoderReset(WinConsole.keyDecoder);
+    KeyDecoderSetCharset(WinConsole.keyDecoder, DriverKeyCharset());
+    WinConsole.lastInputMs = DriverNowMs();
+    MemReset(&WinConsole.console, screen.columns, screen.rows, screen.largestColumns,
              screen.largestRows);
-    MemSetCursor(&Platform.console, screen.cursor.X, screen.cursor.Y);
+    MemSetCursor(&WinConsole.console, screen.cursor.X, screen.cursor.Y);
 }
 
-void PlatformReopen(void)
+void WinConsoleReopen(void)
 {
-    Platform.opened = false;
-    Platform.refusal = 0;
-    Platform.attached = false;
-    Platform.lastError = 0;
+    WinConsole.opened = false;
+    WinConsole.refusal = 0;
+    WinConsole.attached = false;
+    WinConsole.lastError = 0;
     Probe();
 }
 
@@ -124,33 +122,33 @@ static bool Enter(const char *call)
     DWORD refused = DriverCheckCall(call);
     if (refused == ERROR_SUCCESS)
         return true;
-    Platform.lastError = refused;
+    WinConsole.lastError = refused;
     return false;
 }
 
 static BOOL Fail(DWORD error)
 {
-    Platform.lastError = error;
+    WinConsole.lastError = error;
     return FALSE;
 }
 
 /* The console behind an output handle, or null with error 6. */
 static MemConsole *OutputConsole(HANDLE handle)
 {
-    if (!Platform.attached || handle != OutputHandle()) {
+    if (!WinConsole.attached || handle != StdOutputHandle()) {
         Fail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return &Platform.console;
+    return &WinConsole.console;
 }
 
 static MemConsole *InputConsole(HANDLE handle)
 {
-    if (!Platform.attached || handle != InputHandle()) {
+    if (!WinConsole.attached || handle != StdInputHandle()) {
         Fail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return &Platform.console;
+    return &WinConsole.console;
 }
 
 /* Starts a call on an output handle: the console behind it, or null when the call fails. */
@@ -176,7 +174,7 @@ static void FollowScreen(void)
 {
     int columns = 0, rows = 0;
     int events = DriverTakeEvents(&columns, &rows);
-    MemConsole *mc = &Platform.console;
+    MemConsole *mc = &WinConsole.console;
     if (!(events & DRIVER_RESIZED) || !(mc->inputMode & ENABLE_WINDOW_INPUT) ||
         (columns == mc->width && rows == mc->height))
         return;
@@ -201,10 +199,10 @@ static void FollowScreen(void)
  */
 static void Present(void)
 {
-    if (!Platform.attached)
+    if (!WinConsole.attached)
         return;
     FollowScreen();
-    DriverPresent(&Platform.console);
+    DriverPresent(&WinConsole.console);
 }
 
 /* The console is shown once more before the screen is handed back at exit. */
@@ -218,7 +216,7 @@ static BOOL Finish(DWORD error)
 {
     if (error != ERROR_SUCCESS)
         return Fail(error);
-    DriverNoteDrawing(&Platform.console);
+    DriverNoteDrawing(&WinConsole.console);
     return TRUE;
 }
 
@@ -228,14 +226,14 @@ HANDLE GetStdHandle(DWORD nStdHandle)
 {
     if (!Enter("GetStdHandle"))
         return INVALID_HANDLE_VALUE;
-    if (!Platform.attached) {
-        Fail(Platform.refusal != 0 ? Platform.refusal : ERROR_INVALID_HANDLE);
+    if (!WinConsole.attached) {
+        Fail(WinConsole.refusal != 0 ? WinConsole.refusal : ERROR_INVALID_HANDLE);
         return INVALID_HANDLE_VALUE;
     }
     if (nStdHandle == STD_INPUT_HANDLE)
-        return InputHandle();
-    if (nStdHandle == STD_OUTPUT_HANDLE || nStdHandle == STD_ERROR_HANDLE_ID)
-        return OutputHandle();
+        return StdInputHandle();
+    if (nStdHandle == STD_OUTPUT_HANDLE || nStdHandle == StdErrorHandleId)
+        return StdOutputHandle();
     Fail(ERROR_INVALID_HANDLE);
     return INVALID_HANDLE_VALUE;
 }
@@ -255,18 +253,18 @@ HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
         Fail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (!Platform.attached) {
+    if (!WinConsole.attached) {
         Fail(ERROR_INVALID_HANDLE);
         return INVALID_HANDLE_VALUE;
     }
-    return input ? InputHandle() : OutputHandle();
+    return input ? StdInputHandle() : StdOutputHandle();
 }
 
 BOOL CloseHandle(HANDLE handle)
 {
     if (!Enter("CloseHandle"))
         return FALSE;
-    if (handle != InputHandle() && handle != OutputHandle())
+    if (handle != StdInputHandle() && handle != StdOutputHandle())
         return Fail(ERROR_INVALID_HANDLE);
     return TRUE;
 }
@@ -278,13 +276,13 @@ BOOL AllocConsole(void)
 {
     if (!Enter("AllocConsole"))
         return FALSE;
-    if (Platform.attached)
+    if (WinConsole.attached)
         return Fail(ERROR_ACCESS_DENIED);
-    if (Platform.refusal != 0 || !DriverEnterScreen())
+    if (WinConsole.refusal != 0 || !DriverEnterScreen())
         return Fail(ERROR_INVALID_HANDLE);
-    MemConsole *mc = &Platform.console;
+    MemConsole *mc = &WinConsole.console;
     MemReset(mc, mc->width, mc->height, mc->largest.X, mc->largest.Y);
-    Platform.attached = true;
+    WinConsole.attached = true;
     return Finish(ERROR_SUCCESS);
 }
 
@@ -293,11 +291,11 @@ BOOL FreeConsole(void)
 {
     if (!Enter("FreeConsole"))
         return FALSE;
-    if (!Platform.attached)
+    if (!WinConsole.attached)
         return Fail(ERROR_INVALID_HANDLE);
     Present();
     DriverRestore();
-    Platform.attached = false;
+    WinConsole.attached = false;
     return TRUE;
 }
 
@@ -305,12 +303,12 @@ BOOL SetConsoleTitleA(LPCSTR title)
 {
     if (!Enter("SetConsoleTitleA"))
         return FALSE;
-    if (!Platform.attached)
+    if (!WinConsole.attached)
         return Fail(ERROR_INVALID_HANDLE);
     if (!title)
         return Fail(ERROR_INVALID_PARAMETER);
-    Platform.console.title = title;
-    DriverSetTitle(Platform.console.title);
+    WinConsole.console.title = title;
+    DriverSetTitle(WinConsole.console.title);
     return TRUE;
 }
 
@@ -371,7 +369,7 @@ BOOL WriteConsoleA(HANDLE output, const void *buffer, DWORD length, LPDWORD writ
     MemConsole *mc = EnterOutput("WriteConsoleA", output);
     if (!mc)
         return FALSE;
-    if ((length > 0 && !buffer) || length > LONGEST_WRITE)
+    if ((length > 0 && !buffer) || length > LongestWrite)
         return Fail(ERROR_INVALID_PARAMETER);
     DWORD count = MemWrite(mc, static_cast<const unsigned char *>(buffer), length);
     if (written)
@@ -444,7 +442,7 @@ BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size)
     MemConsole *mc = EnterOutput("SetConsoleScreenBufferSize", output);
     if (!mc)
         return FALSE;
-    if (!Platform.resizable)
+    if (!WinConsole.resizable)
         return TRUE;
     return Finish(MemSetBufferSize(mc, size.X, size.Y));
 }
@@ -456,7 +454,7 @@ BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window
         return FALSE;
     if (!window)
         return Fail(ERROR_INVALID_PARAMETER);
-    if (!Platform.resizable)
+    if (!WinConsole.resizable)
         return TRUE;
     return Finish(MemSetWindow(mc, absolute != FALSE, *window));
 }
@@ -466,11 +464,12 @@ BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window
 /* Modes: the input mode on the input handle, the output mode on the output. */
 static DWORD *ModeOf(HANDLE handle)
 {
-    if (!Platform.attached || (handle != InputHandle() && handle != OutputHandle())) {
+    if (!WinConsole.attached || (handle != StdInputHandle() && handle != StdOutputHandle())) {
         Fail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return handle == InputHandle() ? &Platform.console.inputMode : &Platform.console.outputMode;
+    return handle == StdInputHandle() ? &WinConsole.console.inputMode
+                                      : &WinConsole.console.outputMode;
 }
 
 BOOL GetConsoleMode(HANDLE handle, LPDWORD mode)
@@ -500,18 +499,18 @@ BOOL SetConsoleMode(HANDLE handle, DWORD mode)
 /* Ctrl-L, which repaints the screen, as in every full-screen program. */
 static bool IsRepaintKey(const INPUT_RECORD &record)
 {
-    return record.EventType == KEY_EVENT && record.Event.KeyEvent.uChar.AsciiChar == KEY_REPAINT;
+    return record.EventType == KEY_EVENT && record.Event.KeyEvent.uChar.AsciiChar == KeyRepaint;
 }
 
-void PlatformDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
+void WinConsoleDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, int elapsed)
 {
-    std::vector<INPUT_RECORD> &records = Platform.decoded;
+    std::vector<INPUT_RECORD> &records = WinConsole.decodedRecords;
     records.clear();
     if (count > 0)
-        KeyDecoderFeed(Platform.keys, reinterpret_cast<const char *>(bytes),
+        KeyDecoderFeed(WinConsole.keyDecoder, reinterpret_cast<const char *>(bytes),
                        static_cast<size_t>(count), elapsed, records);
     else
-        KeyDecoderIdle(Platform.keys, elapsed, records);
+        KeyDecoderIdle(WinConsole.keyDecoder, elapsed, records);
     for (const INPUT_RECORD &record : records) {
         if (!IsRepaintKey(record))
             mc->input.push_back(record);
@@ -524,13 +523,13 @@ void PlatformDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count, 
 static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
 {
     long now = DriverNowMs();
-    int elapsed = static_cast<int>(std::min(now - Platform.lastInputMs, 1000000L));
-    Platform.lastInputMs = now;
-    PlatformDecodeBytes(mc, bytes, count, elapsed);
+    int elapsed = static_cast<int>(std::min(now - WinConsole.lastInputMs, 1000000L));
+    WinConsole.lastInputMs = now;
+    WinConsoleDecodeBytes(mc, bytes, count, elapsed);
 }
 
 /* The most bytes one look takes in; more wait for the next look. */
-const int TAKE_MAX = 16384;
+const int TakeMax = 16384;
 
 /* Reads bytes, waiting at most timeoutMs (negative: no limit), and decodes them; their
    count, 0 when none came, -1 at the end of input. */
@@ -554,10 +553,10 @@ static int ReadAndDecode(MemConsole *mc, int timeoutMs)
  */
 static int TakeWaitingBytes(MemConsole *mc)
 {
-    for (int taken = 0; taken < TAKE_MAX;) {
+    for (int taken = 0; taken < TakeMax;) {
         int count = ReadAndDecode(mc, 0);
         if (count == 0) {
-            int rest = KeyDecoderWaitMs(Platform.keys);
+            int rest = KeyDecoderWaitMs(WinConsole.keyDecoder);
             if (rest < 0)
                 return 0;
             /* The rest of the sequence, or the pause that ends it. */
@@ -590,7 +589,7 @@ static void WaitForInput(MemConsole *mc)
         Present(); /* may queue a size event */
         if (!mc->input.empty())
             return;
-        int count = ReadAndDecode(mc, KeyDecoderWaitMs(Platform.keys));
+        int count = ReadAndDecode(mc, KeyDecoderWaitMs(WinConsole.keyDecoder));
         if (count > 0)
             count = TakeWaitingBytes(mc);
         if (count < 0)
@@ -698,25 +697,25 @@ BOOL FlushFileBuffers(HANDLE file)
 
 DWORD GetLastError(void)
 {
-    return Platform.lastError;
+    return WinConsole.lastError;
 }
 
 void SetLastError(DWORD error)
 {
-    Platform.lastError = error;
+    WinConsole.lastError = error;
 }
 
 /* Our wording for the errors these calls produce; empty for any other code. */
 static std::string ErrorText(DWORD code)
 {
     switch (code) {
-    case ERROR_NO_TERMINAL:
+    case ErrorNoTerminal:
         return "no terminal to play in: standard input, standard output and the controlling "
                "terminal are not terminals";
-    case ERROR_TERM_UNSET:
+    case ErrorTermUnset:
         return "TERM is not set, so the kind of terminal is not known: set it to the "
                "terminal's name (such as xterm-256color)";
-    case ERROR_TERM_CANNOT_ADDRESS: {
+    case ErrorTermCannotAddress: {
         const char *term = std::getenv("TERM");
         return std::string("the terminal TERM=") + (term ? term : "") +
                " cannot place the cursor as the game does (with ANSI sequences): play in one that "
@@ -816,6 +815,6 @@ HLOCAL LocalFree(HLOCAL memory)
 
 void PlatformAnnounce(int channel, const char *text)
 {
-    if (Platform.attached && text != nullptr)
+    if (WinConsole.attached && text != nullptr)
         DriverAnnounce(channel, text);
 }

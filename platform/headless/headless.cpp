@@ -26,17 +26,17 @@ struct HeadlessState {
     int largestRows;
     std::string failCall;                    /* the call that fails next, or empty */
     DWORD failError;                         /* the error it fails with */
-    std::map<std::string, int> calls;        /* calls made, by function name */
+    std::map<std::string, int> callCounts;   /* how often each function was called, by name */
     void (*keySource)(bool);                 /* asked for keys whenever the program reads */
     void (*presentHook)(const MemConsole *); /* shown the console at every wait */
     void (*outputHook)(const MemConsole *);  /* shown the console after every output call */
-    std::vector<std::string> said; /* the texts announced, each after its channel's number */
-    long clockAheadMs;             /* waits for the rest of a key, passed at once */
+    std::vector<std::string> announcements;  /* texts announced, each after its channel's number */
+    long clockAheadMs;                       /* waits for the rest of a key, passed at once */
 };
 
-HeadlessState Headless = {80, 25, 80, 25, "", 0, {}, nullptr, nullptr, nullptr, {}, 0};
-
 } // namespace
+
+static HeadlessState Headless = {80, 25, 80, 25, "", 0, {}, nullptr, nullptr, nullptr, {}, 0};
 
 /* ------------------------------------------------------------ The driver */
 
@@ -50,7 +50,7 @@ int DriverOpen(DriverScreen *screen)
 /* Counts the call and plays an injected failure. */
 DWORD DriverCheckCall(const char *call)
 {
-    Headless.calls[call]++;
+    Headless.callCounts[call]++;
     if (Headless.failCall.empty() || Headless.failCall != call)
         return ERROR_SUCCESS;
     Headless.failCall.clear();
@@ -78,7 +78,7 @@ void DriverPresent(const MemConsole *mc)
 
 void DriverAnnounce(int channel, const char *text)
 {
-    Headless.said.push_back(std::to_string(channel) + " " + text);
+    Headless.announcements.push_back(std::to_string(channel) + " " + text);
 }
 
 /* Nothing is shown, so nothing is to be shown again. */
@@ -88,8 +88,8 @@ void DriverSetTitle(const std::string &) {}
 
 int DriverTakeEvents(int *columns, int *rows)
 {
-    *columns = Platform.console.width;
-    *rows = Platform.console.height;
+    *columns = WinConsole.console.width;
+    *rows = WinConsole.console.height;
     return 0;
 }
 
@@ -109,7 +109,7 @@ int DriverReadBytes(unsigned char *, int, int timeoutMs)
     bool programWaits = timeoutMs < 0;
     if (Headless.keySource != nullptr)
         Headless.keySource(programWaits);
-    return programWaits && Platform.console.input.empty() ? -1 : 0;
+    return programWaits && WinConsole.console.input.empty() ? -1 : 0;
 }
 
 /* The monotonic clock, ahead by the waits that passed at once. */
@@ -141,12 +141,12 @@ void HeadlessOpen(int width, int height, int largestWidth, int largestHeight)
     Headless.largestRows = largestHeight;
     Headless.failCall.clear();
     Headless.failError = 0;
-    Headless.calls.clear();
+    Headless.callCounts.clear();
     Headless.keySource = nullptr;
     Headless.presentHook = nullptr;
     Headless.outputHook = nullptr;
-    Headless.said.clear();
-    PlatformReopen();
+    Headless.announcements.clear();
+    WinConsoleReopen();
 }
 
 void HeadlessFailNext(const char *call, DWORD error)
@@ -157,41 +157,41 @@ void HeadlessFailNext(const char *call, DWORD error)
 
 int HeadlessCallCount(const char *call)
 {
-    auto found = Headless.calls.find(call);
-    return found == Headless.calls.end() ? 0 : found->second;
+    auto found = Headless.callCounts.find(call);
+    return found == Headless.callCounts.end() ? 0 : found->second;
 }
 
 unsigned char HeadlessChar(int x, int y)
 {
-    return MemCellAt(&Platform.console, x, y).ch;
+    return MemCellAt(&WinConsole.console, x, y).ch;
 }
 
 WORD HeadlessAttr(int x, int y)
 {
-    return MemCellAt(&Platform.console, x, y).attr;
+    return MemCellAt(&WinConsole.console, x, y).attr;
 }
 
 COORD HeadlessCursor()
 {
-    return Platform.console.cursor;
+    return WinConsole.console.cursor;
 }
 
 bool HeadlessCursorVisible()
 {
-    return Platform.console.cursorVisible;
+    return WinConsole.console.cursorVisible;
 }
 
 std::string HeadlessRow(int y)
 {
     std::string row;
-    for (int x = 0; MemInside(&Platform.console, x, y); x++)
+    for (int x = 0; MemInside(&WinConsole.console, x, y); x++)
         row += static_cast<char>(HeadlessChar(x, y));
     return row;
 }
 
 std::string HeadlessPicture(int left, int top, int right, int bottom)
 {
-    const MemConsole *mc = &Platform.console;
+    const MemConsole *mc = &WinConsole.console;
     std::string picture;
     for (int y = std::max(top, 0); y <= std::min(bottom, mc->height - 1); y++) {
         if (y > std::max(top, 0))
@@ -204,18 +204,19 @@ std::string HeadlessPicture(int left, int top, int right, int bottom)
 
 void HeadlessPushInput(const INPUT_RECORD &record)
 {
-    Platform.console.input.push_back(record);
+    WinConsole.console.input.push_back(record);
 }
 
 void HeadlessPushKey(char character, WORD virtualKey)
 {
-    MemPushKey(&Platform.console, character, virtualKey);
+    MemPushKey(&WinConsole.console, character, virtualKey);
 }
 
 void HeadlessPushBytes(const std::string &bytes, int elapsedMs)
 {
-    PlatformDecodeBytes(&Platform.console, reinterpret_cast<const unsigned char *>(bytes.data()),
-                        static_cast<int>(bytes.size()), elapsedMs);
+    WinConsoleDecodeBytes(&WinConsole.console,
+                          reinterpret_cast<const unsigned char *>(bytes.data()),
+                          static_cast<int>(bytes.size()), elapsedMs);
 }
 
 void HeadlessSetKeySource(void (*source)(bool programWaits))
@@ -235,12 +236,12 @@ void HeadlessSetOutputHook(void (*hook)(const MemConsole *console))
 
 std::vector<std::string> HeadlessTakeAnnouncements()
 {
-    std::vector<std::string> said;
-    said.swap(Headless.said);
-    return said;
+    std::vector<std::string> taken;
+    taken.swap(Headless.announcements);
+    return taken;
 }
 
 std::string HeadlessTitle()
 {
-    return Platform.console.title;
+    return WinConsole.console.title;
 }

@@ -4,8 +4,8 @@
  * records, make fail on purpose and read back cell by cell.  Only they link
  * it; the game links the tty driver or the page driver in its place.
  */
-#ifndef ZOP_CONSOLE_HEADLESS_HEADLESS_H
-#define ZOP_CONSOLE_HEADLESS_HEADLESS_H
+#ifndef ZOP_PLATFORM_HEADLESS_HEADLESS_H
+#define ZOP_PLATFORM_HEADLESS_HEADLESS_H
 
 #include "winconsole.h"
 

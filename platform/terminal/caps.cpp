@@ -2,9 +2,9 @@
 #include "caps.h"
 
 /* The line drawing of DEC special graphics, by the characters that select it. */
-static const char DecGraphics[] = "`afgjklmnopqrstuvwxyz{|}~";
+const char DecGraphics[] = "`afgjklmnopqrstuvwxyz{|}~";
 
-static Caps MakeXterm(void)
+static Caps CapsMakeXterm(void)
 {
     Caps caps = {};
     caps.colours = CAPS_COLOURS_16;
@@ -37,7 +37,7 @@ static Caps MakeXterm(void)
 
 const Caps &CapsXterm(void)
 {
-    static const Caps xterm = MakeXterm();
+    static const Caps xterm = CapsMakeXterm();
     return xterm;
 }
 

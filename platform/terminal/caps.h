@@ -2,10 +2,10 @@
  * What a terminal can do, as its terminfo entry and the locale say, read
  * once at start: which sequences the renderer may send, the strings of the
  * settings the driver makes, and the character set glyphs are sent in.
- * Plain data: the renderer and the key decoder are tested on every profile.
+ * Plain data, so that the renderer's tests run it on every profile.
  */
-#ifndef ZOP_CONSOLE_EMULATED_CAPS_H
-#define ZOP_CONSOLE_EMULATED_CAPS_H
+#ifndef ZOP_PLATFORM_TERMINAL_CAPS_H
+#define ZOP_PLATFORM_TERMINAL_CAPS_H
 
 #include <string>
 

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
 /* Attribute bits beyond the colours that the terminal can show. */
-const WORD ATTR_REVERSE = 0x4000;
-const WORD ATTR_UNDERSCORE = 0x8000;
-const WORD ATTR_SHOWN = 0xC0FF;
+const WORD AttrReverse = 0x4000;
+const WORD AttrUnderscore = 0x8000;
+const WORD AttrShown = 0xC0FF;
+
+namespace {
 
 /* Where the renderer's output has left the terminal (cursor, colours, character
    set), and what may be sent to it. */
@@ -26,10 +26,10 @@ struct Pen {
     int rows; /* the terminal's */
 };
 
-/* The full block: where there is no UTF-8 it is drawn as a space in reverse video. */
-const unsigned char FULL_BLOCK = 0xDB;
-
 } // namespace
+
+/* The full block: where there is no UTF-8 it is drawn as a space in reverse video. */
+const unsigned char FullBlock = 0xDB;
 
 /*
  * The front frame records what the terminal shows, cell by cell.  Besides
@@ -42,23 +42,18 @@ const unsigned char FULL_BLOCK = 0xDB;
  * colour then in effect (background colour erase), as xterm-compatible
  * terminals do.  An erased blank shows exactly what a written one shows,
  * but a terminal's copy of the screen gives it the default foreground; so
- * inside a row blanks are left erased only in runs of ERASED_RUN_MIN cells
+ * inside a row blanks are left erased only in runs of ErasedRunMin cells
  * or more, and every shorter gap between two cells is written in its own
  * colours.  At either end of a row, blanks may stay erased however few.
  */
-
-namespace {
-
-const WORD CELL_ERASED = 0x2000;
-const WORD CELL_UNKNOWN = 0x2100;
+const WORD CellErased = 0x2000;
+const WORD CellUnknown = 0x2100;
 /* Skipping a shorter run costs a cursor move of 3 or 4 bytes: no less than writing it. */
-const int ERASED_RUN_MIN = 5;
+const int ErasedRunMin = 5;
 /* A scroll region is tried only when at least this many rows moved. */
-const int SCROLL_ROWS_MIN = 2;
+const int ScrollRowsMin = 2;
 /* Rewriting more unchanged cells than this never beats a cursor move. */
-const int REWRITE_MAX = 4;
-
-} // namespace
+const int RewriteMax = 4;
 
 void RenderFrameOf(const MemConsole *mc, RenderFrame *frame)
 {
@@ -70,56 +65,56 @@ void RenderFrameOf(const MemConsole *mc, RenderFrame *frame)
     frame->known = true;
 }
 
-static size_t CellAt(const RenderFrame &frame, int x, int y)
+static size_t RenderCellAt(const RenderFrame &frame, int x, int y)
 {
     return static_cast<size_t>(y) * static_cast<size_t>(frame.width) + static_cast<size_t>(x);
 }
 
-static int Background(WORD attr)
+static int RenderBackground(WORD attr)
 {
     return (attr >> 4) & 0xF;
 }
 
 /* A cell that shows only its background: a space or NUL, not reversed or underscored. */
-static bool IsPlainBlank(const MemCell &cell)
+static bool RenderIsPlainBlank(const MemCell &cell)
 {
-    return (cell.ch == ' ' || cell.ch == 0) && !(cell.attr & (ATTR_REVERSE | ATTR_UNDERSCORE));
+    return (cell.ch == ' ' || cell.ch == 0) && !(cell.attr & (AttrReverse | AttrUnderscore));
 }
 
 /* Whether the terminal shows the wanted cell as written from a console. */
-static bool SameCell(const MemCell &want, const MemCell &front)
+static bool RenderSameCell(const MemCell &want, const MemCell &front)
 {
-    return !(front.attr & CELL_ERASED) && want.ch == front.ch &&
-           static_cast<WORD>(want.attr & ~CELL_ERASED) == front.attr;
+    return !(front.attr & CellErased) && want.ch == front.ch &&
+           static_cast<WORD>(want.attr & ~CellErased) == front.attr;
 }
 
 /* Whether the terminal shows the wanted blank as an erased cell of its background. */
-static bool ErasedAlike(const MemCell &want, const MemCell &front)
+static bool RenderErasedAlike(const MemCell &want, const MemCell &front)
 {
-    return (front.attr & CELL_UNKNOWN) == CELL_ERASED && IsPlainBlank(want) &&
-           Background(front.attr) == Background(want.attr);
+    return (front.attr & CellUnknown) == CellErased && RenderIsPlainBlank(want) &&
+           RenderBackground(front.attr) == RenderBackground(want.attr);
 }
 
-static bool ShowsAlike(const MemCell &want, const MemCell &front)
+static bool RenderShowsAlike(const MemCell &want, const MemCell &front)
 {
-    return SameCell(want, front) || ErasedAlike(want, front);
+    return RenderSameCell(want, front) || RenderErasedAlike(want, front);
 }
 
-static MemCell ErasedCell(int background)
+static MemCell RenderErasedCell(int background)
 {
-    return MemCell{' ', static_cast<WORD>(CELL_ERASED | (background << 4))};
+    return MemCell{' ', static_cast<WORD>(CellErased | (background << 4))};
 }
 
 /* How a cell is drawn here: the cell itself, or for the full block without UTF-8 a reversed space. */
-static MemCell Look(const MemCell &cell, const Caps &caps)
+static MemCell RenderLook(const MemCell &cell, const Caps &caps)
 {
-    if ((!caps.utf8 || caps.wideAmbiguous) && cell.ch == FULL_BLOCK && caps.reverse)
-        return MemCell{' ', static_cast<WORD>(cell.attr ^ ATTR_REVERSE)};
+    if ((!caps.utf8 || caps.wideAmbiguous) && cell.ch == FullBlock && caps.reverse)
+        return MemCell{' ', static_cast<WORD>(cell.attr ^ AttrReverse)};
     return cell;
 }
 
 /* The byte the alternate character set draws a glyph with, or 0 when it is sent as ASCII. */
-static char AcsByte(unsigned char ch, const Caps &caps)
+static char RenderAcsByte(unsigned char ch, const Caps &caps)
 {
     char dec = Cp437ToDecGraphics(ch);
     if (caps.utf8 || dec == 0 || caps.enterAcs.empty())
@@ -129,14 +124,14 @@ static char AcsByte(unsigned char ch, const Caps &caps)
 
 /* Appends a glyph: in UTF-8, or as ASCII or a line drawing, switching the alternate
    character set on or off as it needs. */
-static void AppendGlyph(Pen *pen, unsigned char ch, std::string *out)
+static void RenderAppendGlyph(Pen *pen, unsigned char ch, std::string *out)
 {
     const Caps &caps = *pen->caps;
     if (caps.utf8) {
         out->append(caps.wideAmbiguous ? Cp437ToNarrow(ch) : Cp437ToUtf8(ch));
         return;
     }
-    char acs = AcsByte(ch, caps);
+    char acs = RenderAcsByte(ch, caps);
     if ((acs != 0) != pen->acs) {
         out->append(acs != 0 ? caps.enterAcs : caps.leaveAcs);
         pen->acs = acs != 0;
@@ -145,7 +140,7 @@ static void AppendGlyph(Pen *pen, unsigned char ch, std::string *out)
 }
 
 /* Appends a CSI sequence with one parameter, left out when it is 1. */
-static void AppendCsi(int n, char final, std::string *out)
+static void RenderAppendCsi(int n, char final, std::string *out)
 {
     out->append("\x1b[");
     if (n != 1)
@@ -153,7 +148,7 @@ static void AppendCsi(int n, char final, std::string *out)
     out->push_back(final);
 }
 
-static void AppendCup(int x, int y, std::string *out)
+static void RenderAppendCup(int x, int y, std::string *out)
 {
     out->append("\x1b[").append(std::to_string(y + 1)).append(";");
     out->append(std::to_string(x + 1)).push_back('H');
@@ -161,7 +156,7 @@ static void AppendCup(int x, int y, std::string *out)
 
 /* Keeps the shorter of two ways to move, the first when they are as long; an empty one is
    no way at all. */
-static void KeepShorter(std::string *best, std::string *other)
+static void RenderKeepShorter(std::string *best, std::string *other)
 {
     if (!other->empty() && (best->empty() || other->size() < best->size()))
         best->swap(*other);
@@ -173,53 +168,54 @@ static void KeepShorter(std::string *best, std::string *other)
  * terminal takes: CUF or CUB, backspaces (one byte a column), or a carriage
  * return and CUF.  None of them can scroll.  False when it takes none.
  */
-static bool AppendColumnMove(const Pen &pen, int x, std::string *out)
+static bool RenderAppendColumnMove(const Pen &pen, int x, std::string *out)
 {
     const Caps &caps = *pen.caps;
     std::string best, other;
     if (x == pen.x)
         return true;
     if (caps.relativeMoves)
-        AppendCsi(std::abs(x - pen.x), x > pen.x ? 'C' : 'D', &best);
+        RenderAppendCsi(std::abs(x - pen.x), x > pen.x ? 'C' : 'D', &best);
     if (caps.backspace && x < pen.x)
         other.assign(static_cast<size_t>(pen.x - x), '\b');
-    KeepShorter(&best, &other);
+    RenderKeepShorter(&best, &other);
     if (caps.carriageReturn && (x == 0 || caps.relativeMoves)) {
         other = "\r";
         if (x > 0)
-            AppendCsi(x, 'C', &other);
+            RenderAppendCsi(x, 'C', &other);
     }
-    KeepShorter(&best, &other);
+    RenderKeepShorter(&best, &other);
     out->append(best);
     return !best.empty();
 }
 
 /* Moves from the pen across rows (CUU, CUD), then along the row; false when the
    terminal cannot move so. */
-static bool AppendRelativeMove(const Pen &pen, int x, int y, std::string *out)
+static bool RenderAppendRelativeMove(const Pen &pen, int x, int y, std::string *out)
 {
     if (y != pen.y && !pen.caps->relativeMoves)
         return false;
     if (y != pen.y)
-        AppendCsi(std::abs(y - pen.y), y > pen.y ? 'B' : 'A', out);
-    return AppendColumnMove(pen, x, out);
+        RenderAppendCsi(std::abs(y - pen.y), y > pen.y ? 'B' : 'A', out);
+    return RenderAppendColumnMove(pen, x, out);
 }
 
 /* Moves right along the pen's row by writing again the cells passed over, when
    the terminal shows them as wanted in the pen's colours; false when it cannot. */
-static bool AppendRewrite(const Pen &pen, int x, const RenderFrame &want, const RenderFrame &front,
-                          std::string *out)
+static bool RenderAppendRewrite(const Pen &pen, int x, const RenderFrame &want,
+                                const RenderFrame &front, std::string *out)
 {
-    if (pen.attr < 0 || x <= pen.x || x - pen.x > REWRITE_MAX)
+    if (pen.attr < 0 || x <= pen.x || x - pen.x > RewriteMax)
         return false;
     Pen rewriting = pen;
     for (int i = pen.x; i < x; i++) {
-        const MemCell &cell = want.cells[CellAt(want, i, pen.y)];
-        MemCell look = Look(cell, *pen.caps);
-        if (!SameCell(cell, front.cells[CellAt(front, i, pen.y)]) ||
-            (look.attr & ATTR_SHOWN) != pen.attr || (AcsByte(look.ch, *pen.caps) != 0) != pen.acs)
+        const MemCell &cell = want.cells[RenderCellAt(want, i, pen.y)];
+        MemCell look = RenderLook(cell, *pen.caps);
+        if (!RenderSameCell(cell, front.cells[RenderCellAt(front, i, pen.y)]) ||
+            (look.attr & AttrShown) != pen.attr ||
+            (RenderAcsByte(look.ch, *pen.caps) != 0) != pen.acs)
             return false;
-        AppendGlyph(&rewriting, look.ch, out);
+        RenderAppendGlyph(&rewriting, look.ch, out);
     }
     return true;
 }
@@ -232,15 +228,15 @@ static void RenderMove(Pen *pen, int x, int y, const RenderFrame &want, const Re
     if (pen->placed && pen->y == y && pen->x == x)
         return;
     std::string best;
-    AppendCup(x, y, &best);
+    RenderAppendCup(x, y, &best);
     if (pen->placed) {
         std::string other;
-        if (!AppendRelativeMove(*pen, x, y, &other))
+        if (!RenderAppendRelativeMove(*pen, x, y, &other))
             other.clear();
-        KeepShorter(&best, &other);
-        if (pen->y != y || !AppendRewrite(*pen, x, want, front, &other))
+        RenderKeepShorter(&best, &other);
+        if (pen->y != y || !RenderAppendRewrite(*pen, x, want, front, &other))
             other.clear();
-        KeepShorter(&best, &other);
+        RenderKeepShorter(&best, &other);
     }
     out->append(best);
     pen->x = x;
@@ -249,10 +245,12 @@ static void RenderMove(Pen *pen, int x, int y, const RenderFrame &want, const Re
 }
 
 /* Windows colour bits (blue 1, green 2, red 4) in ANSI order (red 1, blue 4). */
-static int AnsiColour(int windowsColour)
+static int RenderAnsiColour(int windowsColour)
 {
     return ((windowsColour & 1) << 2) | (windowsColour & 2) | ((windowsColour & 4) >> 2);
 }
+
+namespace {
 
 /* An attribute as the terminal sets it: colours, and the video attributes. */
 struct Sgr {
@@ -264,6 +262,8 @@ struct Sgr {
     bool blink; /* for a bright background on the kernel's console */
 };
 
+} // namespace
+
 /*
  * The kernel's console makes a VGA attribute of the colours (SGR 30-37,
  * 40-47); reverse video swaps its two colours but leaves the intensity bits
@@ -274,7 +274,7 @@ struct Sgr {
  * make them dark grey on green.  The framebuffer console draws the blink bit
  * as a light background; only the VGA text mode blinks it.
  */
-static Sgr SgrOfVga(int fg, int bg, bool reverse, bool underline)
+static Sgr RenderSgrOfVga(int fg, int bg, bool reverse, bool underline)
 {
     int shownFg = reverse ? bg : fg, shownBg = reverse ? fg : bg;
     return Sgr{fg & 7, bg & 7, (shownFg & 8) != 0, reverse, underline, (shownBg & 8) != 0};
@@ -287,14 +287,14 @@ static Sgr SgrOfVga(int fg, int bg, bool reverse, bool underline)
  * bold before it reverses), or on the kernel's console as above; with none,
  * bold for bright text and reverse video for any background but black.
  */
-static Sgr SgrOf(int attr, const Caps &caps)
+static Sgr RenderSgrOf(int attr, const Caps &caps)
 {
     int fg = attr & 0xF, bg = (attr >> 4) & 0xF;
-    bool reverse = (attr & ATTR_REVERSE) != 0;
-    bool underline = (attr & ATTR_UNDERSCORE) != 0;
+    bool reverse = (attr & AttrReverse) != 0;
+    bool underline = (attr & AttrUnderscore) != 0;
     Sgr sgr = {fg, bg, false, reverse, underline, false};
     if (caps.colours == CAPS_COLOURS_8 && caps.vgaIntensity) {
-        sgr = SgrOfVga(fg, bg, reverse, underline);
+        sgr = RenderSgrOfVga(fg, bg, reverse, underline);
     } else if (caps.colours == CAPS_COLOURS_8 && (bg & 8) && caps.reverse) {
         sgr = Sgr{bg & 7, fg & 7, true, !reverse, underline, false};
     } else if (caps.colours == CAPS_COLOURS_8) {
@@ -310,43 +310,44 @@ static Sgr SgrOf(int attr, const Caps &caps)
 
 /* Appends ";" and a colour's SGR parameter (base 30 for the text, 40 for the background):
    base + 0..7, base + 60 + 0..7 for the bright ones, or the colour's index. */
-static void AppendColour(int colour, int base, const Caps &caps, std::string *out)
+static void RenderAppendColour(int colour, int base, const Caps &caps, std::string *out)
 {
-    int ansi = (colour & 8) | AnsiColour(colour & 7);
+    int ansi = (colour & 8) | RenderAnsiColour(colour & 7);
     if (caps.colours == CAPS_COLOURS_INDEXED)
         out->append(base == 30 ? ";38;5;" : ";48;5;").append(std::to_string(ansi));
     else
         out->append(";").append(
-            std::to_string(base + (colour & 8 ? 60 : 0) + AnsiColour(colour & 7)));
+            std::to_string(base + (colour & 8 ? 60 : 0) + RenderAnsiColour(colour & 7)));
 }
 
 /* Whether an erase in an attribute leaves cells that show its background (a
    background swapped into reverse video, or none at all, would not). */
-static bool ErasesInItsBackground(WORD attr, const Caps &caps)
+static bool RenderErasesInItsBackground(WORD attr, const Caps &caps)
 {
-    Sgr sgr = SgrOf(attr & ATTR_SHOWN, caps);
-    return caps.backgroundErase && sgr.bg == Background(attr) && !sgr.reverse;
+    Sgr sgr = RenderSgrOf(attr & AttrShown, caps);
+    return caps.backgroundErase && sgr.bg == RenderBackground(attr) && !sgr.reverse;
 }
 
 /* Sends the SGR for an attribute, unless the terminal already draws in it or takes none. */
 static void RenderAttr(Pen *pen, WORD attr, std::string *out)
 {
-    int shown = attr & ATTR_SHOWN;
+    int shown = attr & AttrShown;
     const Caps &caps = *pen->caps;
     if (pen->attr == shown || !CapsHasVideo(caps)) {
         pen->attr = shown;
         return;
     }
-    Sgr sgr = SgrOf(shown, caps);
-    Sgr before = pen->attr >= 0 ? SgrOf(pen->attr, caps) : Sgr{-1, -1, false, false, false, false};
+    Sgr sgr = RenderSgrOf(shown, caps);
+    Sgr before =
+        pen->attr >= 0 ? RenderSgrOf(pen->attr, caps) : Sgr{-1, -1, false, false, false, false};
     bool dropping = pen->attr < 0 || (before.bold && !sgr.bold) ||
                     (before.reverse && !sgr.reverse) || (before.underline && !sgr.underline) ||
                     (before.blink && !sgr.blink);
     std::string parameters = dropping ? ";0" : "";
     if (sgr.fg >= 0)
-        AppendColour(sgr.fg, 30, caps, &parameters);
+        RenderAppendColour(sgr.fg, 30, caps, &parameters);
     if (sgr.bg >= 0)
-        AppendColour(sgr.bg, 40, caps, &parameters);
+        RenderAppendColour(sgr.bg, 40, caps, &parameters);
     if (sgr.bold)
         parameters.append(";1");
     if (sgr.reverse)
@@ -363,17 +364,17 @@ static void RenderAttr(Pen *pen, WORD attr, std::string *out)
 static void RenderCell(const RenderFrame &want, int x, int y, int columns, RenderFrame *front,
                        Pen *pen, std::string *out)
 {
-    const MemCell &cell = want.cells[CellAt(want, x, y)];
-    front->cells[CellAt(*front, x, y)] =
-        MemCell{cell.ch, static_cast<WORD>(cell.attr & ~CELL_ERASED)};
+    const MemCell &cell = want.cells[RenderCellAt(want, x, y)];
+    front->cells[RenderCellAt(*front, x, y)] =
+        MemCell{cell.ch, static_cast<WORD>(cell.attr & ~CellErased)};
     /* Where writing it would scroll the whole screen, the last cell is left out (and taken as
        shown, so that it is not tried again). */
     if (pen->caps->scrollsAtLastCell && x == columns - 1 && y == pen->rows - 1)
         return;
-    MemCell look = Look(cell, *pen->caps);
+    MemCell look = RenderLook(cell, *pen->caps);
     RenderMove(pen, x, y, want, *front, out);
     RenderAttr(pen, look.attr, out);
-    AppendGlyph(pen, look.ch, out);
+    RenderAppendGlyph(pen, look.ch, out);
     pen->x++;
     /* Terminals differ on where the cursor is after the last column. */
     if (x == columns - 1)
@@ -389,16 +390,17 @@ static void RenderCell(const RenderFrame &want, int x, int y, int columns, Rende
 static bool RenderEraseRest(const RenderFrame &want, int x, int y, int width, int columns,
                             RenderFrame *front, Pen *pen, std::string *out)
 {
-    const MemCell &first = want.cells[CellAt(want, x, y)];
-    if (width != columns || width - x < ERASED_RUN_MIN || !pen->caps->eraseLine ||
-        !ErasesInItsBackground(first.attr, *pen->caps))
+    const MemCell &first = want.cells[RenderCellAt(want, x, y)];
+    if (width != columns || width - x < ErasedRunMin || !pen->caps->eraseLine ||
+        !RenderErasesInItsBackground(first.attr, *pen->caps))
         return false;
     int changes = 0;
     for (int i = x; i < width; i++) {
-        const MemCell &cell = want.cells[CellAt(want, i, y)];
-        if (!IsPlainBlank(cell) || Background(cell.attr) != Background(first.attr))
+        const MemCell &cell = want.cells[RenderCellAt(want, i, y)];
+        if (!RenderIsPlainBlank(cell) ||
+            RenderBackground(cell.attr) != RenderBackground(first.attr))
             return false;
-        changes += ShowsAlike(cell, front->cells[CellAt(*front, i, y)]) ? 0 : 1;
+        changes += RenderShowsAlike(cell, front->cells[RenderCellAt(*front, i, y)]) ? 0 : 1;
     }
     if (changes < 3)
         return false;
@@ -406,15 +408,16 @@ static bool RenderEraseRest(const RenderFrame &want, int x, int y, int width, in
     RenderAttr(pen, first.attr, out);
     out->append("\x1b[K");
     for (int i = x; i < width; i++)
-        front->cells[CellAt(*front, i, y)] = ErasedCell(Background(first.attr));
+        front->cells[RenderCellAt(*front, i, y)] = RenderErasedCell(RenderBackground(first.attr));
     return true;
 }
 
 /* Where the run of cells from x that the terminal shows as erased alike ends. */
-static int ErasedRunEnd(const RenderFrame &want, const RenderFrame &front, int x, int y, int width)
+static int RenderErasedRunEnd(const RenderFrame &want, const RenderFrame &front, int x, int y,
+                              int width)
 {
-    while (x < width &&
-           ErasedAlike(want.cells[CellAt(want, x, y)], front.cells[CellAt(front, x, y)]))
+    while (x < width && RenderErasedAlike(want.cells[RenderCellAt(want, x, y)],
+                                          front.cells[RenderCellAt(front, x, y)]))
         x++;
     return x;
 }
@@ -425,19 +428,19 @@ static bool RenderRow(const RenderFrame &want, int y, int width, int columns, Re
 {
     bool sent = false;
     for (int x = 0; x < width;) {
-        const MemCell &cell = want.cells[CellAt(want, x, y)];
-        const MemCell &shown = front->cells[CellAt(*front, x, y)];
-        if (SameCell(cell, shown)) {
+        const MemCell &cell = want.cells[RenderCellAt(want, x, y)];
+        const MemCell &shown = front->cells[RenderCellAt(*front, x, y)];
+        if (RenderSameCell(cell, shown)) {
             x++;
-        } else if (ErasedAlike(cell, shown)) {
-            int end = ErasedRunEnd(want, *front, x, y, width);
+        } else if (RenderErasedAlike(cell, shown)) {
+            int end = RenderErasedRunEnd(want, *front, x, y, width);
             /* A short gap between two cells is written; a long run, or one at an end, stays. */
-            bool write = x > 0 && end < width && end - x < ERASED_RUN_MIN;
+            bool write = x > 0 && end < width && end - x < ErasedRunMin;
             for (; write && x < end; x++)
                 RenderCell(want, x, y, columns, front, pen, out);
             sent = sent || write;
             x = end;
-        } else if (IsPlainBlank(cell) &&
+        } else if (RenderIsPlainBlank(cell) &&
                    RenderEraseRest(want, x, y, width, columns, front, pen, out)) {
             return true;
         } else {
@@ -450,22 +453,23 @@ static bool RenderRow(const RenderFrame &want, int y, int width, int columns, Re
 }
 
 /* Whether a row of want shows alike what the front shows in row from. */
-static bool RowShowsAlike(const RenderFrame &want, int y, const RenderFrame &front, int from,
-                          int width)
+static bool RenderRowShowsAlike(const RenderFrame &want, int y, const RenderFrame &front, int from,
+                                int width)
 {
     for (int x = 0; x < width; x++)
-        if (!ShowsAlike(want.cells[CellAt(want, x, y)], front.cells[CellAt(front, x, from)]))
+        if (!RenderShowsAlike(want.cells[RenderCellAt(want, x, y)],
+                              front.cells[RenderCellAt(front, x, from)]))
             return false;
     return true;
 }
 
 /* The visible rows with something to send, first and last; false when there are none. */
-static bool ChangedRows(const RenderFrame &want, const RenderFrame &front, int width, int height,
-                        int *first, int *last)
+static bool RenderChangedRows(const RenderFrame &want, const RenderFrame &front, int width,
+                              int height, int *first, int *last)
 {
     *first = -1;
     for (int y = 0; y < height; y++) {
-        if (RowShowsAlike(want, y, front, y, width))
+        if (RenderRowShowsAlike(want, y, front, y, width))
             continue;
         if (*first < 0)
             *first = y;
@@ -475,15 +479,15 @@ static bool ChangedRows(const RenderFrame &want, const RenderFrame &front, int w
 }
 
 /* The colours most plain blanks of rows top to bottom have, or -1 when none has one. */
-static int CommonBlank(const RenderFrame &want, int width, int top, int bottom)
+static int RenderCommonBlank(const RenderFrame &want, int width, int top, int bottom)
 {
     int counts[256] = {};
     int best = 0;
     for (int y = top; y <= bottom; y++)
         for (int x = 0; x < width; x++) {
-            const MemCell &cell = want.cells[CellAt(want, x, y)];
+            const MemCell &cell = want.cells[RenderCellAt(want, x, y)];
             int colours = cell.attr & 0xFF;
-            if (IsPlainBlank(cell) && ++counts[colours] > counts[best])
+            if (RenderIsPlainBlank(cell) && ++counts[colours] > counts[best])
                 best = colours;
         }
     return counts[best] > 0 ? best : -1;
@@ -494,16 +498,19 @@ static int CommonBlank(const RenderFrame &want, int width, int top, int bottom)
 static void RenderClear(const RenderFrame &want, int width, int height, RenderFrame *front,
                         Pen *pen, std::string *out)
 {
-    int blank = CommonBlank(want, width, 0, height - 1);
+    int blank = RenderCommonBlank(want, width, 0, height - 1);
     if (blank < 0 || !pen->caps->eraseScreen ||
-        !ErasesInItsBackground(static_cast<WORD>(blank), *pen->caps))
+        !RenderErasesInItsBackground(static_cast<WORD>(blank), *pen->caps))
         return;
     RenderAttr(pen, static_cast<WORD>(blank), out);
     out->append("\x1b[2J");
     for (int y = 0; y < height; y++)
         for (int x = 0; x < width; x++)
-            front->cells[CellAt(*front, x, y)] = ErasedCell(Background(static_cast<WORD>(blank)));
+            front->cells[RenderCellAt(*front, x, y)] =
+                RenderErasedCell(RenderBackground(static_cast<WORD>(blank)));
 }
+
+namespace {
 
 /* A block of rows that moved one row up or down on the screen. */
 struct Scroll {
@@ -512,26 +519,29 @@ struct Scroll {
     bool up; /* the rows moved up: the region scrolls up and its bottom row is new */
 };
 
+} // namespace
+
 /*
  * Finds the longest run of changed rows that the front shows one row lower
- * (up) or higher (down), at least SCROLL_ROWS_MIN long; the region takes in
+ * (up) or higher (down), at least ScrollRowsMin long; the region takes in
  * the row the scroll brings in.  False when there is none.
  */
-static bool FindScroll(const RenderFrame &want, const RenderFrame &front, int width, int first,
-                       int last, bool up, Scroll *scroll)
+static bool RenderFindScroll(const RenderFrame &want, const RenderFrame &front, int width,
+                             int first, int last, bool up, Scroll *scroll)
 {
     int bestTop = 0, bestLength = 0;
     for (int y = first, length = 0; y <= last; y++) {
         int from = up ? y + 1 : y - 1;
-        bool moved = from >= first && from <= last && !RowShowsAlike(want, y, front, y, width) &&
-                     RowShowsAlike(want, y, front, from, width);
+        bool moved = from >= first && from <= last &&
+                     !RenderRowShowsAlike(want, y, front, y, width) &&
+                     RenderRowShowsAlike(want, y, front, from, width);
         length = moved ? length + 1 : 0;
         if (length > bestLength) {
             bestLength = length;
             bestTop = y - length + 1;
         }
     }
-    if (bestLength < SCROLL_ROWS_MIN)
+    if (bestLength < ScrollRowsMin)
         return false;
     *scroll = up ? Scroll{bestTop, bestTop + bestLength, true}
                  : Scroll{bestTop - 1, bestTop + bestLength - 1, false};
@@ -549,12 +559,12 @@ static void RenderScroll(const RenderFrame &want, const Scroll &scroll, int widt
                          RenderFrame *front, Pen *pen, std::string *out)
 {
     int fresh = scroll.up ? scroll.bottom : scroll.top;
-    int blank = CommonBlank(want, width, fresh, fresh);
+    int blank = RenderCommonBlank(want, width, fresh, fresh);
     if (blank >= 0)
         RenderAttr(pen, static_cast<WORD>(blank), out);
     out->append("\x1b[").append(std::to_string(scroll.top + 1)).append(";");
     out->append(std::to_string(scroll.bottom + 1)).append("r");
-    AppendCup(0, fresh, out);
+    RenderAppendCup(0, fresh, out);
     out->append(scroll.up ? "\x1b"
                             "D"
                           : "\x1bM");
@@ -563,16 +573,17 @@ static void RenderScroll(const RenderFrame &want, const Scroll &scroll, int widt
     int step = scroll.up ? 1 : -1;
     for (int y = scroll.up ? scroll.top : scroll.bottom; y != fresh; y += step)
         for (int x = 0; x < width; x++)
-            front->cells[CellAt(*front, x, y)] = front->cells[CellAt(*front, x, y + step)];
+            front->cells[RenderCellAt(*front, x, y)] =
+                front->cells[RenderCellAt(*front, x, y + step)];
     /* The bottom-right cell, left out where writing it scrolls, comes up unwritten. */
     if (pen->caps->scrollsAtLastCell && scroll.up && scroll.bottom == pen->rows - 1)
-        front->cells[CellAt(*front, width - 1, scroll.bottom - 1)] = MemCell{0, CELL_UNKNOWN};
+        front->cells[RenderCellAt(*front, width - 1, scroll.bottom - 1)] = MemCell{0, CellUnknown};
     bool erasedAlike =
-        pen->attr >= 0 && ErasesInItsBackground(static_cast<WORD>(pen->attr), *pen->caps);
+        pen->attr >= 0 && RenderErasesInItsBackground(static_cast<WORD>(pen->attr), *pen->caps);
     for (int x = 0; x < width; x++)
-        front->cells[CellAt(*front, x, fresh)] =
-            erasedAlike ? ErasedCell(Background(static_cast<WORD>(pen->attr)))
-                        : MemCell{0, CELL_UNKNOWN};
+        front->cells[RenderCellAt(*front, x, fresh)] =
+            erasedAlike ? RenderErasedCell(RenderBackground(static_cast<WORD>(pen->attr)))
+                        : MemCell{0, CellUnknown};
 }
 
 static bool RenderRows(const RenderFrame &want, int first, int last, int width, int columns,
@@ -593,9 +604,9 @@ static bool RenderChanges(const RenderFrame &want, int first, int last, int widt
                           RenderFrame *front, Pen *pen, std::string *out)
 {
     Scroll scroll = {};
-    bool found = width == columns && last - first >= SCROLL_ROWS_MIN && pen->caps->scrollRegion &&
-                 (FindScroll(want, *front, width, first, last, true, &scroll) ||
-                  FindScroll(want, *front, width, first, last, false, &scroll));
+    bool found = width == columns && last - first >= ScrollRowsMin && pen->caps->scrollRegion &&
+                 (RenderFindScroll(want, *front, width, first, last, true, &scroll) ||
+                  RenderFindScroll(want, *front, width, first, last, false, &scroll));
     if (!found)
         return RenderRows(want, first, last, width, columns, front, pen, out);
     RenderFrame scrolled = *front;
@@ -634,14 +645,14 @@ void RenderUpdate(const RenderFrame &want, RenderFrame *front, int columns, int 
     if (whole) {
         front->width = want.width;
         front->height = want.height;
-        front->cells.assign(want.cells.size(), MemCell{0, CELL_UNKNOWN});
+        front->cells.assign(want.cells.size(), MemCell{0, CellUnknown});
     }
     if (showChange && !want.cursorVisible)
         out->append(caps.hideCursor);
     if (whole && want.width >= columns && want.height >= rows)
         RenderClear(want, width, height, front, &pen, out);
     int first = 0, last = 0;
-    if (ChangedRows(want, *front, width, height, &first, &last))
+    if (RenderChangedRows(want, *front, width, height, &first, &last))
         RenderChanges(want, first, last, width, columns, front, &pen, out);
     /* The colours stay set for the next frame: between two frames the terminal is ours, and
        handing it back resets them. */
@@ -671,8 +682,8 @@ bool RenderShowsBlank(const RenderFrame &front)
     if (!front.known)
         return false;
     for (const MemCell &cell : front.cells)
-        if ((cell.attr & CELL_UNKNOWN) == CELL_UNKNOWN ||
-            (!(cell.attr & CELL_ERASED) && !IsPlainBlank(cell)))
+        if ((cell.attr & CellUnknown) == CellUnknown ||
+            (!(cell.attr & CellErased) && !RenderIsPlainBlank(cell)))
             return false;
     return true;
 }

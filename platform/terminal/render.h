@@ -5,8 +5,8 @@
  * erases and scroll regions where they save bytes.  Pure: no I/O, no
  * program state.  The terminal driver sends what it returns.
  */
-#ifndef ZOP_CONSOLE_EMULATED_RENDER_H
-#define ZOP_CONSOLE_EMULATED_RENDER_H
+#ifndef ZOP_PLATFORM_TERMINAL_RENDER_H
+#define ZOP_PLATFORM_TERMINAL_RENDER_H
 
 #include "caps.h"
 #include "memconsole.h"

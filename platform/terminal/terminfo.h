@@ -3,8 +3,8 @@
  * library) for the name TERM gives.  The only file that sees the library's
  * header, whose capability names are macros.
  */
-#ifndef ZOP_CONSOLE_POSIX_TERMINFO_H
-#define ZOP_CONSOLE_POSIX_TERMINFO_H
+#ifndef ZOP_PLATFORM_TERMINAL_TERMINFO_H
+#define ZOP_PLATFORM_TERMINAL_TERMINFO_H
 
 #include "caps.h"
 

@@ -30,26 +30,26 @@
 #include <thread>
 #include <unistd.h>
 
+const int UndoMax = 8; /* settings the undo stack holds at most */
+/* How long the start waits for the answers to the cursor questions. */
+const int CursorQueryMs = 200;
+/* How long after the questions an answer still owed is waited for when the terminal is
+   handed back: over a slow link it may come after the start stopped waiting, and then
+   it would reach the shell as typed text. */
+const int AnswerLimitMs = 1000;
+/* How long the rest of an answer begun in one read is waited for in the next. */
+const int AnswerRestMs = 50;
+/* Written to see how wide the terminal draws them: a box-drawing character and a full
+   block, of East Asian ambiguous width, as the game's frames and walls are. */
+const unsigned char WidthSample[2] = {0xC4, 0xDB};
+/* Saves the player's title on the terminal's stack of titles, and puts it back. */
+const char SaveTitle[] = "\x1b[22;0t";
+const char RestoreTitle[] = "\x1b[23;0t";
+
 namespace {
 
 /* Settings the driver makes, each undone by DriverRestore. */
 enum TtyUndo { UNDO_RAW_MODE, UNDO_ALT_SCREEN, UNDO_CURSOR, UNDO_TITLE };
-
-const int UNDO_MAX = 8;
-/* How long the start waits for the answers to the cursor questions. */
-const int CURSOR_QUERY_MS = 200;
-/* How long after the questions an answer still owed is waited for when the terminal is
-   handed back: over a slow link it may come after the start stopped waiting, and then
-   it would reach the shell as typed text. */
-const int ANSWER_LIMIT_MS = 1000;
-/* How long the rest of an answer begun in one read is waited for in the next. */
-const int ANSWER_REST_MS = 50;
-/* Written to see how wide the terminal draws them: a box-drawing character and a full
-   block, of East Asian ambiguous width, as the game's frames and walls are. */
-const unsigned char WIDTH_SAMPLE[2] = {0xC4, 0xDB};
-/* Saves the player's title on the terminal's stack of titles, and puts it back. */
-const char SAVE_TITLE[] = "\x1b[22;0t";
-const char RESTORE_TITLE[] = "\x1b[23;0t";
 
 struct TtyState {
     bool open;
@@ -60,56 +60,60 @@ struct TtyState {
     struct termios saved; /* the settings found at open */
     int columns;
     int rows;
-    int undo[UNDO_MAX]; /* settings made, oldest first */
+    int undo[UndoMax]; /* settings made, oldest first */
     int undoCount;
-    char emergency[160]; /* the bytes of TtyEmergencyRestore */
+    char emergencyBytes[160]; /* what TtyEmergencyRestore writes */
     volatile sig_atomic_t emergencyLength;
-    RenderFrame front;       /* what the terminal shows */
-    RenderFrame want;        /* reused by DriverPresent */
-    std::string out;         /* reused by DriverPresent */
-    std::string pending;     /* input bytes that came during the cursor query */
-    std::string title;       /* the title set, in UTF-8, to set again on resume */
-    struct termios raw;      /* the raw settings, to enter again on resume */
-    bool handlersSet;        /* our signal handlers are installed */
-    bool screenWanted;       /* the alternate screen is to be entered at the next present */
-    bool titlePending;       /* the title is to be set at the next present */
-    bool acsEnabled;         /* the entry's enacs has been sent */
-    bool drawn;              /* the program has drawn since it took the terminal: until then
-                               the terminal shows the shell's screen, which is left as it is */
-    Caps caps;               /* what the terminal can do */
-    bool pollRefuses;        /* poll() refused the open terminal (it does not support devices
-                               there): every wait of the driver goes through select() */
-    bool singleByte;         /* the locale's characters are single bytes, not UTF-8 */
-    char32_t highBytes[128]; /* then: the character of each byte 0x80 to 0xFF, 0 for none */
+    RenderFrame front;        /* what the terminal shows */
+    RenderFrame want;         /* reused by DriverPresent */
+    std::string out;          /* reused by DriverPresent */
+    std::string pendingInput; /* input read ahead for the key reader, with the answers taken out */
+    std::string title;        /* the title set, in UTF-8, to set again on resume */
+    struct termios raw;       /* the raw settings, to enter again on resume */
+    bool handlersSet;         /* our signal handlers are installed */
+    bool screenWanted;        /* the alternate screen is to be entered at the next present */
+    bool titlePending;        /* the title is to be set at the next present */
+    bool acsEnabled;          /* the entry's enacs has been sent */
+    bool drawn;               /* the program has drawn since it took the terminal: until then
+                                the terminal shows the shell's screen, which is left as it is */
+    Caps caps;                /* what the terminal can do */
+    bool pollRefuses;         /* poll() refused the open terminal (it does not support devices
+                                there): every wait of the driver goes through select() */
+    bool singleByte;          /* the locale's characters are single bytes, not UTF-8 */
+    char32_t highBytes[128];  /* then: the character of each byte 0x80 to 0xFF, 0 for none */
 };
-
-/* What the signal handlers noted for the driver's next look; set in handlers only. */
-volatile sig_atomic_t Resized;
-volatile sig_atomic_t Resumed;
-/* The handlers' wake-up call (read end, write end): a byte written here ends a key
-   wait at once, even when the signal came after the last look at the flags and
-   before the wait began. */
-int WakePipe[2] = {-1, -1};
-/* The stop handler undid every setting before the process stopped. */
-volatile sig_atomic_t GaveBack;
-/* Answers to the cursor questions the terminal still owes, and until when they are
-   waited for at the end; read by the handlers too. */
-volatile sig_atomic_t AnswersOwed;
-long AnswerDeadlineMs;
-
-TtyState Tty = {};
 
 } // namespace
 
+/* What the signal handlers noted for the driver's next look; set in handlers only. */
+static volatile sig_atomic_t Resized;
+static volatile sig_atomic_t Resumed;
+/* The handlers' wake-up call (read end, write end): a byte written here ends a key
+   wait at once, even when the signal came after the last look at the flags and
+   before the wait began. */
+static int WakePipe[2] = {-1, -1};
+/* The stop handler undid every setting before the process stopped. */
+static volatile sig_atomic_t GaveBack;
+/* Answers to the cursor questions the terminal still owes, and until when they are
+   waited for at the end; read by the handlers too. */
+static volatile sig_atomic_t AnswersOwed;
+static long AnswerDeadlineMs;
+
+static TtyState Tty = {};
+
 static void TtyEmergencyRestore(void);
 static void TtyAwaitAnswers(void);
-static void AwaitAnswersKeepingKeys(void);
-static void DrainWakePipe(void);
+static void TtyAwaitAnswersKeepingKeys(void);
+static void TtyDrainWakePipe(void);
 
 /* -------------------------------------------------------------- Waiting */
 
+namespace {
+
 /* What a wait saw: bits of these; none when its time ran out or a signal cut it short. */
 enum TtyWaitSeen { WAIT_READY = 1, WAIT_WOKEN = 2, WAIT_CLOSED = 4, WAIT_REFUSED = 8 };
+
+} // namespace
 
 /* Waits with poll() on fd (for reading, or for writing) and on wakeFd (-1: none). */
 static int TtyPoll(int fd, bool writing, int wakeFd, int timeoutMs)
@@ -200,7 +204,7 @@ static bool TtyWriteText(const std::string &text)
 /* -------------------------------------------------------------- Signals */
 
 /* Opens the wake-up pipe, both ends non-blocking: a handler never waits on it. */
-static bool OpenWakePipe(void)
+static bool TtyOpenWakePipe(void)
 {
     if (WakePipe[0] >= 0)
         return true;
@@ -217,7 +221,7 @@ static bool OpenWakePipe(void)
 }
 
 /* From a handler: wakes the key wait.  A full pipe already holds a wake-up. */
-static void WakeUp(void)
+static void TtyWakeUp(void)
 {
     int savedErrno = errno;
     if (write(WakePipe[1], "!", 1) < 0) {
@@ -226,7 +230,7 @@ static void WakeUp(void)
 }
 
 /* Empties the pipe: the wake-ups it held are answered by the look that follows. */
-static void DrainWakePipe(void)
+static void TtyDrainWakePipe(void)
 {
     char bytes[64];
     while (read(WakePipe[0], bytes, sizeof bytes) > 0) {
@@ -235,16 +239,16 @@ static void DrainWakePipe(void)
 
 /* Signals the driver handles: those that end the program (crashes among them), the
    stop and continue of job control, and resizes; with the actions found before. */
-static const int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT,
-                                     SIGBUS, SIGFPE,  SIGILL, SIGTSTP, SIGCONT, SIGWINCH};
-static const int HandledCount = sizeof HandledSignals / sizeof HandledSignals[0];
+const int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT,
+                              SIGBUS, SIGFPE,  SIGILL, SIGTSTP, SIGCONT, SIGWINCH};
+const int HandledCount = sizeof HandledSignals / sizeof HandledSignals[0];
 static struct sigaction ActionsFound[HandledCount];
 static bool Handled[HandledCount];
 /* A stack of its own for the handlers, so that a stack overflow still restores the terminal. */
 static char HandlerStack[64 * 1024];
 
 /* Restores the terminal, then lets the signal end the program as it would have. */
-static void OnEndingSignal(int signal)
+static void TtyOnEndingSignal(int signal)
 {
     TtyEmergencyRestore();
     std::signal(signal, SIG_DFL);
@@ -252,7 +256,7 @@ static void OnEndingSignal(int signal)
 }
 
 /* Ctrl-Z: gives the shell its terminal back, stops, and on `fg` asks for the game's terminal again. */
-static void OnStop(int)
+static void TtyOnStop(int)
 {
     int savedErrno = errno;
     TtyEmergencyRestore();
@@ -267,36 +271,36 @@ static void OnStop(int)
     raise(SIGTSTP); /* the process stops here until it is continued */
     sigaction(SIGTSTP, &ours, nullptr);
     Resumed = 1;
-    WakeUp();
+    TtyWakeUp();
     errno = savedErrno;
 }
 
-static void OnContinue(int)
+static void TtyOnContinue(int)
 {
     Resumed = 1;
-    WakeUp();
+    TtyWakeUp();
 }
 
-static void OnResize(int)
+static void TtyOnResize(int)
 {
     Resized = 1;
-    WakeUp();
+    TtyWakeUp();
 }
 
-static void (*HandlerFor(int signal))(int)
+static void (*TtyHandlerFor(int signal))(int)
 {
     if (signal == SIGTSTP)
-        return OnStop;
+        return TtyOnStop;
     if (signal == SIGCONT)
-        return OnContinue;
+        return TtyOnContinue;
     if (signal == SIGWINCH)
-        return OnResize;
-    return OnEndingSignal;
+        return TtyOnResize;
+    return TtyOnEndingSignal;
 }
 
 /* Installs the handlers, leaving alone signals that were ignored (as under nohup). No
    SA_RESTART: a signal wakes a key wait, so that a resize or a resume is seen at once. */
-static void InstallHandlers(void)
+static void TtyInstallHandlers(void)
 {
     if (Tty.handlersSet)
         return;
@@ -310,7 +314,7 @@ static void InstallHandlers(void)
         if (found.sa_handler == SIG_IGN)
             continue;
         struct sigaction ours = {};
-        ours.sa_handler = HandlerFor(HandledSignals[i]);
+        ours.sa_handler = TtyHandlerFor(HandledSignals[i]);
         ours.sa_flags = SA_ONSTACK;
         sigemptyset(&ours.sa_mask);
         Handled[i] = sigaction(HandledSignals[i], &ours, &ActionsFound[i]) == 0;
@@ -318,7 +322,7 @@ static void InstallHandlers(void)
     Tty.handlersSet = true;
 }
 
-static void RemoveHandlers(void)
+static void TtyRemoveHandlers(void)
 {
     if (!Tty.handlersSet)
         return;
@@ -329,7 +333,7 @@ static void RemoveHandlers(void)
 }
 
 /* Makes every setting again, in the order first made: after a stop the shell had them undone. */
-static void ReapplySettings(void)
+static void TtyReapplySettings(void)
 {
     std::string bytes;
     for (int i = 0; i < Tty.undoCount; i++) {
@@ -344,7 +348,7 @@ static void ReapplySettings(void)
             bytes += Tty.caps.hideCursor;
             break;
         case UNDO_TITLE:
-            bytes += SAVE_TITLE;
+            bytes += SaveTitle;
             break;
         }
     }
@@ -357,7 +361,7 @@ static void ReapplySettings(void)
 
 /* After a stop that no handler saw (SIGSTOP), the screen, the cursor and the title are
    still as we set them; only the shell may have put its own settings back meanwhile. */
-static void ReapplyRawMode(void)
+static void TtyReapplyRawMode(void)
 {
     for (int i = 0; i < Tty.undoCount; i++)
         if (Tty.undo[i] == UNDO_RAW_MODE)
@@ -366,7 +370,7 @@ static void ReapplyRawMode(void)
 
 /* ---------------------------------------------------------- Undo stack */
 
-static std::string UndoBytes(int step)
+static std::string TtyUndoBytes(int step)
 {
     switch (step) {
     case UNDO_ALT_SCREEN:
@@ -374,19 +378,19 @@ static std::string UndoBytes(int step)
     case UNDO_CURSOR:
         return Tty.caps.showCursor;
     case UNDO_TITLE:
-        return RESTORE_TITLE;
+        return RestoreTitle;
     default:
         return "";
     }
 }
 
 /* The colours back to the terminal's own, where the game sets any. */
-static std::string ResetBytes(void)
+static std::string TtyResetBytes(void)
 {
     return CapsHasVideo(Tty.caps) ? "\x1b[0m" : "";
 }
 
-static bool HasUndo(int step)
+static bool TtyHasUndo(int step)
 {
     for (int i = 0; i < Tty.undoCount; i++)
         if (Tty.undo[i] == step)
@@ -396,37 +400,37 @@ static bool HasUndo(int step)
 
 /* Prebuilds the restore string for a signal handler: colours back, then every
    undo in mirror order (the saved settings follow with tcsetattr). */
-static void BuildEmergency(void)
+static void TtyBuildEmergency(void)
 {
     Tty.emergencyLength = 0;
     /* A signal may come in the middle of a frame that set a scroll region or drew lines. */
     std::string bytes = Tty.caps.scrollRegion ? "\x1b[r" : "";
     if (!Tty.caps.utf8)
         bytes += Tty.caps.leaveAcs;
-    bytes += ResetBytes();
+    bytes += TtyResetBytes();
     for (int i = Tty.undoCount - 1; i >= 0; i--)
-        bytes += UndoBytes(Tty.undo[i]);
+        bytes += TtyUndoBytes(Tty.undo[i]);
     /* On the shell's own screen, its next words go below the picture rather than into it. */
-    if (!HasUndo(UNDO_ALT_SCREEN) && Tty.rows > 0)
+    if (!TtyHasUndo(UNDO_ALT_SCREEN) && Tty.rows > 0)
         bytes += "\x1b[" + std::to_string(Tty.rows) + ";1H";
-    size_t length = std::min(bytes.size(), sizeof Tty.emergency);
-    std::memcpy(Tty.emergency, bytes.data(), length);
+    size_t length = std::min(bytes.size(), sizeof Tty.emergencyBytes);
+    std::memcpy(Tty.emergencyBytes, bytes.data(), length);
     Tty.emergencyLength = static_cast<sig_atomic_t>(length);
 }
 
-static void PushUndo(int step)
+static void TtyPushUndo(int step)
 {
-    if (HasUndo(step) || Tty.undoCount == UNDO_MAX)
+    if (TtyHasUndo(step) || Tty.undoCount == UndoMax)
         return;
     Tty.undo[Tty.undoCount++] = step;
-    BuildEmergency();
+    TtyBuildEmergency();
 }
 
 /* A blank picture left on the shell's own screen is erased in the terminal's own
    colours, so that the shell goes on in its colours rather than in the game's black. */
-static std::string EraseBlankPicture(void)
+static std::string TtyEraseBlankPicture(void)
 {
-    if (HasUndo(UNDO_ALT_SCREEN) || !Tty.caps.eraseScreen || !RenderShowsBlank(Tty.front))
+    if (TtyHasUndo(UNDO_ALT_SCREEN) || !Tty.caps.eraseScreen || !RenderShowsBlank(Tty.front))
         return "";
     return "\x1b[H\x1b[2J";
 }
@@ -435,15 +439,15 @@ void DriverRestore(void)
 {
     Tty.drawn = false;
     if (Tty.open)
-        AwaitAnswersKeepingKeys();
+        TtyAwaitAnswersKeepingKeys();
     /* A picture leaves its colours set, even where no other setting could be made. */
     bool coloured = Tty.front.attr >= 0;
     if (!Tty.open || (Tty.undoCount == 0 && !coloured))
         return;
-    std::string bytes = ResetBytes() + EraseBlankPicture();
+    std::string bytes = TtyResetBytes() + TtyEraseBlankPicture();
     while (Tty.undoCount > 0) {
         int step = Tty.undo[--Tty.undoCount];
-        bytes += UndoBytes(step);
+        bytes += TtyUndoBytes(step);
         if (step == UNDO_RAW_MODE) {
             TtyWriteText(bytes);
             bytes.clear();
@@ -455,8 +459,8 @@ void DriverRestore(void)
     Tty.front.attr = -1;
     Tty.screenWanted = false;
     Tty.titlePending = false;
-    BuildEmergency();
-    RemoveHandlers();
+    TtyBuildEmergency();
+    TtyRemoveHandlers();
 }
 
 /* Async-signal-safe restore: writes the prebuilt restore string and puts the saved
@@ -466,7 +470,7 @@ static void TtyEmergencyRestore(void)
     if (!Tty.open)
         return;
     size_t length = static_cast<size_t>(Tty.emergencyLength);
-    if (length > 0 && write(Tty.outFd, Tty.emergency, length) < 0)
+    if (length > 0 && write(Tty.outFd, Tty.emergencyBytes, length) < 0)
         length = 0;
     TtyAwaitAnswers();
     TtySetSettings(TCSANOW, &Tty.saved);
@@ -475,7 +479,7 @@ static void TtyEmergencyRestore(void)
 /* ------------------------------------------------------ Opening the tty */
 
 /* Standard input and output when both are terminals, else /dev/tty. */
-static bool FindTerminal(void)
+static bool TtyFindTerminal(void)
 {
     if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) {
         Tty.inFd = STDIN_FILENO;
@@ -496,9 +500,9 @@ static bool FindTerminal(void)
    Ctrl-Z.  Output processing is left as found (a failure report's lines end
    as the shell's do), but a carriage return goes out as it is and always:
    the cursor moves take it to the row's start. */
-static void EnterRawMode(void)
+static void TtyEnterRawMode(void)
 {
-    if (HasUndo(UNDO_RAW_MODE))
+    if (TtyHasUndo(UNDO_RAW_MODE))
         return;
     struct termios raw = Tty.saved;
     raw.c_iflag &=
@@ -511,10 +515,10 @@ static void EnterRawMode(void)
     raw.c_cc[VTIME] = 0;
     Tty.raw = raw;
     if (TtySetSettings(TCSANOW, &raw))
-        PushUndo(UNDO_RAW_MODE);
+        TtyPushUndo(UNDO_RAW_MODE);
 }
 
-static void QuerySize(void)
+static void TtyQuerySize(void)
 {
     struct winsize size = {};
     if ((ioctl(Tty.outFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) &&
@@ -535,11 +539,11 @@ long DriverNowMs(void)
 
 /* Waits up to timeoutMs for input and reads what is there: 0 when none came or a
    signal's wake-up ended the wait; -1 at end of input. */
-static int ReadSome(unsigned char *buffer, int size, int timeoutMs)
+static int TtyReadSome(unsigned char *buffer, int size, int timeoutMs)
 {
     int seen = TtyWait(Tty.inFd, false, WakePipe[0], timeoutMs);
     if (seen & WAIT_WOKEN)
-        DrainWakePipe();
+        TtyDrainWakePipe();
     if (seen & WAIT_CLOSED)
         return -1;
     if (!(seen & WAIT_READY))
@@ -583,12 +587,12 @@ bool TtyTakeCursorReport(std::string *bytes, int *row, int *column)
 
 /* ------------------------------------------------- The terminal's answers */
 
-/* The step of AnswerStep at the end of an answer. */
-const int ANSWER_DONE = 6;
+/* The step of TtyAnswerStep at the end of an answer. */
+const int AnswerDone = 6;
 
 /* Follows an answer (ESC [ digits ; digits R) byte by byte: the step reached after
-   byte, ANSWER_DONE at the answer's end, 0 outside one. */
-static int AnswerStep(int step, unsigned char byte)
+   byte, AnswerDone at the answer's end, 0 outside one. */
+static int TtyAnswerStep(int step, unsigned char byte)
 {
     bool digit = byte >= '0' && byte <= '9';
     switch (step) {
@@ -607,7 +611,7 @@ static int AnswerStep(int step, unsigned char byte)
         break;
     case 5:
         if (digit || byte == 'R')
-            return digit ? 5 : ANSWER_DONE;
+            return digit ? 5 : AnswerDone;
         break;
     }
     return byte == 0x1b ? 1 : 0;
@@ -633,37 +637,38 @@ static void TtyAwaitAnswers(void)
         if (n == 0 && (seen & WAIT_READY))
             break; /* the terminal hung up */
         for (ssize_t i = 0; i < n; i++)
-            if ((step = AnswerStep(step, bytes[i])) == ANSWER_DONE)
+            if ((step = TtyAnswerStep(step, bytes[i])) == AnswerDone)
                 AnswersOwed = AnswersOwed - 1;
     }
     AnswersOwed = 0;
 }
 
 /* Whether bytes end in what may be the start of an answer: ESC, then [, digits and ';'. */
-static bool EndsInPartialAnswer(const std::string &bytes)
+static bool TtyEndsInPartialAnswer(const std::string &bytes)
 {
     size_t escape = bytes.rfind('\x1b');
     if (escape == std::string::npos || bytes.size() - escape > 12)
         return false;
     int step = 0;
     for (size_t i = escape; i < bytes.size(); i++)
-        step = AnswerStep(step, static_cast<unsigned char>(bytes[i]));
-    return step != 0 && step != ANSWER_DONE;
+        step = TtyAnswerStep(step, static_cast<unsigned char>(bytes[i]));
+    return step != 0 && step != AnswerDone;
 }
 
 /* Takes the answers still owed out of the bytes the key reader has waiting, with the
    rest of one begun: an answer that came after the start stopped waiting is no key. */
-static void TakeLateAnswers(void)
+static void TtyTakeLateAnswers(void)
 {
-    for (int reads = 0; AnswersOwed > 0 && EndsInPartialAnswer(Tty.pending) && reads < 4; reads++) {
+    for (int reads = 0; AnswersOwed > 0 && TtyEndsInPartialAnswer(Tty.pendingInput) && reads < 4;
+         reads++) {
         unsigned char chunk[64];
-        int n = ReadSome(chunk, sizeof chunk, ANSWER_REST_MS);
+        int n = TtyReadSome(chunk, sizeof chunk, AnswerRestMs);
         if (n <= 0)
             break;
-        Tty.pending.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+        Tty.pendingInput.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
     }
     int row = 0, column = 0;
-    while (AnswersOwed > 0 && TtyTakeCursorReport(&Tty.pending, &row, &column))
+    while (AnswersOwed > 0 && TtyTakeCursorReport(&Tty.pendingInput, &row, &column))
         AnswersOwed = AnswersOwed - 1;
 }
 
@@ -673,15 +678,15 @@ static void TakeLateAnswers(void)
  * (a new console at start), and keys typed before the first screen are the
  * game's.
  */
-static void AwaitAnswersKeepingKeys(void)
+static void TtyAwaitAnswersKeepingKeys(void)
 {
     for (long left; AnswersOwed > 0 && (left = AnswerDeadlineMs - DriverNowMs()) > 0;) {
         unsigned char chunk[64];
-        int n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
+        int n = TtyReadSome(chunk, sizeof chunk, static_cast<int>(left));
         if (n < 0)
             break;
-        Tty.pending.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
-        TakeLateAnswers();
+        Tty.pendingInput.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
+        TtyTakeLateAnswers();
     }
     AnswersOwed = 0;
 }
@@ -697,12 +702,12 @@ static void AwaitAnswersKeepingKeys(void)
  * (On the second row an answer that comes too late is no key: ESC [ 1 ; n R
  * would be a modified F3.)
  */
-static std::string CursorQuestions(bool measureWidth)
+static std::string TtyCursorQuestions(bool measureWidth)
 {
     std::string ask = "\x1b[6n";
     if (measureWidth)
-        ask += Tty.caps.enterScreen + "\x1b[2;1H" + Cp437ToUtf8(WIDTH_SAMPLE[0]) +
-               Cp437ToUtf8(WIDTH_SAMPLE[1]) + "\x1b[6n\x1b[2;1H    " + Tty.caps.leaveScreen;
+        ask += Tty.caps.enterScreen + "\x1b[2;1H" + Cp437ToUtf8(WidthSample[0]) +
+               Cp437ToUtf8(WidthSample[1]) + "\x1b[6n\x1b[2;1H    " + Tty.caps.leaveScreen;
     return ask;
 }
 
@@ -711,10 +716,10 @@ static std::string CursorQuestions(bool measureWidth)
  * characters two cells wide: then every glyph goes as a narrow one (lines
  * dashed, the block as a reversed space, the rest in ASCII), since its own
  * line drawing is as wide, being drawn with the same characters.  Bytes
- * typed meanwhile are kept in pending for the key reader.  No answer: the
+ * typed meanwhile are kept in pendingInput for the key reader.  No answer: the
  * bottom-left corner, and one cell each.
  */
-static COORD AskCursor(void)
+static COORD TtyAskCursor(void)
 {
     COORD guess = {0, static_cast<SHORT>(Tty.rows - 1)};
     bool measureWidth = Tty.caps.utf8 && !Tty.caps.enterScreen.empty();
@@ -722,18 +727,18 @@ static COORD AskCursor(void)
         return guess;
     int answers[2][2] = {}; /* row, column */
     int answered = 0, wanted = measureWidth ? 2 : 1;
-    AnswerDeadlineMs = DriverNowMs() + ANSWER_LIMIT_MS;
+    AnswerDeadlineMs = DriverNowMs() + AnswerLimitMs;
     AnswersOwed = wanted;
-    if (!TtyWriteText(CursorQuestions(measureWidth))) {
+    if (!TtyWriteText(TtyCursorQuestions(measureWidth))) {
         AnswersOwed = 0;
         return guess;
     }
     std::string got;
-    long deadline = DriverNowMs() + CURSOR_QUERY_MS;
-    for (long left = CURSOR_QUERY_MS; answered < wanted && left > 0;
+    long deadline = DriverNowMs() + CursorQueryMs;
+    for (long left = CursorQueryMs; answered < wanted && left > 0;
          left = deadline - DriverNowMs()) {
         unsigned char chunk[64];
-        int n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
+        int n = TtyReadSome(chunk, sizeof chunk, static_cast<int>(left));
         if (n < 0)
             break;
         got.append(reinterpret_cast<char *>(chunk), static_cast<size_t>(n));
@@ -741,8 +746,8 @@ static COORD AskCursor(void)
                TtyTakeCursorReport(&got, &answers[answered][0], &answers[answered][1]))
             AnswersOwed = wanted - ++answered;
     }
-    Tty.pending += got;
-    TakeLateAnswers();
+    Tty.pendingInput += got;
+    TtyTakeLateAnswers();
     /* Written from the first column, the two end before the fourth where each takes one
        cell. */
     Tty.caps.wideAmbiguous = answered == 2 && answers[1][1] > 3;
@@ -753,7 +758,7 @@ static COORD AskCursor(void)
 }
 
 /* The character of each byte 0x80 to 0xFF in the locale's single-byte character set. */
-static void ReadHighBytes(void)
+static void TtyReadHighBytes(void)
 {
     for (int byte = 0x80; byte <= 0xFF; byte++) {
         char text = static_cast<char>(byte);
@@ -766,7 +771,7 @@ static void ReadHighBytes(void)
 
 /* Whether the locale's codeset is UTF-8, however the system spells it ("UTF-8", or
    "utf-8" after a locale named so, as on macOS, or "UTF8"). */
-static bool IsUtf8Codeset(const char *codeset)
+static bool TtyIsUtf8Codeset(const char *codeset)
 {
     std::string letters;
     for (const char *c = codeset; c != nullptr && *c != '\0'; c++)
@@ -776,13 +781,13 @@ static bool IsUtf8Codeset(const char *codeset)
 }
 
 /* What the terminal can do, from TERM's entry, and the locale's characters; a TerminfoVerdict. */
-static int ReadCapabilities(void)
+static int TtyReadCapabilities(void)
 {
     std::setlocale(LC_CTYPE, "");
-    bool utf8 = IsUtf8Codeset(nl_langinfo(CODESET));
+    bool utf8 = TtyIsUtf8Codeset(nl_langinfo(CODESET));
     Tty.singleByte = !utf8;
     if (!utf8)
-        ReadHighBytes();
+        TtyReadHighBytes();
     int verdict =
         TerminfoRead(std::getenv("TERM"), utf8, std::getenv("TMUX") != nullptr, &Tty.caps);
     /* NO_COLOR, present and not empty: no colour at all, whatever the terminal can do. */
@@ -797,7 +802,7 @@ static int ReadCapabilities(void)
 }
 
 /* Lets go of a terminal that will not be played on. */
-static int Refuse(int why)
+static int TtyRefuse(int why)
 {
     if (Tty.ownFd)
         close(Tty.inFd);
@@ -807,26 +812,26 @@ static int Refuse(int why)
 int DriverOpen(DriverScreen *screen)
 {
     if (!Tty.open) {
-        if (!FindTerminal())
+        if (!TtyFindTerminal())
             return DRIVER_NO_TERMINAL;
-        int verdict = ReadCapabilities();
+        int verdict = TtyReadCapabilities();
         if (verdict == TERMINFO_UNSET)
-            return Refuse(DRIVER_TERM_UNSET);
+            return TtyRefuse(DRIVER_TERM_UNSET);
         if (verdict == TERMINFO_CANNOT_ADDRESS)
-            return Refuse(DRIVER_CANNOT_ADDRESS);
-        if (tcgetattr(Tty.inFd, &Tty.saved) != 0 || !OpenWakePipe())
-            return Refuse(DRIVER_NO_TERMINAL);
+            return TtyRefuse(DRIVER_CANNOT_ADDRESS);
+        if (tcgetattr(Tty.inFd, &Tty.saved) != 0 || !TtyOpenWakePipe())
+            return TtyRefuse(DRIVER_NO_TERMINAL);
         Tty.open = true;
         if (!Tty.exitHookSet && std::atexit(DriverRestore) == 0)
             Tty.exitHookSet = true;
-        EnterRawMode();
-        InstallHandlers();
-        QuerySize();
-        BuildEmergency();
+        TtyEnterRawMode();
+        TtyInstallHandlers();
+        TtyQuerySize();
+        TtyBuildEmergency();
         Tty.front.known = false;
         Tty.front.attr = -1;
     }
-    *screen = DriverScreen{Tty.columns, Tty.rows, Tty.columns, Tty.rows, AskCursor(), false};
+    *screen = DriverScreen{Tty.columns, Tty.rows, Tty.columns, Tty.rows, TtyAskCursor(), false};
     return DRIVER_OPENED;
 }
 
@@ -849,9 +854,9 @@ int DriverTakeEvents(int *columns, int *rows)
         Resumed = 0;
         if (GaveBack) {
             GaveBack = 0;
-            ReapplySettings();
+            TtyReapplySettings();
         } else {
-            ReapplyRawMode();
+            TtyReapplyRawMode();
         }
         events |= DRIVER_RESUMED;
     }
@@ -862,10 +867,10 @@ int DriverTakeEvents(int *columns, int *rows)
     Resized = 0;
     if (resized || (events & DRIVER_RESUMED)) {
         int columnsBefore = Tty.columns, rowsBefore = Tty.rows;
-        QuerySize();
+        TtyQuerySize();
         if (resized || columnsBefore != Tty.columns || rowsBefore != Tty.rows)
             events |= DRIVER_RESIZED;
-        BuildEmergency(); /* it places the cursor on the last row, which may have moved */
+        TtyBuildEmergency(); /* it places the cursor on the last row, which may have moved */
     }
     if (events != 0)
         Tty.front.known = false;
@@ -878,9 +883,9 @@ int DriverEnterScreen(void)
 {
     if (!Tty.open)
         return 0;
-    EnterRawMode();
-    InstallHandlers();
-    Tty.screenWanted = !HasUndo(UNDO_ALT_SCREEN) && !Tty.caps.enterScreen.empty();
+    TtyEnterRawMode();
+    TtyInstallHandlers();
+    Tty.screenWanted = !TtyHasUndo(UNDO_ALT_SCREEN) && !Tty.caps.enterScreen.empty();
     Tty.front.known = false;
     return 1;
 }
@@ -888,12 +893,12 @@ int DriverEnterScreen(void)
 /* --------------------------------------------------------------- Output */
 
 /* The settings asked for since the last present: the alternate screen, then the title. */
-static void AppendSettings(std::string *out)
+static void TtyAppendSettings(std::string *out)
 {
     const Caps &caps = Tty.caps;
     if (Tty.screenWanted) {
         out->append(caps.enterScreen);
-        PushUndo(UNDO_ALT_SCREEN);
+        TtyPushUndo(UNDO_ALT_SCREEN);
         Tty.screenWanted = false;
     }
     /* enacs only makes line drawing selectable (screen puts it in G1); nothing the shell
@@ -904,9 +909,9 @@ static void AppendSettings(std::string *out)
     }
     /* A title that could not be put back would outlive the game. */
     if (Tty.titlePending && caps.title && caps.titleStack) {
-        if (!HasUndo(UNDO_TITLE)) {
-            out->append(SAVE_TITLE);
-            PushUndo(UNDO_TITLE);
+        if (!TtyHasUndo(UNDO_TITLE)) {
+            out->append(SaveTitle);
+            TtyPushUndo(UNDO_TITLE);
         }
         out->append(caps.titleStart).append(Tty.title).append(caps.titleEnd);
     }
@@ -918,11 +923,11 @@ void DriverPresent(const MemConsole *mc)
     if (!Tty.open || !Tty.drawn)
         return;
     Tty.out.clear();
-    AppendSettings(&Tty.out);
+    TtyAppendSettings(&Tty.out);
     RenderFrameOf(mc, &Tty.want);
     RenderUpdate(Tty.want, &Tty.front, Tty.columns, Tty.rows, &Tty.out, Tty.caps);
     if (!mc->cursorVisible && !Tty.caps.hideCursor.empty())
-        PushUndo(UNDO_CURSOR);
+        TtyPushUndo(UNDO_CURSOR);
     TtyWriteText(Tty.out);
 }
 
@@ -948,18 +953,18 @@ int DriverReadBytes(unsigned char *buffer, int size, int timeoutMs)
 {
     if (size <= 0)
         return 0;
-    if (Tty.pending.empty()) {
+    if (Tty.pendingInput.empty()) {
         if (!Tty.open)
             return -1;
-        int n = ReadSome(buffer, size, timeoutMs);
+        int n = TtyReadSome(buffer, size, timeoutMs);
         if (n <= 0 || AnswersOwed == 0)
             return n;
-        Tty.pending.assign(reinterpret_cast<char *>(buffer), static_cast<size_t>(n));
-        TakeLateAnswers();
+        Tty.pendingInput.assign(reinterpret_cast<char *>(buffer), static_cast<size_t>(n));
+        TtyTakeLateAnswers();
     }
-    size_t n = std::min(static_cast<size_t>(size), Tty.pending.size());
-    std::memcpy(buffer, Tty.pending.data(), n);
-    Tty.pending.erase(0, n);
+    size_t n = std::min(static_cast<size_t>(size), Tty.pendingInput.size());
+    std::memcpy(buffer, Tty.pendingInput.data(), n);
+    Tty.pendingInput.erase(0, n);
     return static_cast<int>(n);
 }
 

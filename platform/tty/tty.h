@@ -7,8 +7,8 @@
  * handlers before the program ends or stops.  What it adds to the interface
  * is declared here.
  */
-#ifndef ZOP_CONSOLE_POSIX_TTY_H
-#define ZOP_CONSOLE_POSIX_TTY_H
+#ifndef ZOP_PLATFORM_TTY_TTY_H
+#define ZOP_PLATFORM_TTY_TTY_H
 
 #include "driver.h"
 

@@ -9,7 +9,7 @@ WinStartState WinStart;
  * console had the first time the handle is seen.  Handles that are not
  * console outputs (redirected output) are left alone.
  */
-static void StopWrapping(HANDLE output)
+static void WinStartStopWrapping(HANDLE output)
 {
     DWORD mode = 0;
     if (!GetConsoleMode(output, &mode))
@@ -29,7 +29,7 @@ HANDLE WinStartStdHandle(DWORD which)
         return handle;
     /* The caller sees GetStdHandle's own error, not that of the mode calls. */
     DWORD error = GetLastError();
-    StopWrapping(handle);
+    WinStartStopWrapping(handle);
     SetLastError(error);
     return handle;
 }

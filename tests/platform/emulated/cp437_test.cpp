@@ -84,7 +84,7 @@ TEST(Cp437, WholeTableEncodesDistinctCharacters)
 TEST(Cp437, WholeTableRoundTripsExceptControlPictures)
 {
     for (int byte = 0; byte < 256; byte++) {
-        int back = UnicodeToCp437(Cp437ToUnicode(static_cast<unsigned char>(byte)));
+        int back = Cp437FromUnicode(Cp437ToUnicode(static_cast<unsigned char>(byte)));
         int expected = byte;
         if (byte == 0)
             expected = ' ';
@@ -96,15 +96,15 @@ TEST(Cp437, WholeTableRoundTripsExceptControlPictures)
 
 TEST(Cp437, UnicodeWithoutAGlyphHasNoByte)
 {
-    EXPECT_EQ(UnicodeToCp437(0x0D), 0x0D);
-    EXPECT_EQ(UnicodeToCp437(0x1B), 0x1B);
-    EXPECT_EQ(UnicodeToCp437(0x80), -1);
-    EXPECT_EQ(UnicodeToCp437(0x9F), -1);
-    EXPECT_EQ(UnicodeToCp437(0x00C0), -1); /* À is not in the code page */
-    EXPECT_EQ(UnicodeToCp437(0x20AC), -1); /* € */
-    EXPECT_EQ(UnicodeToCp437(0xFFFD), -1);
-    EXPECT_EQ(UnicodeToCp437(0x1F600), -1);
-    EXPECT_EQ(UnicodeToCp437(0x110000), -1);
+    EXPECT_EQ(Cp437FromUnicode(0x0D), 0x0D);
+    EXPECT_EQ(Cp437FromUnicode(0x1B), 0x1B);
+    EXPECT_EQ(Cp437FromUnicode(0x80), -1);
+    EXPECT_EQ(Cp437FromUnicode(0x9F), -1);
+    EXPECT_EQ(Cp437FromUnicode(0x00C0), -1); /* À is not in the code page */
+    EXPECT_EQ(Cp437FromUnicode(0x20AC), -1); /* € */
+    EXPECT_EQ(Cp437FromUnicode(0xFFFD), -1);
+    EXPECT_EQ(Cp437FromUnicode(0x1F600), -1);
+    EXPECT_EQ(Cp437FromUnicode(0x110000), -1);
 }
 
 } // namespace
