@@ -19,10 +19,6 @@
 
 namespace {
 
-/* Attribute bits beyond the colours. */
-const WORD AttrReverse = 0x4000;
-const WORD AttrUnderscore = 0x8000;
-
 struct CursesState {
     SCREEN *screen;
     FILE *out;       /* the terminal: a temporary file */
@@ -98,9 +94,9 @@ static void ToCchar(const MemCell &cell, cchar_t *out)
 {
     wchar_t text[2] = {static_cast<wchar_t>(Cp437ToUnicode(cell.ch)), L'\0'};
     attr_t attributes = A_NORMAL;
-    if (cell.attr & AttrReverse)
+    if (cell.attr & COMMON_LVB_REVERSE_VIDEO)
         attributes |= A_REVERSE;
-    if (cell.attr & AttrUnderscore)
+    if (cell.attr & COMMON_LVB_UNDERSCORE)
         attributes |= A_UNDERLINE;
     short pair = static_cast<short>(1 + (cell.attr & 15) * 16 + ((cell.attr >> 4) & 15));
     setcchar(out, text, attributes, pair, nullptr);

@@ -6,10 +6,13 @@
  * of the program (a key read, the marble step delay) suspends the program
  * with Asyncify and hands the page back to the browser, which wakes it with a
  * key or a timer; nothing polls.  The page's part is the object
- * Module.zopPage (web/page.js): present, say, take, wait.
+ * Module.zopPage (page.js): open, present, say, take, wait.  What the page
+ * needs to know of the console (its size, the channels of the announcements,
+ * the attribute bits) it is told here, at open, and knows from nowhere else.
  */
 #include "cp437.h"
 #include "driver.h"
+#include "platform.h"
 
 #include <emscripten.h>
 
@@ -22,8 +25,14 @@
 namespace {
 
 /* The page's console never changes its size: the page fits its cells to the window. */
-const int PAGE_COLUMNS = 81;
-const int PAGE_ROWS = 46;
+const int PageColumns = 81;
+const int PageRows = 46;
+
+/* The colour bits of an attribute as the page reads them: red, green, blue, intensity. */
+const WORD ForegroundBits[] = {FOREGROUND_RED, FOREGROUND_GREEN, FOREGROUND_BLUE,
+                               FOREGROUND_INTENSITY};
+const WORD BackgroundBits[] = {BACKGROUND_RED, BACKGROUND_GREEN, BACKGROUND_BLUE,
+                               BACKGROUND_INTENSITY};
 
 struct PageState {
     bool open;
@@ -36,6 +45,29 @@ PageState Page = {};
 } // namespace
 
 /* ---------------------------------------------------------------- The page */
+
+/* Tells the page the console's size, the announcements' channels and the attribute bits,
+   before anything is drawn or said. */
+EM_JS(void, PageOpen,
+      (int columns, int rows, int log, int status, const WORD *foreground, const WORD *background,
+       int reverse, int underscore),
+      {
+          var bits = function(at)
+          {
+              return Array.from(HEAPU16.subarray(at >> 1, (at >> 1) + 4));
+          };
+          Module["zopPage"]["open"]({
+              "columns" : columns,
+              "rows" : rows,
+              "announce" : {"log" : log, "status" : status},
+              "attributes" : {
+                  "foreground" : bits(foreground),
+                  "background" : bits(background),
+                  "reverse" : reverse,
+                  "underscore" : underscore
+              }
+          });
+      });
 
 /* Hands the page the console's cells, row by row: each a glyph's code point | attribute << 16.
    The property names are quoted so that a minifier of the glue would keep them. */
@@ -66,8 +98,10 @@ int DriverOpen(DriverScreen *screen)
 {
     Page.open = true;
     Page.said.clear();
+    PageOpen(PageColumns, PageRows, ANNOUNCE_LOG, ANNOUNCE_STATUS, ForegroundBits, BackgroundBits,
+             COMMON_LVB_REVERSE_VIDEO, COMMON_LVB_UNDERSCORE);
     /* A console of its own, blank: the program keeps it. */
-    *screen = DriverScreen{PAGE_COLUMNS, PAGE_ROWS, PAGE_COLUMNS, PAGE_ROWS, COORD{0, 0}, false};
+    *screen = DriverScreen{PageColumns, PageRows, PageColumns, PageRows, COORD{0, 0}, false};
     return DRIVER_OPENED;
 }
 
@@ -82,8 +116,8 @@ void DriverNoteDrawing(const MemConsole *) {}
 
 int DriverTakeEvents(int *columns, int *rows)
 {
-    *columns = PAGE_COLUMNS;
-    *rows = PAGE_ROWS;
+    *columns = PageColumns;
+    *rows = PageRows;
     return 0;
 }
 

@@ -4,12 +4,11 @@
  * fresh instance of the module, so the game starts from nothing) per game.
  * Keys typed and on-screen keys tapped become the bytes a terminal sends, in
  * one queue that the program reads; the program draws and announces through
- * Module.zopPage, and while it waits the page does nothing at all.
+ * Module.zopPage, and while it waits the page does nothing at all.  What it
+ * knows of the console (size, channels, attribute bits) the program tells it
+ * when it opens its screen (platform/page/page.cpp).
  */
 import { Screen } from "./screen.js";
-
-/* The channels of the program's announcements (PlatformAnnounce). */
-const ANNOUNCE_LOG = 1, ANNOUNCE_STATUS = 2;
 
 /* The bytes a terminal of the xterm kind sends for the keys that are not characters. */
 const KEY_BYTES = {
@@ -26,42 +25,48 @@ const BUTTON_BYTES = { Up: KEY_BYTES.ArrowUp, Down: KEY_BYTES.ArrowDown, Escape:
 /* A held arrow key repeats after this long, this often. */
 const REPEAT_DELAY_MS = 400, REPEAT_EVERY_MS = 80;
 
-const screenBox = document.getElementById("screen");
-const screen = new Screen(document.getElementById("picture"));
-const log = document.getElementById("log");
-const status = document.getElementById("status");
+/* The page's state, in one place. */
+const page = {
+  box: document.getElementById("screen"),
+  screen: new Screen(document.getElementById("picture")),
+  log: document.getElementById("log"),
+  status: document.getElementById("status"),
+  announce: null, /* the channels of the program's announcements, from its open */
+  typed: new Uint8Array(0), /* the keys typed and not yet taken, as a terminal sends them (UTF-8) */
+  wake: null, /* who waits for them */
+  running: false, /* a run of the program is under way */
+  compiled: null, /* the module's code, compiled once for every game */
+  repeatDelay: 0, /* the timeout before a held on-screen key repeats */
+  repeatEvery: 0, /* the interval at which it repeats */
+};
 
 /* ------------------------------------------------------------------ Fitting */
 
+/* The screen follows the room it is given; it follows a new device pixel ratio itself. */
 function fit() {
-  screen.fit(screenBox.clientWidth, screenBox.clientHeight);
+  page.screen.fit(page.box.clientWidth, page.box.clientHeight);
 }
 fit();
-new ResizeObserver(fit).observe(screenBox);
-window.addEventListener("resize", fit); /* a new device pixel ratio changes no box */
+new ResizeObserver(fit).observe(page.box);
 
 /* --------------------------------------------------------------------- Keys */
 
-/* The keys typed and not yet taken, as a terminal sends them (UTF-8), and who waits for them. */
 const encoder = new TextEncoder();
-let typed = new Uint8Array(0);
-let wake = null;
-let running = false; /* a run of the program is under way */
 
 /* Types a key: into the program's queue, or Y for another game once the program has ended. */
 function type(text) {
-  if (!running) {
+  if (!page.running) {
     if (text === "y" || text === "Y")
       play();
     return;
   }
   const bytes = encoder.encode(text);
-  const joined = new Uint8Array(typed.length + bytes.length);
-  joined.set(typed);
-  joined.set(bytes, typed.length);
-  typed = joined;
-  if (wake)
-    wake();
+  const joined = new Uint8Array(page.typed.length + bytes.length);
+  joined.set(page.typed);
+  joined.set(bytes, page.typed.length);
+  page.typed = joined;
+  if (page.wake)
+    page.wake();
 }
 
 /* What a key press types: its bytes, or null for a key left to the browser (shortcuts, Tab). */
@@ -85,11 +90,16 @@ document.addEventListener("keydown", (event) => {
 });
 
 /* The on-screen keys: a press types at once, and a held arrow repeats until let go. */
-let repeat = 0;
 function stopRepeat() {
-  clearTimeout(repeat);
-  clearInterval(repeat);
-  repeat = 0;
+  clearTimeout(page.repeatDelay);
+  clearInterval(page.repeatEvery);
+  page.repeatDelay = page.repeatEvery = 0;
+}
+function startRepeat(bytes) {
+  page.repeatDelay = setTimeout(() => {
+    page.repeatDelay = 0;
+    page.repeatEvery = setInterval(() => type(bytes), REPEAT_EVERY_MS);
+  }, REPEAT_DELAY_MS);
 }
 for (const button of document.querySelectorAll("#keys button")) {
   const bytes = BUTTON_BYTES[button.dataset.key];
@@ -98,8 +108,7 @@ for (const button of document.querySelectorAll("#keys button")) {
     stopRepeat();
     type(bytes);
     if (button.dataset.key === "Up" || button.dataset.key === "Down")
-      repeat = setTimeout(() => { repeat = setInterval(() => type(bytes), REPEAT_EVERY_MS); },
-                          REPEAT_DELAY_MS);
+      startRepeat(bytes);
   });
   for (const end of ["pointerup", "pointercancel", "pointerleave"])
     button.addEventListener(end, stopRepeat);
@@ -114,42 +123,45 @@ for (const button of document.querySelectorAll("#keys button")) {
 
 /* Says a text the program announced: a message line goes into the log, the count into the status. */
 function say(channel, text) {
-  if (channel === ANNOUNCE_STATUS) {
-    status.textContent = text;
-  } else if (channel === ANNOUNCE_LOG && text.trim() !== "") {
+  if (channel === page.announce.status) {
+    page.status.textContent = text;
+  } else if (channel === page.announce.log && text.trim() !== "") {
     const item = document.createElement("li");
     item.textContent = text.trimEnd();
-    log.append(item);
+    page.log.append(item);
     if (performance.getEntriesByName("zop-first-screen").length === 0)
       performance.mark("zop-first-screen"); /* its first line comes with the first screen */
   }
 }
 
-/* What the program calls (console/web/page.cpp). */
+/* What the program calls (page.cpp). */
 const zopPage = {
-  present(cells, columns, rows) { screen.present(cells, columns, rows); },
+  /* The console's size, the channels of its announcements and its attribute bits. */
+  open(constants) {
+    page.announce = constants.announce;
+    page.screen.open(constants);
+  },
+  present(cells, columns, rows) { page.screen.present(cells, columns, rows); },
   say,
   take(size) {
-    const taken = typed.slice(0, size);
-    typed = typed.slice(taken.length);
+    const taken = page.typed.slice(0, size);
+    page.typed = page.typed.slice(taken.length);
     return taken;
   },
   /* A promise kept at the next key, or after timeoutMs (negative: no limit). */
   wait(timeoutMs) {
     return new Promise((resolve) => {
       let timer = 0;
-      wake = () => { wake = null; clearTimeout(timer); resolve(); };
+      page.wake = () => { page.wake = null; clearTimeout(timer); resolve(); };
       if (timeoutMs >= 0)
-        timer = setTimeout(wake, timeoutMs);
+        timer = setTimeout(page.wake, timeoutMs);
     });
   },
 };
 
-let compiled = null; /* the module's code, compiled once for every game */
-
 /* Shows that the program has ended (its exit status, or what stopped it), and offers another game. */
 function ended(outcome) {
-  running = false;
+  page.running = false;
   document.getElementById("end-text").textContent =
     outcome === 0 ? "The game is over." : "The game stopped: " + outcome + ".";
   document.getElementById("end").hidden = false;
@@ -157,18 +169,18 @@ function ended(outcome) {
 }
 
 async function play() {
-  running = true;
+  page.running = true;
   document.getElementById("end").hidden = true;
-  typed = new Uint8Array(0);
-  log.replaceChildren();
-  status.textContent = "";
-  screenBox.focus();
-  if (!compiled)
-    compiled = await WebAssembly.compileStreaming(fetch("zop.wasm"));
+  page.typed = new Uint8Array(0);
+  page.log.replaceChildren();
+  page.status.textContent = "";
+  page.box.focus();
+  if (!page.compiled)
+    page.compiled = await WebAssembly.compileStreaming(fetch("zop.wasm"));
   const program = await createZop({
     zopPage,
     instantiateWasm(imports, receive) {
-      WebAssembly.instantiate(compiled, imports).then((instance) => receive(instance, compiled));
+      WebAssembly.instantiate(page.compiled, imports).then((instance) => receive(instance, page.compiled));
       return {};
     },
   });
@@ -178,6 +190,6 @@ async function play() {
 
 document.getElementById("again").addEventListener("click", play);
 /* For tests: the rows as text, and where a cell is on the page. */
-window.zopScreenText = () => screen.text();
-window.zopCellRect = (column, row) => screen.cellRect(column, row);
+window.zopScreenText = () => page.screen.text();
+window.zopCellRect = (column, row) => page.screen.cellRect(column, row);
 play();

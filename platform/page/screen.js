@@ -3,14 +3,12 @@
  * of device pixels per cell so that neighbouring cells meet without a seam.
  * Block elements and box-drawing characters are filled rectangles computed
  * from the cell's box, so walls are solid and frames join at every size;
- * every other glyph comes from a local monospace font, clipped to its cell.
- * Only cells that changed since the last picture are drawn again.
+ * every other glyph comes from a local monospace font, cut to its cell only
+ * if it would reach out of it.  Only cells that changed are drawn, at the next
+ * animation frame, however many presents came before it.  The console's size
+ * and attribute bits are the program's, told at open.
  */
 
-/* The console's 16 colours by attribute bits: blue 1, green 2, red 4, intensity 8. */
-const PALETTE = ["#000000", "#000080", "#008000", "#008080", "#800000", "#800080", "#808000", "#c0c0c0",
-                 "#808080", "#0000ff", "#00ff00", "#00ffff", "#ff0000", "#ff00ff", "#ffff00", "#ffffff"];
-const REVERSE = 0x4000, UNDERSCORE = 0x8000;
 /* A cell's width to its height, about that of the font's glyphs and lines. */
 const CELL_RATIO = 0.55;
 const FONT = '"Liberation Mono", "DejaVu Sans Mono", Menlo, Consolas, monospace';
@@ -35,92 +33,187 @@ const BLOCKS = new Map([
   [0x2588, [0, 0, 2, 2]], [0x2580, [0, 0, 2, 1]], [0x2584, [0, 1, 2, 2]],
   [0x258C, [0, 0, 1, 2]], [0x2590, [1, 0, 2, 2]],
 ]);
-/* The shades, as the share of the text colour mixed into the background. */
-const SHADES = new Map([[0x2591, 0.25], [0x2592, 0.5], [0x2593, 0.75]]);
+/* The shades, by their share of the text colour mixed into the background. */
+const SHARES = [0.25, 0.5, 0.75];
+const SHADES = new Map([[0x2591, 0], [0x2592, 1], [0x2593, 2]]);
 
-/* A colour of the palette mixed with another: share 0 is the first, 1 the second. */
-function mix(first, second, share) {
-  const channel = (colour, at) => parseInt(colour.slice(at, at + 2), 16);
-  let mixed = "#";
-  for (const at of [1, 3, 5]) {
-    const value = Math.round(channel(first, at) * (1 - share) + channel(second, at) * share);
-    mixed += value.toString(16).padStart(2, "0");
-  }
-  return mixed;
+/* The console's colour of a red, green, blue and intensity bit, as channels: half or full,
+   but the three at half are light grey and intensity alone dark grey. */
+function colour([red, green, blue, bright]) {
+  if (red && green && blue && !bright)
+    return [0xc0, 0xc0, 0xc0];
+  if (!red && !green && !blue && bright)
+    return [0x80, 0x80, 0x80];
+  return [red, green, blue].map((lit) => (lit ? (bright ? 0xff : 0x80) : 0));
+}
+
+/* A CSS colour of channels, mixed with another: share 0 is the first, 1 the second. */
+function css(first, second = first, share = 0) {
+  const [red, green, blue] = first.map((value, i) => Math.round(value * (1 - share) + second[i] * share));
+  return `rgb(${red},${green},${blue})`;
 }
 
 export class Screen {
   constructor(canvas) {
     this.canvas = canvas;
     this.context = canvas.getContext("2d", { alpha: false });
-    this.columns = 81;
-    this.rows = 46;
-    this.cells = new Uint32Array(this.columns * this.rows).fill(0x20 | 7 << 16);
-    this.shown = null; /* what the canvas shows, or null: all to be drawn */
-    this.cellWidth = this.cellHeight = 1; /* in device pixels */
+    this.attributes = null; /* the attribute bits */
+    this.styles = new Map(); /* an attribute to its colours */
+    this.overflows = new Map(); /* a glyph to whether it reaches out of its cell */
+    this.columns = this.rows = 0; /* none before the program opens its screen */
+    this.cells = this.shown = new Uint32Array(0); /* what was presented, what the canvas shows */
+    this.whole = true; /* the canvas is to be drawn whole */
+    this.frame = 0; /* the animation frame asked for, or 0 */
+    this.cellWidth = this.cellHeight = 0; /* in device pixels */
     this.scale = 1; /* device pixels per CSS pixel */
     this.box = { width: 0, height: 0 }; /* the CSS pixels the canvas may take */
+    this.followScale();
   }
 
-  /* Takes the console's cells (code point | attribute << 16) and draws those that changed. */
+  /* Takes the console's size and attribute bits, when the program opens its screen. */
+  open({ columns, rows, attributes }) {
+    this.attributes = attributes;
+    this.styles.clear();
+    this.resize(columns, rows);
+  }
+
+  /* Takes the console's cells (code point | attribute << 16), drawn at the next animation frame. */
   present(cells, columns, rows) {
-    if (columns !== this.columns || rows !== this.rows) {
-      this.columns = columns;
-      this.rows = rows;
-      this.shown = null;
-      this.fit(this.box.width, this.box.height);
-    }
-    this.cells = Uint32Array.from(cells);
+    this.resize(columns, rows);
+    this.cells.set(cells);
+    if (!this.frame)
+      this.frame = requestAnimationFrame(() => {
+        this.frame = 0;
+        this.draw();
+      });
+  }
+
+  /* Takes a console of another size, blank until presented. */
+  resize(columns, rows) {
+    if (columns === this.columns && rows === this.rows)
+      return;
+    this.columns = columns;
+    this.rows = rows;
+    this.cells = new Uint32Array(columns * rows);
+    this.shown = new Uint32Array(columns * rows);
+    this.layout();
+  }
+
+  /* Fits the canvas to a box of CSS pixels, and draws at once: a resize shows no blank frame. */
+  fit(width, height) {
+    this.box = { width, height };
+    this.layout();
     this.draw();
   }
 
-  /* Sizes the canvas to the largest whole cells that fit a box of CSS pixels, and redraws. */
-  fit(width, height) {
-    this.box = { width, height };
+  /* A new device pixel ratio (a zoom, another screen) changes no box: a query of this ratio,
+     asked anew at each change, tells it. */
+  followScale() {
+    matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener("change", () => {
+      this.followScale();
+      this.fit(this.box.width, this.box.height);
+    }, { once: true });
+  }
+
+  /* Sizes the canvas to the largest whole cells that fit the box. */
+  layout() {
+    if (this.columns === 0)
+      return;
     const scale = this.scale = window.devicePixelRatio || 1;
-    const across = Math.floor(width * scale), down = Math.floor(height * scale);
-    this.cellHeight = Math.max(4, Math.min(Math.floor(down / this.rows),
-                                           Math.floor(across / this.columns / CELL_RATIO)));
-    this.cellWidth = Math.max(2, Math.min(Math.floor(across / this.columns),
-                                          Math.round(this.cellHeight * CELL_RATIO)));
+    const across = Math.floor(this.box.width * scale), down = Math.floor(this.box.height * scale);
+    const height = Math.max(4, Math.min(Math.floor(down / this.rows),
+                                        Math.floor(across / this.columns / CELL_RATIO)));
+    const width = Math.max(2, Math.min(Math.floor(across / this.columns), Math.round(height * CELL_RATIO)));
     const canvas = this.canvas;
-    canvas.width = this.columns * this.cellWidth;
-    canvas.height = this.rows * this.cellHeight;
+    if (canvas.width !== this.columns * width || canvas.height !== this.rows * height || !this.cellWidth)
+      this.newSize(width, height);
     canvas.style.width = canvas.width / scale + "px";
     canvas.style.height = canvas.height / scale + "px";
     /* Centred on whole device pixels, so that each cell stays on whole pixels of the screen. */
     canvas.style.left = Math.floor((across - canvas.width) / 2) / scale + "px";
     canvas.style.top = Math.floor((down - canvas.height) / 2) / scale + "px";
-    this.fontSize = Math.min(this.cellHeight * 0.85, this.cellWidth / 0.6);
-    this.shown = null;
-    this.draw();
   }
 
-  /* Draws every cell that differs from what the canvas shows. */
-  draw() {
-    const context = this.context;
-    context.font = `${this.fontSize}px ${FONT}`;
+  /* Cells of a new size: the canvas, to draw whole, and its font. */
+  newSize(width, height) {
+    this.cellWidth = width;
+    this.cellHeight = height;
+    this.canvas.width = this.columns * width;
+    this.canvas.height = this.rows * height;
+    const context = this.context; /* which the new size has reset */
+    context.font = `${Math.min(height * 0.85, width / 0.6)}px ${FONT}`;
     context.textAlign = "center";
     context.textBaseline = "middle";
-    for (let i = 0; i < this.cells.length; i++) {
-      if (this.shown && this.shown[i] === this.cells[i])
-        continue;
-      this.drawCell(i % this.columns, Math.floor(i / this.columns), this.cells[i]);
-    }
-    this.shown = Uint32Array.from(this.cells);
+    this.overflows.clear();
+    this.whole = true;
   }
 
+  /* Draws the cells that differ from what the canvas shows, a row at a time: the backgrounds,
+     a run of one colour in one rectangle, then what stands on them. */
+  draw() {
+    const whole = this.whole, cells = this.cells, shown = this.shown;
+    this.whole = false;
+    for (let row = 0; row < this.rows; row++) {
+      const first = row * this.columns, end = first + this.columns;
+      this.fillRuns(row, first, end, whole);
+      for (let i = first; i < end; i++) {
+        if (whole || shown[i] !== cells[i]) {
+          this.drawCell(i - first, row, cells[i]);
+          shown[i] = cells[i];
+        }
+      }
+    }
+  }
+
+  /* Fills the backgrounds of a row's changed cells (all if whole), a run of one colour at once. */
+  fillRuns(row, first, end, whole) {
+    const cells = this.cells, shown = this.shown, width = this.cellWidth, height = this.cellHeight;
+    let start = first, fill = null;
+    for (let i = first; i <= end; i++) {
+      let next = null;
+      if (i < end && (whole || shown[i] !== cells[i]))
+        next = i > first && cells[i] === cells[i - 1] && fill !== null ? fill : this.background(cells[i]);
+      if (next === fill)
+        continue;
+      if (fill !== null) {
+        this.context.fillStyle = fill;
+        this.context.fillRect((start - first) * width, row * height, (i - start) * width, height);
+      }
+      start = i;
+      fill = next;
+    }
+  }
+
+  /* An attribute's colours, worked out once: background, foreground and shades. */
+  style(attribute) {
+    let style = this.styles.get(attribute);
+    if (!style) {
+      const { foreground, background, reverse } = this.attributes;
+      let [text, back] = [foreground, background].map((bits) => colour(bits.map((bit) => attribute & bit)));
+      if (attribute & reverse)
+        [text, back] = [back, text];
+      style = { background: css(back), foreground: css(text),
+                shades: SHARES.map((share) => css(back, text, share)) };
+      this.styles.set(attribute, style);
+    }
+    return style;
+  }
+
+  /* The colour a cell is filled with: its background, or a shade's mix. */
+  background(cell) {
+    const style = this.style(cell >>> 16), shade = SHADES.get(cell & 0xFFFF);
+    return shade === undefined ? style.background : style.shades[shade];
+  }
+
+  /* Draws what stands on a cell's background: a block, a frame, a glyph, a line under. */
   drawCell(column, row, cell) {
+    const code = cell & 0xFFFF, attribute = cell >>> 16;
+    const underscore = attribute & this.attributes.underscore;
+    if ((code <= 0x20 || SHADES.has(code)) && !underscore)
+      return;
     const context = this.context, width = this.cellWidth, height = this.cellHeight;
     const x = column * width, y = row * height;
-    const code = cell & 0xFFFF, attribute = cell >>> 16;
-    let foreground = PALETTE[attribute & 15], background = PALETTE[attribute >> 4 & 15];
-    if (attribute & REVERSE)
-      [foreground, background] = [background, foreground];
-    const share = SHADES.get(code);
-    context.fillStyle = share ? mix(background, foreground, share) : background;
-    context.fillRect(x, y, width, height);
-    context.fillStyle = foreground;
+    context.fillStyle = this.style(attribute).foreground;
     const thickness = Math.max(1, Math.round(width / 8));
     if (BLOCKS.has(code)) {
       const [left, top, right, bottom] = BLOCKS.get(code).map((half, i) =>
@@ -128,16 +221,32 @@ export class Screen {
       context.fillRect(x + left, y + top, right - left, bottom - top);
     } else if (BOXES.has(code)) {
       this.drawBox(x, y, BOXES.get(code), thickness);
-    } else if (code !== 0x20 && !share) {
-      context.save();
-      context.beginPath();
-      context.rect(x, y, width, height);
-      context.clip();
-      context.fillText(String.fromCharCode(code), x + width / 2, y + height / 2);
-      context.restore();
+    } else if (code > 0x20 && !SHADES.has(code)) {
+      this.drawGlyph(x, y, String.fromCharCode(code));
     }
-    if (attribute & UNDERSCORE)
+    if (underscore)
       context.fillRect(x, y + height - thickness, width, thickness);
+  }
+
+  /* Draws a glyph in the middle of its cell, cut to it only if it would reach out (measured once). */
+  drawGlyph(x, y, glyph) {
+    const context = this.context, width = this.cellWidth, height = this.cellHeight;
+    if (!this.overflows.has(glyph)) {
+      const box = context.measureText(glyph);
+      this.overflows.set(glyph, !(box.actualBoundingBoxLeft <= width / 2 && box.actualBoundingBoxRight <= width / 2 &&
+                                  box.actualBoundingBoxAscent <= height / 2 &&
+                                  box.actualBoundingBoxDescent <= height / 2));
+    }
+    if (!this.overflows.get(glyph)) {
+      context.fillText(glyph, x + width / 2, y + height / 2);
+      return;
+    }
+    context.save();
+    context.beginPath();
+    context.rect(x, y, width, height);
+    context.clip();
+    context.fillText(glyph, x + width / 2, y + height / 2);
+    context.restore();
   }
 
   /*

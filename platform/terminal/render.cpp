@@ -7,9 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-/* Attribute bits beyond the colours that the terminal can show. */
-const WORD AttrReverse = 0x4000;
-const WORD AttrUnderscore = 0x8000;
+/* The attribute bits the terminal can show: the colours, reverse video and underscore. */
 const WORD AttrShown = 0xC0FF;
 
 namespace {
@@ -78,7 +76,8 @@ static int RenderBackground(WORD attr)
 /* A cell that shows only its background: a space or NUL, not reversed or underscored. */
 static bool RenderIsPlainBlank(const MemCell &cell)
 {
-    return (cell.ch == ' ' || cell.ch == 0) && !(cell.attr & (AttrReverse | AttrUnderscore));
+    return (cell.ch == ' ' || cell.ch == 0) &&
+           !(cell.attr & (COMMON_LVB_REVERSE_VIDEO | COMMON_LVB_UNDERSCORE));
 }
 
 /* Whether the terminal shows the wanted cell as written from a console. */
@@ -109,7 +108,7 @@ static MemCell RenderErasedCell(int background)
 static MemCell RenderLook(const MemCell &cell, const Caps &caps)
 {
     if ((!caps.utf8 || caps.wideAmbiguous) && cell.ch == FullBlock && caps.reverse)
-        return MemCell{' ', static_cast<WORD>(cell.attr ^ AttrReverse)};
+        return MemCell{' ', static_cast<WORD>(cell.attr ^ COMMON_LVB_REVERSE_VIDEO)};
     return cell;
 }
 
@@ -290,8 +289,8 @@ static Sgr RenderSgrOfVga(int fg, int bg, bool reverse, bool underline)
 static Sgr RenderSgrOf(int attr, const Caps &caps)
 {
     int fg = attr & 0xF, bg = (attr >> 4) & 0xF;
-    bool reverse = (attr & AttrReverse) != 0;
-    bool underline = (attr & AttrUnderscore) != 0;
+    bool reverse = (attr & COMMON_LVB_REVERSE_VIDEO) != 0;
+    bool underline = (attr & COMMON_LVB_UNDERSCORE) != 0;
     Sgr sgr = {fg, bg, false, reverse, underline, false};
     if (caps.colours == CAPS_COLOURS_8 && caps.vgaIntensity) {
         sgr = RenderSgrOfVga(fg, bg, reverse, underline);

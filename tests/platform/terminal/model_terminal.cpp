@@ -361,7 +361,7 @@ static ModelCell WantedLook(const Caps &caps, const MemCell &cell)
 {
     int fg = cell.attr & 15, bg = (cell.attr >> 4) & 15;
     bool block = (!caps.utf8 || caps.wideAmbiguous) && cell.ch == 0xDB && caps.reverse;
-    bool reverse = ((cell.attr & 0x4000) != 0) != block;
+    bool reverse = ((cell.attr & COMMON_LVB_REVERSE_VIDEO) != 0) != block;
     if (caps.colours == CAPS_COLOURS_NONE) {
         reverse = reverse != (bg != 0); /* the background by reverse video, bright text by bold */
         fg = 7 | (fg & 8);
@@ -375,7 +375,7 @@ static ModelCell WantedLook(const Caps &caps, const MemCell &cell)
     }
     if (reverse && caps.reverse)
         std::swap(fg, bg);
-    return ModelCell{"", fg, bg, false, (cell.attr & 0x8000) != 0 && caps.underline};
+    return ModelCell{"", fg, bg, false, (cell.attr & COMMON_LVB_UNDERSCORE) != 0 && caps.underline};
 }
 
 /* How the cell at (x, y) shows otherwise than the frame wants it, or "". */
