@@ -122,8 +122,7 @@ void ResizeBuffer(FuzzedDataProvider &input)
 /* Whether the module's extent is the buffer's, so that a filled rectangle can be checked whole. */
 bool ExtentIsTheBuffers()
 {
-    return ConOutput.lastColumn + 1 == Console->width &&
-           ConOutput.lastRow + 1 == Console->height;
+    return ConOutput.lastColumn + 1 == Console->width && ConOutput.lastRow + 1 == Console->height;
 }
 
 /* ConFillRect on a rectangle or (now and then) the whole screen. */
