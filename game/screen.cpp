@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 ConRect UpperFrame;
 ConRect LowerFrame;
@@ -214,6 +215,24 @@ static int WaitForRoom()
     return answer;
 }
 
+/* Names the parts of the screen a page may show apart, each by its cells. */
+static void AnnounceParts()
+{
+    const int boardRight = BoardOrigin.x + BoardColumns - 1;
+    const int captionLeft = CountPanel.left - static_cast<int>(sizeof Caption - 1) - 1;
+    const ConRect machine = {std::min(captionLeft, BoardOrigin.x) - 1, CountPanel.top - 1,
+                             std::max(CountPanel.right, boardRight) + 1, BoardOrigin.y + BoardRows};
+    const std::pair<const char *, const ConRect *> parts[] = {
+        {"machine", &machine}, {"messages", &MessageWindow}, {"help", &HelpWindow}};
+    for (const auto &part : parts) {
+        char text[64];
+        const ConRect &r = *part.second;
+        std::snprintf(text, sizeof text, "%s %d %d %d %d", part.first, r.left, r.top, r.right,
+                      r.bottom);
+        PlatformAnnounce(ANNOUNCE_PART, text);
+    }
+}
+
 int OpenGameScreen(ScreenFit fit)
 {
     OutputHandle = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -230,6 +249,7 @@ int OpenGameScreen(ScreenFit fit)
     if (!ComputeLayout(OutputHandle))
         return ScreenSizeUnknown;
     DrawFrames(OutputHandle);
+    AnnounceParts();
     return ScreenOpened;
 }
 

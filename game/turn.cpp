@@ -12,6 +12,13 @@ static void Say(const char *text)
     PrintInWindow(MessageWindow, text);
 }
 
+/* Tells a reader of the screen, beside the picture, whose turn it is and what the keys do now. */
+static void Cue(const char *turn, const char *keys)
+{
+    PlatformAnnounce(ANNOUNCE_TURN, turn);
+    PlatformAnnounce(ANNOUNCE_KEYS, keys);
+}
+
 /* Shows the lever's new side after the starting side was chosen. */
 static void ChooseStarter(int turn, const char *announcement)
 {
@@ -75,6 +82,9 @@ int SetupKeys()
 
 int PlayerTurn()
 {
+    char cue[64];
+    std::snprintf(cue, sizeof cue, "Your turn: %d marbles; release one to three", BallCount);
+    Cue(cue, "B:release a marble|N:end your turn|Esc:end the game");
     int released = 0;
     while (released < 3 && BallCount > 0) {
         int ch = ConGetKey(nullptr);
@@ -85,6 +95,8 @@ int PlayerTurn()
         if (ch == 'B' || ch == 'b') {
             RollBall();
             released++;
+            std::snprintf(cue, sizeof cue, "%d of 3 released", released);
+            PlatformAnnounce(ANNOUNCE_TURN, cue);
         } else if (ch == 'N' || ch == 'n') {
             if (released > 0)
                 break;
@@ -102,8 +114,10 @@ int PlayerTurn()
  */
 static void MachineTurn()
 {
+    Cue("Dr. Zop's turn", "Esc:end the game");
     while (RollBall() == 1) {
         if (ConKeyPending() && ConGetKey(nullptr) == KeyEscape) {
+            PlatformAnnounce(ANNOUNCE_RESULT, "You ended the game.");
             GamePhase = PhaseOver;
             return;
         }
@@ -118,8 +132,11 @@ static void EndTurn(const char *side, int countAtStart)
     Say(line);
     if (BallCount == 1) {
         GamePhase = PhaseOver;
-        Say(TurnState == TurnMachine ? "Player wins against Dr. Zop! Congratulations!"
-                                     : "Dr. Zop wins! Well done, Dr. Zop!");
+        bool playerWon = TurnState == TurnMachine;
+        Say(playerWon ? "Player wins against Dr. Zop! Congratulations!"
+                      : "Dr. Zop wins! Well done, Dr. Zop!");
+        PlatformAnnounce(ANNOUNCE_RESULT, playerWon ? "You win: you left Dr. Zop the last marble."
+                                                    : "Dr. Zop wins: it left you the last marble.");
     }
 }
 
@@ -133,6 +150,8 @@ int PlayGame()
     ShowCount();
 
     /* NewGame has put the game in its setup. */
+    Cue("New game: choose the marbles and who starts, then go",
+        "Up:one marble more|Down:one marble fewer|N:Dr. Zop starts|P:you start|G:go|Esc:quit");
     if (SetupKeys() == KeyEscape)
         return KeyEscape;
 
@@ -149,6 +168,7 @@ int PlayGame()
         if (result == KeyEscape) {
             /* The game's own words, doubled "command" and all; tests hold them. */
             Say("ESCape command command: breaking game...");
+            PlatformAnnounce(ANNOUNCE_RESULT, "You ended the game.");
             GamePhase = PhaseOver;
             return KeyEscape;
         }

@@ -15,15 +15,21 @@ const char KeyEscape = 27;
 
 /* What a text given to PlatformAnnounce is. */
 enum {
-    ANNOUNCE_LOG = 1,   /* one more line of the program's running messages */
-    ANNOUNCE_STATUS = 2 /* the program's state in short, in place of the last one */
+    ANNOUNCE_LOG = 1,    /* one more line of the program's running messages */
+    ANNOUNCE_STATUS = 2, /* the program's state in short, in place of the last one */
+    ANNOUNCE_TURN = 3,   /* whose turn it is and what the player may do: "Dr. Zop's turn" */
+    ANNOUNCE_RESULT = 4, /* how the game ended: "Dr. Zop wins." */
+    ANNOUNCE_KEYS = 5, /* what each key does now, "key:what" joined by '|': "B:release a marble" */
+    ANNOUNCE_PART = 6  /* a part of the screen by name and its cells, all edges inclusive:
+                            "messages 3 24 78 43" */
 };
 
 /*
- * PlatformAnnounce(channel, text) hands a code page 437 text that the program
- * has just drawn to whatever reads the screen beside its picture (a web page's
- * live regions), said at the next present in the order given.  A terminal has
- * no such reader, nor has the Windows console: there it does nothing.
+ * PlatformAnnounce(channel, text) hands a code page 437 text to whatever reads
+ * the screen beside its picture (a web page's live regions and keys), said at
+ * the next present in the order given: what the program has just drawn, or
+ * what a reader cannot see in the picture.  A terminal has no such reader, nor
+ * has the Windows console: there it does nothing.
  */
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN

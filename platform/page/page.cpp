@@ -2,13 +2,14 @@
  * The page driver: the emulated console in a web page.  At each present the
  * in-memory console's cells go to the page, which draws them on a canvas of
  * its own, and the texts announced since the last present go to its live
- * regions; keys come from the page as the bytes a terminal sends.  Every wait
- * of the program (a key read, the marble step delay) suspends the program
- * with Asyncify and hands the page back to the browser, which wakes it with a
- * key or a timer; nothing polls.  The page's part is the object
- * Module.zopPage (page.js): open, present, say, take, wait.  What the page
- * needs to know of the console (its size, the channels of the announcements,
- * the attribute bits) it is told here, at open, and knows from nowhere else.
+ * regions, its keys' names and its layout; keys come from the page as the
+ * bytes a terminal sends.  Every wait of the program (a key read, the marble
+ * step delay) suspends the program with Asyncify and hands the page back to
+ * the browser, which wakes it with a key or a timer; nothing polls.  The
+ * page's part is the object Module.zopPage (page.js): open, present, say,
+ * take, wait.  What the page needs to know of the console (its size, the
+ * channels of the announcements, the attribute bits) it is told here, at
+ * open, and knows from nowhere else.
  */
 #include "cp437.h"
 #include "driver.h"
@@ -28,6 +29,10 @@ namespace {
 const int PageColumns = 81;
 const int PageRows = 46;
 
+/* The channels of the announcements, in the order PageOpen hands them on. */
+const int AnnounceChannels[] = {ANNOUNCE_LOG,    ANNOUNCE_STATUS, ANNOUNCE_TURN,
+                                ANNOUNCE_RESULT, ANNOUNCE_KEYS,   ANNOUNCE_PART};
+
 /* The colour bits of an attribute as the page reads them: red, green, blue, intensity. */
 const WORD ForegroundBits[] = {FOREGROUND_RED, FOREGROUND_GREEN, FOREGROUND_BLUE,
                                FOREGROUND_INTENSITY};
@@ -46,20 +51,31 @@ PageState Page = {};
 
 /* ---------------------------------------------------------------- The page */
 
-/* Tells the page the console's size, the announcements' channels and the attribute bits,
-   before anything is drawn or said. */
+/* Tells the page the console's size, the announcements' channels (log, status, turn, result,
+   keys, part, in that order) and the attribute bits, before anything is drawn or said. */
 EM_JS(void, PageOpen,
-      (int columns, int rows, int log, int status, const WORD *foreground, const WORD *background,
+      (int columns, int rows, const int *channels, const WORD *foreground, const WORD *background,
        int reverse, int underscore),
       {
           var bits = function(at)
           {
               return Array.from(HEAPU16.subarray(at >> 1, (at >> 1) + 4));
           };
+          var channel = function(i)
+          {
+              return HEAP32[(channels >> 2) + i];
+          };
           Module["zopPage"]["open"]({
               "columns" : columns,
               "rows" : rows,
-              "announce" : {"log" : log, "status" : status},
+              "announce" : {
+                  "log" : channel(0),
+                  "status" : channel(1),
+                  "turn" : channel(2),
+                  "result" : channel(3),
+                  "keys" : channel(4),
+                  "part" : channel(5)
+              },
               "attributes" : {
                   "foreground" : bits(foreground),
                   "background" : bits(background),
@@ -76,7 +92,7 @@ EM_JS(void, PagePresent, (const std::uint32_t *cells, int columns, int rows), {
     Module["zopPage"]["present"](HEAPU32.subarray(first, first + columns * rows), columns, rows);
 });
 
-/* Hands the page a text for its live regions: channel ANNOUNCE_LOG or ANNOUNCE_STATUS. */
+/* Hands the page an announced text and its channel (ANNOUNCE_LOG ... ANNOUNCE_PART). */
 EM_JS(void, PageSay, (int channel, const char *text),
       { Module["zopPage"]["say"](channel, UTF8ToString(text)); });
 
@@ -98,7 +114,7 @@ int DriverOpen(DriverScreen *screen)
 {
     Page.open = true;
     Page.said.clear();
-    PageOpen(PageColumns, PageRows, ANNOUNCE_LOG, ANNOUNCE_STATUS, ForegroundBits, BackgroundBits,
+    PageOpen(PageColumns, PageRows, AnnounceChannels, ForegroundBits, BackgroundBits,
              COMMON_LVB_REVERSE_VIDEO, COMMON_LVB_UNDERSCORE);
     /* A console of its own, blank: the program keeps it. */
     *screen = DriverScreen{PageColumns, PageRows, PageColumns, PageRows, COORD{0, 0}, false};
@@ -126,7 +142,7 @@ int DriverEnterScreen(void)
     return Page.open ? 1 : 0;
 }
 
-/* The page keeps its last picture; it has no settings to undo. */
+/* The page keeps the last picture it showed; it has no settings to undo. */
 void DriverRestore(void) {}
 
 /* Hands over every cell: the page itself redraws only those that changed.  It draws no

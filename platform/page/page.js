@@ -6,7 +6,10 @@
  * one queue that the program reads; the program draws and announces through
  * Module.zopPage, and while it waits the page does nothing at all.  What it
  * knows of the console (size, channels, attribute bits) the program tells it
- * when it opens its screen (platform/page/page.cpp).
+ * when it opens its screen (platform/page/page.cpp), and where the parts of
+ * its screen are (the machine, the messages, the help) it announces.  Where
+ * the whole picture would be too small to read, the page shows the machine
+ * alone at larger cells, the messages as text and the keys beside them.
  */
 import { Screen } from "./screen.js";
 
@@ -19,18 +22,33 @@ const KEY_BYTES = {
   F1: "\x1bOP", F2: "\x1bOQ", F3: "\x1bOR", F4: "\x1bOS", F5: "\x1b[15~", F6: "\x1b[17~",
   F7: "\x1b[18~", F8: "\x1b[19~", F9: "\x1b[20~", F10: "\x1b[21~", F11: "\x1b[23~", F12: "\x1b[24~",
 };
-/* The on-screen keys by their data-key: what each types. */
-const BUTTON_BYTES = { Up: KEY_BYTES.ArrowUp, Down: KEY_BYTES.ArrowDown, Escape: KEY_BYTES.Escape,
+/* The on-screen keys by their data-key, the program's name of the key: what each types. */
+const BUTTON_BYTES = { Up: KEY_BYTES.ArrowUp, Down: KEY_BYTES.ArrowDown, Esc: KEY_BYTES.Escape,
                        N: "n", P: "p", G: "g", B: "b", Y: "y" };
+/* The program's names of keys that aria-keyshortcuts names otherwise. */
+const SHORTCUTS = { Up: "ArrowUp", Down: "ArrowDown", Esc: "Escape" };
 /* A held arrow key repeats after this long, this often. */
 const REPEAT_DELAY_MS = 400, REPEAT_EVERY_MS = 80;
+/* A count is said once it has stayed this long: a held arrow changes it a dozen times a second. */
+const COUNT_SETTLES_MS = 500;
+/* The on-screen Esc ends the game only when tapped again within this long. */
+const ESC_CONFIRM_MS = 3000;
+/* Below cells of this many CSS pixels high the whole picture is too small to read. */
+const LEGIBLE_CELL_PX = 14;
 
 /* The page's state, in one place. */
 const page = {
+  game: document.getElementById("game"),
   box: document.getElementById("screen"),
   screen: new Screen(document.getElementById("picture")),
   log: document.getElementById("log"),
+  messages: document.getElementById("messages"),
   status: document.getElementById("status"),
+  buttons: document.querySelectorAll("#keys button"),
+  parts: new Map(), /* the parts of the screen by name: {left, top, right, bottom} in cells */
+  result: null, /* how the last game ended, as the program said it */
+  countTimer: 0, /* the count waiting to be said */
+  escArmed: 0, /* the timeout of a first tap on the on-screen Esc, or 0 */
   announce: null, /* the channels of the program's announcements, from its open */
   typed: new Uint8Array(0), /* the keys typed and not yet taken, as a terminal sends them (UTF-8) */
   wake: null, /* who waits for them */
@@ -46,8 +64,27 @@ const page = {
 function fit() {
   page.screen.fit(page.box.clientWidth, page.box.clientHeight);
 }
+
+/*
+ * Chooses the layout for the window: the whole picture where its cells would be
+ * legible, else (a phone) the machine alone, as large as fits, beside the messages
+ * and keys.  The choice is measured in the whole picture's layout, so it depends on
+ * the window alone.  Not called from the ResizeObserver: it changes the box observed.
+ */
+function arrange() {
+  const body = document.body, machine = page.parts.get("machine");
+  body.classList.remove("phone");
+  const phone = Boolean(machine) &&
+                page.screen.wholeCellHeight(page.box.clientWidth, page.box.clientHeight) < LEGIBLE_CELL_PX;
+  body.classList.toggle("phone", phone);
+  page.screen.show(phone ? machine : null);
+  /* Lying, the machine takes the width its cells need at the full height, the messages the rest. */
+  page.game.style.setProperty("--machine", page.screen.viewWidth(page.box.clientHeight) + "px");
+  fit();
+}
 fit();
 new ResizeObserver(fit).observe(page.box);
+addEventListener("resize", arrange);
 
 /* --------------------------------------------------------------------- Keys */
 
@@ -78,7 +115,10 @@ function keyBytes(event) {
   return [...event.key].length === 1 ? event.key : null;
 }
 
+/* Keys go to the game only from the game, its keys and its end bar: elsewhere they are the page's. */
 document.addEventListener("keydown", (event) => {
+  if (!event.target.closest?.("#screen, #keys, #end"))
+    return;
   if (event.target.tagName === "BUTTON" && (event.key === "Enter" || event.key === " "))
     return; /* the button's own */
   const bytes = keyBytes(event);
@@ -101,12 +141,40 @@ function startRepeat(bytes) {
     page.repeatEvery = setInterval(() => type(bytes), REPEAT_EVERY_MS);
   }, REPEAT_DELAY_MS);
 }
-for (const button of document.querySelectorAll("#keys button")) {
+/* A tap of the on-screen Esc: the first asks for a second, which types it; a stray tap loses no game.
+   Where Esc does nothing it is typed at once. */
+function pressEsc(button) {
+  if (page.escArmed || !button.dataset.what) {
+    disarmEsc(button);
+    type(BUTTON_BYTES.Esc);
+    return;
+  }
+  page.escArmed = setTimeout(() => disarmEsc(button), ESC_CONFIRM_MS);
+  button.dataset.armed = "";
+  button.setAttribute("aria-label", `Esc, ${button.dataset.what}: tap again to confirm`);
+  button.querySelector("small").textContent = "tap again";
+}
+function disarmEsc(button) {
+  clearTimeout(page.escArmed);
+  page.escArmed = 0;
+  delete button.dataset.armed;
+  nameKey(button);
+}
+
+/* A press of an on-screen key. */
+function press(button) {
+  if (button.dataset.key === "Esc")
+    pressEsc(button);
+  else
+    type(BUTTON_BYTES[button.dataset.key]);
+}
+
+for (const button of page.buttons) {
   const bytes = BUTTON_BYTES[button.dataset.key];
   button.addEventListener("pointerdown", (event) => {
     event.preventDefault(); /* the button takes no focus and selects no text */
     stopRepeat();
-    type(bytes);
+    press(button);
     if (button.dataset.key === "Up" || button.dataset.key === "Down")
       startRepeat(bytes);
   });
@@ -114,23 +182,86 @@ for (const button of document.querySelectorAll("#keys button")) {
     button.addEventListener(end, stopRepeat);
   button.addEventListener("click", (event) => {
     if (event.detail === 0) /* pressed from the keyboard: a pointer typed it on pointerdown */
-      type(bytes);
+      press(button);
   });
   button.addEventListener("contextmenu", (event) => event.preventDefault());
 }
 
+/* Names an on-screen key by what it does now: "B, release a marble"; a key that does nothing
+   now is dimmed.  A key armed to confirm keeps its question. */
+function nameKey(button) {
+  const key = button.dataset.key, what = button.dataset.what;
+  if (button.dataset.armed !== undefined)
+    return;
+  button.setAttribute("aria-label", what ? `${key}, ${what}` : key);
+  button.setAttribute("aria-disabled", String(!what));
+  button.querySelector("small").textContent = what || "";
+}
+
+/* Takes what each key does now, "key:what" joined by '|', for the on-screen keys and the game's
+   list of its keys. */
+function showKeys(text) {
+  const meanings = new Map(text.split("|").filter(Boolean).map((pair) => {
+    const colon = pair.indexOf(":");
+    return [pair.slice(0, colon), pair.slice(colon + 1)];
+  }));
+  for (const button of page.buttons) {
+    button.dataset.what = meanings.get(button.dataset.key) || "";
+    nameKey(button);
+  }
+  page.box.setAttribute("aria-keyshortcuts", Array.from(meanings.keys(), (key) => SHORTCUTS[key] || key).join(" "));
+}
+
 /* ------------------------------------------------------------- The program */
 
-/* Says a text the program announced: a message line goes into the log, the count into the status. */
+/* Puts a text in the status region, in place of the last; a count waiting to be said is dropped. */
+function sayStatus(text) {
+  clearTimeout(page.countTimer);
+  page.countTimer = 0;
+  page.status.textContent = text;
+}
+
+/* A line of the message window into the log, shown at its end where the log is on view. */
+function sayLine(text) {
+  if (text.trim() === "")
+    return;
+  const item = document.createElement("li");
+  item.textContent = text.trimEnd();
+  page.log.append(item);
+  page.messages.scrollTop = page.messages.scrollHeight;
+  if (performance.getEntriesByName("zop-first-screen").length === 0)
+    performance.mark("zop-first-screen"); /* its first line comes with the first screen */
+}
+
+/* Takes a part of the screen, "name left top right bottom", and lays the page out anew. */
+function takePart(text) {
+  const [name, left, top, right, bottom] = text.split(" ");
+  page.parts.set(name, { left: +left, top: +top, right: +right, bottom: +bottom });
+  arrange();
+}
+
+/*
+ * Takes a text the program announced: a message line into the log; the turn, the
+ * result and (once it settles) the count into the status; what the keys do to the
+ * keys; a part of the screen to the layout.
+ */
 function say(channel, text) {
-  if (channel === page.announce.status) {
-    page.status.textContent = text;
-  } else if (channel === page.announce.log && text.trim() !== "") {
-    const item = document.createElement("li");
-    item.textContent = text.trimEnd();
-    page.log.append(item);
-    if (performance.getEntriesByName("zop-first-screen").length === 0)
-      performance.mark("zop-first-screen"); /* its first line comes with the first screen */
+  const { log, status, turn, result, keys, part } = page.announce;
+  if (channel === log) {
+    sayLine(text);
+  } else if (channel === status) {
+    clearTimeout(page.countTimer);
+    page.countTimer = setTimeout(() => sayStatus(text), COUNT_SETTLES_MS);
+  } else if (channel === turn) {
+    page.result = null; /* a game is under way */
+    page.status.textContent = text; /* a count still settling is said after it */
+  } else if (channel === result) {
+    page.result = text;
+    sayStatus(text);
+  } else if (channel === keys) {
+    showKeys(text);
+  } else if (channel === part) {
+    takePart(text);
   }
 }
 
@@ -159,21 +290,31 @@ const zopPage = {
   },
 };
 
-/* Shows that the program has ended (its exit status, or what stopped it), and offers another game. */
+/* Shows that the program has ended (who won, or what stopped it) under the last picture it showed,
+   which its screen cleared for handing back does not replace, and offers another game. */
 function ended(outcome) {
   page.running = false;
+  page.screen.keep();
   document.getElementById("end-text").textContent =
-    outcome === 0 ? "The game is over." : "The game stopped: " + outcome + ".";
+    outcome !== 0 ? "The game stopped: " + outcome + "." : page.result || "The game is over.";
   document.getElementById("end").hidden = false;
+  showKeys("Y:play again");
+  arrange();
   document.getElementById("again").focus();
 }
 
 async function play() {
+  if (window.zopNewerBuild) { /* a newer build has taken over (offline.js): the next game is its */
+    location.reload();
+    return;
+  }
   page.running = true;
   document.getElementById("end").hidden = true;
+  arrange();
   page.typed = new Uint8Array(0);
   page.log.replaceChildren();
-  page.status.textContent = "";
+  sayStatus("");
+  page.result = null;
   page.box.focus();
   if (!page.compiled)
     page.compiled = await WebAssembly.compileStreaming(fetch("zop.wasm"));
@@ -189,7 +330,22 @@ async function play() {
 }
 
 document.getElementById("again").addEventListener("click", play);
-/* For tests: the rows as text, and where a cell is on the page. */
+
+/* How to play: the rules, and the game's help as its help part shows it now. */
+document.getElementById("howto").addEventListener("toggle", (event) => {
+  const help = page.parts.get("help"), lines = page.screen.text();
+  if (!event.target.open) {
+    page.box.focus(); /* back to the game, whose keys act only there */
+    return;
+  }
+  if (!help)
+    return;
+  document.getElementById("guide").replaceChildren(...lines.slice(help.top, help.bottom + 1)
+    .map((line) => line.slice(help.left, help.right + 1).trim()).filter(Boolean)
+    .map((line) => Object.assign(document.createElement("li"), { textContent: line })));
+});
+/* For tests: the rows as text, and where a cell is on the page (null where it is not shown). */
 window.zopScreenText = () => page.screen.text();
 window.zopCellRect = (column, row) => page.screen.cellRect(column, row);
+showKeys(""); /* no key does anything before the program opens */
 play();

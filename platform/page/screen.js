@@ -6,7 +6,8 @@
  * every other glyph comes from a local monospace font, cut to its cell only
  * if it would reach out of it.  Only cells that changed are drawn, at the next
  * animation frame, however many presents came before it.  The console's size
- * and attribute bits are the program's, told at open.
+ * and attribute bits are the program's, told at open.  The canvas shows the
+ * whole console, or one part of it (a rectangle of cells) at larger cells.
  */
 
 /* A cell's width to its height, about that of the font's glyphs and lines. */
@@ -62,6 +63,8 @@ export class Screen {
     this.overflows = new Map(); /* a glyph to whether it reaches out of its cell */
     this.columns = this.rows = 0; /* none before the program opens its screen */
     this.cells = this.shown = new Uint32Array(0); /* what was presented, what the canvas shows */
+    this.part = null; /* the part shown, {left, top, right, bottom} in cells, or null: the whole */
+    this.view = { left: 0, top: 0, columns: 0, rows: 0 }; /* the cells the canvas shows */
     this.whole = true; /* the canvas is to be drawn whole */
     this.frame = 0; /* the animation frame asked for, or 0 */
     this.cellWidth = this.cellHeight = 0; /* in device pixels */
@@ -96,7 +99,28 @@ export class Screen {
     this.rows = rows;
     this.cells = new Uint32Array(columns * rows);
     this.shown = new Uint32Array(columns * rows);
+    this.show(this.part);
+  }
+
+  /* Shows a part of the console alone, {left, top, right, bottom} in cells (null: the whole),
+     drawn whole at once; a part that does not lie within the console shows the whole. */
+  show(part) {
+    this.part = part;
+    const within = part && part.left >= 0 && part.top >= 0 && part.left <= part.right &&
+                   part.top <= part.bottom && part.right < this.columns && part.bottom < this.rows;
+    this.view = within ? { left: part.left, top: part.top, columns: part.right - part.left + 1,
+                           rows: part.bottom - part.top + 1 }
+                       : { left: 0, top: 0, columns: this.columns, rows: this.rows };
     this.layout();
+    this.whole = true;
+    this.draw();
+  }
+
+  /* Keeps the picture the canvas shows: what was presented and not yet drawn is dropped. */
+  keep() {
+    cancelAnimationFrame(this.frame);
+    this.frame = 0;
+    this.cells.set(this.shown);
   }
 
   /* Fits the canvas to a box of CSS pixels, and draws at once: a resize shows no blank frame. */
@@ -115,17 +139,42 @@ export class Screen {
     }, { once: true });
   }
 
-  /* Sizes the canvas to the largest whole cells that fit the box. */
+  /* The largest whole cells in device pixels that fit a box of CSS pixels with columns and rows
+     of them: {width, height}, and the box's device pixels across and down. */
+  static cells(box, columns, rows) {
+    const scale = window.devicePixelRatio || 1;
+    const across = Math.floor(box.width * scale), down = Math.floor(box.height * scale);
+    const height = Math.max(4, Math.min(Math.floor(down / rows), Math.floor(across / columns / CELL_RATIO)));
+    const width = Math.max(2, Math.min(Math.floor(across / columns), Math.round(height * CELL_RATIO)));
+    return { width, height, across, down, scale };
+  }
+
+  /* The CSS pixels high of the whole console's cells in a box of CSS pixels (0 before open). */
+  wholeCellHeight(width, height) {
+    if (!this.columns)
+      return 0;
+    const cells = Screen.cells({ width, height }, this.columns, this.rows);
+    return cells.height / cells.scale;
+  }
+
+  /* The CSS pixels wide of the view at the largest cells a height of CSS pixels holds. */
+  viewWidth(height) {
+    const { columns, rows } = this.view;
+    if (!columns)
+      return 0;
+    const cells = Screen.cells({ width: Infinity, height }, columns, rows);
+    return columns * cells.width / cells.scale;
+  }
+
+  /* Sizes the canvas to the largest whole cells of the view that fit the box. */
   layout() {
-    if (this.columns === 0)
+    const { columns, rows } = this.view;
+    if (columns === 0)
       return;
-    const scale = this.scale = window.devicePixelRatio || 1;
-    const across = Math.floor(this.box.width * scale), down = Math.floor(this.box.height * scale);
-    const height = Math.max(4, Math.min(Math.floor(down / this.rows),
-                                        Math.floor(across / this.columns / CELL_RATIO)));
-    const width = Math.max(2, Math.min(Math.floor(across / this.columns), Math.round(height * CELL_RATIO)));
+    const { width, height, across, down, scale } = Screen.cells(this.box, columns, rows);
+    this.scale = scale;
     const canvas = this.canvas;
-    if (canvas.width !== this.columns * width || canvas.height !== this.rows * height || !this.cellWidth)
+    if (canvas.width !== columns * width || canvas.height !== rows * height || !this.cellWidth)
       this.newSize(width, height);
     canvas.style.width = canvas.width / scale + "px";
     canvas.style.height = canvas.height / scale + "px";
@@ -138,8 +187,8 @@ export class Screen {
   newSize(width, height) {
     this.cellWidth = width;
     this.cellHeight = height;
-    this.canvas.width = this.columns * width;
-    this.canvas.height = this.rows * height;
+    this.canvas.width = this.view.columns * width;
+    this.canvas.height = this.view.rows * height;
     const context = this.context; /* which the new size has reset */
     context.font = `${Math.min(height * 0.85, width / 0.6)}px ${FONT}`;
     context.textAlign = "center";
@@ -148,24 +197,24 @@ export class Screen {
     this.whole = true;
   }
 
-  /* Draws the cells that differ from what the canvas shows, a row at a time: the backgrounds,
-     a run of one colour in one rectangle, then what stands on them. */
+  /* Draws the view's cells that differ from what the canvas shows, a row at a time: the
+     backgrounds, a run of one colour in one rectangle, then what stands on them.  Then the
+     canvas shows what was presented, the cells out of the view included. */
   draw() {
-    const whole = this.whole, cells = this.cells, shown = this.shown;
+    const whole = this.whole, cells = this.cells, shown = this.shown, { left, top, columns, rows } = this.view;
     this.whole = false;
-    for (let row = 0; row < this.rows; row++) {
-      const first = row * this.columns, end = first + this.columns;
+    for (let row = 0; row < rows; row++) {
+      const first = (top + row) * this.columns + left, end = first + columns;
       this.fillRuns(row, first, end, whole);
-      for (let i = first; i < end; i++) {
-        if (whole || shown[i] !== cells[i]) {
+      for (let i = first; i < end; i++)
+        if (whole || shown[i] !== cells[i])
           this.drawCell(i - first, row, cells[i]);
-          shown[i] = cells[i];
-        }
-      }
     }
+    shown.set(cells);
   }
 
-  /* Fills the backgrounds of a row's changed cells (all if whole), a run of one colour at once. */
+  /* Fills the backgrounds of a row of the canvas's changed cells (all if whole), cells first to
+     end of the console, a run of one colour at once. */
   fillRuns(row, first, end, whole) {
     const cells = this.cells, shown = this.shown, width = this.cellWidth, height = this.cellHeight;
     let start = first, fill = null;
@@ -282,10 +331,13 @@ export class Screen {
     return rows;
   }
 
-  /* A cell's rectangle in CSS pixels of the page. */
+  /* A cell's rectangle in CSS pixels of the page, or null for a cell out of the view. */
   cellRect(column, row) {
+    const { left, top, columns, rows } = this.view;
+    if (column < left || row < top || column >= left + columns || row >= top + rows)
+      return null;
     const at = this.canvas.getBoundingClientRect();
     const width = this.cellWidth / this.scale, height = this.cellHeight / this.scale;
-    return { x: at.left + column * width, y: at.top + row * height, width, height };
+    return { x: at.left + (column - left) * width, y: at.top + (row - top) * height, width, height };
   }
 }

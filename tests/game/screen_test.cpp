@@ -45,6 +45,10 @@ TEST_F(Layout, TheWorkedExampleAt81By46)
     ExpectRect(CountPanel, 18, 2, 21, 4, "CountPanel");
     EXPECT_EQ(BoardOrigin.x, 8);
     EXPECT_EQ(BoardOrigin.y, 6);
+    EXPECT_EQ(HeadlessTakeAnnouncements(),
+              (std::vector<std::string>{"6 machine 6 1 22 19", "6 messages 3 24 78 43",
+                                        "6 help 38 2 78 19"}))
+        << "the parts a page may show apart: the caption, count and board with a margin";
 }
 
 TEST_F(Layout, AnOddHeightGrowsOnlyTheLowerHalf)
@@ -81,7 +85,11 @@ TEST_F(Layout, AnUnreadableBufferLeavesTheLayoutAsItWas)
 
 class Panels : public Layout {
 protected:
-    void SetUp() override { OpenHeadlessScreen(81, 46); }
+    void SetUp() override
+    {
+        OpenHeadlessScreen(81, 46);
+        HeadlessTakeAnnouncements();
+    }
 };
 
 TEST_F(Panels, FramesShareTheirTopRowAndTheCountPanelHasItsCaption)

@@ -142,6 +142,19 @@ TEST_F(Game, WholeGamesGoTurnByTurnToTheirWinner)
         Player.take = game.take;
         EXPECT_EQ(PlayGame(), 1) << "the player's last turn ended normally";
         EXPECT_EQ(TurnLines(), game.turns);
+        /* Beside the picture, a reader is told each turn's side, in step, then the winner. */
+        std::vector<std::string> told, sides;
+        for (const std::string &said : HeadlessTakeAnnouncements())
+            if (said.rfind("3 Your turn: ", 0) == 0 || said == "3 Dr. Zop's turn" ||
+                said.rfind("4 ", 0) == 0)
+                told.push_back(said.substr(2, said.find_first_of("':") - 2));
+        for (const std::string &line : game.turns)
+            sides.push_back(line == MachineWins  ? "Dr. Zop wins"
+                            : line == PlayerWins ? "You win"
+                                                 : line.substr(0, line.find(' ')));
+        std::replace(sides.begin(), sides.end(), std::string("Zop"), std::string("Dr. Zop"));
+        std::replace(sides.begin(), sides.end(), std::string("You"), std::string("Your turn"));
+        EXPECT_EQ(told, sides);
         EXPECT_EQ(BallCount, 1);
         EXPECT_EQ(GamePhase, PhaseOver);
         TearDown();

@@ -16,15 +16,20 @@
  * In every engine, with the keyboard at 1280 x 900: the first screen is the
  * terminal's first screen at 81 x 46, cell for cell; a whole game of 9
  * marbles ('N', the player taking 2 each turn) shows every turn and the
- * winner, and the log region holds exactly the message window's lines and the
- * status the count panel's count; 'n' at the question ends the program, the
- * page says so, and another game starts without a reload; the page raises no
+ * winner, the log region holds exactly the message window's lines and the
+ * status region has said whose turn it was at each turn, then the winner;
+ * 'n' at the question ends the program, the page names the winner over the
+ * last picture, and another game starts without a reload; the page raises no
  * error.  The screenshot is taken at the question.  In Chromium also: the
  * lever labels black on light green, solid walls and joined frames, no timer
- * and no animation frame while the game waits for a key, the same game again
- * by tapping the on-screen keys alone on a phone of 390 x 844 (touch, device
- * pixel ratio 3), and a page that fetches nothing but its own files, at most
- * 150 KB compressed.
+ * and no animation frame while the game waits for a key, no key acting from
+ * outside the game, phones upright and lying (touch, device pixel ratio 3)
+ * and a small one showing the machine, the count and the last messages
+ * legibly and thumb-sized keys, none overlapping, the same game tapped on
+ * each of the first two with the keys named by what they do, a page that
+ * fetches nothing but its own files, at most 150 KB compressed, and one that
+ * can be installed, plays a whole game offline after one visit and gives way
+ * whole to a newer build.
  */
 import { createRequire } from "node:module";
 import { spawn } from "node:child_process";
@@ -49,7 +54,10 @@ function fail(message) {
 /* ---------------------------------------------------------------- Server */
 
 const types = { ".html": "text/html; charset=utf-8", ".js": "text/javascript",
-                ".svg": "image/svg+xml", ".wasm": "application/wasm" };
+                ".svg": "image/svg+xml", ".wasm": "application/wasm",
+                ".webmanifest": "application/manifest+json" };
+/* The folder served: the page as built, or later a newer build of it. */
+let served = pageDir;
 /*
  * Put first into the page's head: its uncaught errors and console errors in
  * window.zopErrors, read back alike in every engine (WebDriver hears none).
@@ -62,8 +70,8 @@ const COLLECT_ERRORS = `<script>(() => {
 })();</script>`;
 const server = http.createServer((request, response) => {
   const name = path.normalize(decodeURIComponent(new URL(request.url, "http://page").pathname));
-  const file = path.resolve(pageDir, "." + (name === "/" ? "/index.html" : name));
-  if (!file.startsWith(path.resolve(pageDir))) {
+  const file = path.resolve(served, "." + (name === "/" ? "/index.html" : name));
+  if (!file.startsWith(path.resolve(served))) {
     response.writeHead(403).end();
     return;
   }
@@ -104,8 +112,9 @@ const rows = (tab) => tab.run(() => zopScreenText());
 /* The message window's lines that are not blank, oldest first. */
 const messages = async (tab) => (await rows(tab)).slice(24, 44).map((row) => row.slice(3, 79).trimEnd())
                                                  .filter((line) => line !== "");
+/* Waits for test to hold in the page; a page that loads afresh meanwhile is asked again. */
 async function waitUntil(tab, test, failure, ms = 10000) {
-  for (const deadline = Date.now() + ms; !(await tab.run(test)); await sleep(100))
+  for (const deadline = Date.now() + ms; !(await tab.run(test).catch(() => false)); await sleep(100))
     if (Date.now() > deadline)
       fail(failure);
 }
@@ -208,12 +217,21 @@ async function checkPixels(page, size) {
               `${found.framePairs} frame joins without a gap, the lever labels black on light green`);
 }
 
+/* What the status region says, as it says it, in window.zopSaid. */
+function CollectStatus() {
+  const status = document.querySelector("[role=status]"), said = window.zopSaid = [];
+  new MutationObserver(() => said.push(status.textContent)).observe(status, { childList: true, subtree: true });
+}
+const WINNER = "Dr. Zop wins: it left you the last marble.";
+
 /*
  * A whole game of 9 marbles, Dr. Zop first, the player taking 2 each turn,
- * each key given by press(name) as Up, Down or a letter; then the log region
- * and the status are the message window's lines and the count panel's count.
+ * each key given by press(name) as Up, Down or a letter, and atPlayerTurn()
+ * called at the player's first turn; then the log region holds the message
+ * window's lines, and the status region has said each turn's cue and the winner.
  */
-async function playWholeGame(tab, press, size) {
+async function playWholeGame(tab, press, size, atPlayerTurn = async () => {}) {
+  await tab.run(CollectStatus);
   for (let i = 0; i < 6; i++)
     await press("Down");
   await press("N");
@@ -221,6 +239,8 @@ async function playWholeGame(tab, press, size) {
   const turns = ["Zop took: 1", "You took: 2", "Zop took: 1", "You took: 2", "Zop took: 2"];
   for (let turn = 0; turn < turns.length; turn++) {
     await waitForMessages(tab, 4 + turn, turns[turn]);
+    if (turn === 0)
+      await atPlayerTurn();
     if (turns[turn].startsWith("Zop") && turn < turns.length - 1)
       for (const key of ["B", "B", "N"])
         await press(key);
@@ -236,14 +256,18 @@ async function playWholeGame(tab, press, size) {
   if (count !== "1 ")
     fail(`${size}: the count panel shows "${count}", not 1`);
   const read = await tab.run(() => ({
-    log: Array.from(document.querySelectorAll("[role=log] li"), (item) => item.textContent),
-    status: document.querySelector("[role=status]").textContent }));
+    log: Array.from(document.querySelectorAll("[role=log] li"), (item) => item.textContent), said: zopSaid }));
   if (JSON.stringify(read.log) !== JSON.stringify(shown))
     fail(`${size}: the log region holds ${JSON.stringify(read.log)}, not the message window's lines`);
-  if (read.status !== "Ball Count " + count.trim())
-    fail(`${size}: the status says "${read.status}", not the count panel's ${count.trim()}`);
-  console.log(`${size}: a whole game of 9 marbles: every turn, the winner and the question; ` +
-              `the log region holds those lines and the status says "${read.status}"`);
+  let left = 9; /* marbles before the turn */
+  const cues = turns.map((turn) => [turn.startsWith("Zop") ? "Dr. Zop's turn"
+    : `Your turn: ${left} marbles; release one to three`, left -= Number(turn.slice(-1))][0]).concat(WINNER);
+  const said = read.said.filter((text) => /^(Dr\. Zop's turn|Your turn|You win|Dr\. Zop wins|You ended)/.test(text));
+  if (JSON.stringify(said) !== JSON.stringify(cues) || read.said.at(-1) !== WINNER ||
+      !read.said.includes("Ball Count 3"))
+    fail(`${size}: the status region said ${JSON.stringify(read.said)}, not the turns ${JSON.stringify(cues)}`);
+  console.log(`${size}: a whole game of 9 marbles: every turn, the winner and the question; the log region ` +
+              `holds those lines; the status region said each turn's cue, counts and "${read.said.at(-1)}"`);
 }
 
 /* 'n' at the question ends the program, and the page says so; again() starts another game. */
@@ -251,9 +275,10 @@ async function endAndPlayAgain(tab, press, again, size) {
   await press("N");
   await waitUntil(tab, () => !document.getElementById("end").hidden,
                   `${size}: the page does not say that the game is over`);
-  const said = await tab.run(() => document.getElementById("end-text").textContent);
-  if (said !== "The game is over.")
-    fail(`${size}: the page says "${said}"`);
+  const said = await tab.run(() => [document.getElementById("end-text").textContent,
+                                    document.getElementById("again").getAttribute("aria-describedby")]);
+  if (said[0] !== WINNER || said[1] !== "end-text" || (await messages(tab)).length !== 10)
+    fail(`${size}: the page says ${JSON.stringify(said)} over the messages ${JSON.stringify(await messages(tab))}`);
   await again();
   await waitUntil(tab, () => document.getElementById("end").hidden, `${size}: another game does not start`);
   await waitForMessages(tab, 1, "first screen of another game");
@@ -279,12 +304,16 @@ function tabOf(page) {
            click: (selector) => page.click(selector), screenshot: (file) => page.screenshot({ path: file }) };
 }
 
+/* Browsers of the test's own beside the engine's, closed at the end. */
+const closing = [];
+const CHROMIUM = {
+  executablePath: "/usr/bin/chromium", headless: true,
+  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+};
+
 async function chromium() {
-  const browser = await require("playwright-core").chromium.launch({
-    executablePath: "/usr/bin/chromium", headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-           "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-  });
+  const browser = await require("playwright-core").chromium.launch(CHROMIUM);
   const requested = new Set();
   return {
     requested, close: () => browser.close(),
@@ -366,6 +395,11 @@ async function webkit() {
 /* At 1280 x 900 in Chromium: the first screen's picture, and no timer while the game waits for a key. */
 async function chromiumDesk(page, desk) {
   await checkPixels(page, desk);
+  await page.focus("summary"); /* keys typed outside the game are the page's */
+  await page.keyboard.press("ArrowUp");
+  await page.focus("#screen");
+  if ((await page.evaluate(() => zopScreenText()[3])).slice(19, 21) !== "15")
+    fail(`${desk}: a key typed in How to play reached the game`);
   await sleep(500);
   const firedBefore = await page.evaluate(() => window.callbacksFired);
   await sleep(3000);
@@ -375,28 +409,128 @@ async function chromiumDesk(page, desk) {
   console.log(`${desk}: waiting 3 s for a key: no timer, no animation frame fired`);
 }
 
-/* By touch alone in Chromium, on a phone held upright. */
-async function chromiumPhone(engine) {
-  const phone = "chromium, 390 x 844 touch";
-  const touch = await engine.open({ viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true,
-                                    deviceScaleFactor: 3 });
-  await checkFirstScreen(touch, phone);
-  await checkPixels(touch.page, phone);
-  const boxes = await touch.page.$$eval("#keys button, #picture", (elements) => elements.map((element) =>
-    [element.dataset.key || element.id, element.getBoundingClientRect().toJSON()]));
-  for (const [name, box] of boxes)
-    if (box.left < 0 || box.top < 0 || box.right > 390 || box.bottom > 844 ||
-        (name !== "picture" && (box.width < 44 || box.height < 44)))
-      fail(`${phone}: ${name} lies at ${JSON.stringify(box)}, not whole on the screen or under 44 px`);
-  const tap = (name) => touch.page.tap(`[data-key=${name}]`);
-  await playWholeGame(touch, tap, phone);
-  await touch.screenshot(screenshotFile.replace(/\.png$/, "-touch.png"));
-  const focused = await touch.run(() => [document.activeElement.tagName, document.activeElement.isContentEditable,
+/* The phones: their layout checked, and where game is set a whole game tapped. */
+const PHONES = [
+  { width: 390, height: 844, isMobile: true, deviceScaleFactor: 3, game: true },
+  { width: 844, height: 390, isMobile: true, deviceScaleFactor: 3, game: true },
+  { width: 360, height: 640 },
+];
+/* The on-screen keys' names at the player's turn: the others do nothing then. */
+const KEY_NAMES = { B: "B, release a marble", N: "N, end your turn", Esc: "Esc, end the game" };
+
+/*
+ * The phone's layout: the machine's cells (those shown) and the last message
+ * lines at least 14 CSS px high, the messages' text at least 16 px, the keys
+ * at least 44 px, all whole on the screen and none over another.
+ */
+async function checkPhoneLayout(tab, phone, { width, height }) {
+  const found = await tab.run(() => {
+    const box = (element) => element.getBoundingClientRect().toJSON();
+    const cells = zopScreenText().flatMap((row, y) => Array.from(row, (_, x) => zopCellRect(x, y))).filter(Boolean);
+    const lines = Array.from(document.querySelectorAll("[role=log] li"), box).slice(-3);
+    const machine = { left: Math.min(...cells.map((c) => c.x)), top: Math.min(...cells.map((c) => c.y)),
+                      right: Math.max(...cells.map((c) => c.x + c.width)),
+                      bottom: Math.max(...cells.map((c) => c.y + c.height)) };
+    return { count: zopCellRect(19, 3), cell: Math.min(...cells.map((c) => c.height)), lines,
+             font: parseFloat(getComputedStyle(document.querySelector("[role=log] li")).fontSize),
+             boxes: [["machine", machine], ["messages", box(document.querySelector("[role=log]"))],
+                     ["how to play", box(document.querySelector("summary"))],
+                     ...Array.from(document.querySelectorAll("#keys button"), (key) => [key.dataset.key, box(key)])] };
+  });
+  const within = (inner, outer) => inner.left >= outer.left && inner.top >= outer.top &&
+                                   inner.right <= outer.right && inner.bottom <= outer.bottom;
+  const line = Math.min(...found.lines.map((each) => each.height));
+  if (!found.count || found.cell < 14 || line < 14 || found.font < 16 ||
+      !found.lines.every((each) => within(each, found.boxes[1][1])))
+    fail(`${phone}: cells ${found.cell} px high (count ${JSON.stringify(found.count)}), message lines ` +
+         `${line} px of ${found.font} px text, the last in view: ${JSON.stringify(found.lines)}`);
+  for (const [i, [name, box]] of found.boxes.entries())
+    if (!within(box, { left: 0, top: 0, right: width, bottom: height }) || (i >= 2 && box.height < 44) ||
+        found.boxes.some(([other, b]) => other !== name && Math.min(box.right, b.right) > Math.max(box.left, b.left) &&
+                                         Math.min(box.bottom, b.bottom) > Math.max(box.top, b.top)))
+      fail(`${phone}: ${name} at ${JSON.stringify(box)} is not whole on the screen, under 44 px or under another`);
+  console.log(`${phone}: cells ${found.cell.toFixed(1)} px high, message text ${found.font} px, keys from ` +
+              `${Math.min(...found.boxes.slice(3).map(([, b]) => Math.min(b.width, b.height)))} px, none overlapping`);
+}
+
+/* By touch alone in Chromium, on phones upright and lying. */
+async function chromiumPhones(engine) {
+  const tabs = [];
+  for (const { width, height, game, ...touch } of PHONES) {
+    const phone = `chromium, ${width} x ${height} touch`;
+    const tab = await engine.open({ viewport: { width, height }, hasTouch: true, ...touch });
+    tabs.push(tab);
+    await checkFirstScreen(tab, phone);
+    await checkPhoneLayout(tab, phone, { width, height });
+    await tab.page.screenshot({ path: screenshotFile.replace(/\.png$/, `-${width}x${height}.png`) });
+    if (!game)
+      continue;
+    const tap = (name) => tab.page.tap(`[data-key=${name}]`);
+    await playWholeGame(tab, tap, phone, async () => {
+      const names = [...(await tab.page.locator("#keys").ariaSnapshot()).matchAll(/button "([^"]*)"/g)];
+      const keys = await tab.page.$$eval("#keys button", (buttons) => buttons.map((button) => button.dataset.key));
+      if (names.some(([, name], i) => name !== (KEY_NAMES[keys[i]] || keys[i])))
+        fail(`${phone}: at the player's turn the keys are named ${JSON.stringify(names.map(([, name]) => name))}`);
+      console.log(`${phone}: at the player's turn the keys are named ${names.map(([, name]) => name).join("; ")}; ` +
+                  `the status says "${await tab.run(() => document.querySelector("[role=status]").textContent)}"`);
+    });
+    await checkPhoneLayout(tab, phone, { width, height });
+    await tab.screenshot(screenshotFile.replace(/\.png$/, width < height ? "-touch.png" : "-touch-lying.png"));
+    const focused = await tab.run(() => [document.activeElement.tagName, document.activeElement.isContentEditable,
                                          document.querySelectorAll("input, textarea, [contenteditable]").length]);
-  if (["INPUT", "TEXTAREA"].includes(focused[0]) || focused[1] || focused[2] !== 0)
-    fail(`${phone}: the taps left ${JSON.stringify(focused)} focused, where a soft keyboard opens`);
-  await endAndPlayAgain(touch, tap, () => tap("Y"), phone);
-  return touch;
+    if (["INPUT", "TEXTAREA"].includes(focused[0]) || focused[1] || focused[2] !== 0)
+      fail(`${phone}: the taps left ${JSON.stringify(focused)} focused, where a soft keyboard opens`);
+    await tap("Esc"); /* once: the game goes on, and the key asks for another tap */
+    await sleep(300);
+    const esc = await tab.run(() => [document.getElementById("end").hidden, document.querySelector("[data-key=Esc]").ariaLabel]);
+    if (!esc[0] || !esc[1].includes("again"))
+      fail(`${phone}: one tap on Esc leaves the end bar hidden ${esc[0]} and names the key "${esc[1]}"`);
+    await endAndPlayAgain(tab, tap, () => tap("Y"), phone);
+  }
+  return tabs;
+}
+
+/*
+ * Installable with no error; after one visit, with the network cut, a reload
+ * shows the first screen and a whole game plays; a newer build's files, once
+ * served, replace the old ones whole.  In a profile of its own: Chromium
+ * installs nothing from the test's other, incognito, contexts.
+ */
+async function chromiumOffline(press) {
+  const where = "chromium, offline";
+  const context = await require("playwright-core").chromium.launchPersistentContext(
+    fs.mkdtempSync(path.join(path.dirname(screenshotFile), "profile-")),
+    { ...CHROMIUM, viewport: { width: 1280, height: 900 } });
+  closing.push(() => context.close());
+  const page = context.pages()[0] || await context.newPage();
+  await page.goto(origin + "/");
+  const tab = tabOf(page);
+  const { installabilityErrors } = await (await context.newCDPSession(page)).send("Page.getInstallabilityErrors");
+  if (installabilityErrors.length !== 0)
+    fail(`${where}: the page cannot be installed: ${JSON.stringify(installabilityErrors)}`);
+  await waitUntil(tab, () => Boolean(navigator.serviceWorker.controller), `${where}: no service worker took the page`);
+  await context.setOffline(true);
+  await page.reload();
+  await checkFirstScreen(tab, where);
+  await playWholeGame(tab, (name) => press(tab, name), where);
+  await context.setOffline(false);
+  served = fs.mkdtempSync(path.join(path.dirname(screenshotFile), "newer-"));
+  fs.cpSync(pageDir, served, { recursive: true });
+  const edit = (file, from, to) => fs.writeFileSync(path.join(served, file),
+                                                    fs.readFileSync(path.join(pageDir, file), "utf8").replace(from, to));
+  edit("index.html", "<head>", '<head><meta name="zop-newer">');
+  edit("sw.js", /const CACHE = "zop-/, 'const CACHE = "zop-newer-');
+  await page.reload(); /* the newer worker installs and takes over; the unplayed page loads afresh */
+  await waitUntil(tab, () => document.querySelector("meta[name=zop-newer]") !== null,
+                  `${where}: the newer build's files do not replace the old ones`, 20000);
+  const kept = await tab.run(() => caches.keys());
+  if (kept.length !== 1 || !kept[0].startsWith("zop-newer-"))
+    fail(`${where}: the caches are ${JSON.stringify(kept)}, not the newer build's alone`);
+  await checkFirstScreen(tab, where + ", newer build");
+  console.log(`${where}: installable; after one visit a whole game plays with no network; a newer build ` +
+              `replaces the old files whole (cache ${kept[0]})`);
+  served = pageDir;
+  return tab;
 }
 
 /* Everything the pages loaded in Chromium: from the test's server alone, within the budget. */
@@ -428,14 +562,16 @@ try {
   if (engineName === "chromium")
     await chromiumDesk(tab.page, desk);
   const keys = { Up: "ArrowUp", Down: "ArrowDown" };
-  const type = (name) => tab.press(keys[name] || name.toLowerCase());
+  const typeIn = (into, name) => into.press(keys[name] || name.toLowerCase());
+  const type = (name) => typeIn(tab, name);
   await playWholeGame(tab, type, desk);
   await tab.screenshot(screenshotFile);
   await endAndPlayAgain(tab, type, () => tab.click("#again"), desk);
   const tabs = [tab];
   if (engineName === "chromium") {
-    tabs.push(await chromiumPhone(engine));
+    tabs.push(...await chromiumPhones(engine));
     checkBudget(engine.requested);
+    tabs.push(await chromiumOffline(typeIn));
   }
   const errors = [];
   for (const each of tabs)
@@ -449,6 +585,7 @@ try {
     process.exitCode = 1;
   }
 } finally {
+  await Promise.all(closing.map((close) => close()));
   await engine.close();
   server.close();
 }
