@@ -76,7 +76,9 @@ field Depends | grep -q 'libc6 (>= ' || fail "no dependencies read off the binar
 dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/files"
 for path in ./usr/games/zop ./usr/share/man/man6/zop.6.gz ./usr/share/doc/zop/copyright \
     ./usr/share/doc/zop/changelog.gz ./usr/share/applications/zop.desktop \
-    ./usr/share/metainfo/org.example.zop.metainfo.xml; do
+    ./usr/share/metainfo/org.example.zop.metainfo.xml \
+    ./usr/share/icons/hicolor/scalable/apps/org.example.zop.svg \
+    ./usr/share/icons/hicolor/48x48/apps/org.example.zop.png; do
     grep -qxF "$path" "$work/files" || fail "the package does not hold $path"
 done
 # A new version needs an entry of its own at the top of the changelog.
@@ -92,6 +94,7 @@ status=$?
 cat "$work/lintian"
 [ "$status" = 0 ] || fail "lintian exited with $status"
 grep -q '^E: ' "$work/lintian" && fail "lintian found errors in the package"
+grep -q 'icon' "$work/lintian" && fail "lintian has a note on the package's icon"
 
 # -------------------------------------------------------------- Installing
 
