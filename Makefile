@@ -59,6 +59,16 @@ package:
 	cmake --build $(PACKAGE_DIR) --parallel $(JOBS)
 	cd $(PACKAGE_DIR) && cpack -G DEB
 
+# The release into $(DIST_DIR), each file named with the version: the source
+# tarball zop-VERSION.tar.gz, the Debian package, zop-VERSION-windows.zip and
+# zop-VERSION-web.zip, and SHA256SUMS over them; built in $(DIST_BUILD_DIR),
+# the same bit for bit on every machine (see packaging/dist.sh).
+DIST_DIR ?= dist
+DIST_BUILD_DIR ?= build-dist
+.PHONY: dist
+dist:
+	sh packaging/dist.sh $(DIST_DIR) $(DIST_BUILD_DIR)
+
 # Bytes to the terminal and CPU, against ncurses on the same screens, on the
 # tests' scripted games (needs libncurses-dev and GoogleTest): a Release build
 # of its own with the benchmark, run on the zop built there, printing one table.
@@ -114,4 +124,4 @@ screenshots:
 
 clean:
 	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) $(PACKAGE_DIR) $(BENCH_DIR) $(MUTANTS_DIR) \
-	  $(SCREENSHOTS_DIR) $(WEB_DIR) $(WEB_BUILD_DIR)
+	  $(SCREENSHOTS_DIR) $(WEB_DIR) $(WEB_BUILD_DIR) $(DIST_DIR) $(DIST_BUILD_DIR)

@@ -79,6 +79,18 @@ for file in "$desktop" "$metainfo" "$prefix/share/doc/zop/copyright"; do
     [ -f "$file" ] || fail "$file is missing"
 done
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
+# The icon both name, scalable and in each size menus ask for (a PNG's width and
+# height are the big-endian words at bytes 16 and 20).
+grep -qx 'Icon=org.example.zop' "$desktop" &&
+    grep -qF '<icon type="stock">org.example.zop<' "$metainfo" ||
+    fail "the desktop entry or the metainfo names no icon org.example.zop"
+icons="$prefix/share/icons/hicolor"
+grep -q '<svg' "$icons/scalable/apps/org.example.zop.svg" || fail "no scalable icon"
+for size in 16 32 48 64 128 256; do
+    od -An -tu1 -j16 -N8 "$icons/${size}x$size/apps/org.example.zop.png" |
+        awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }' | grep -qx "${size}x$size" ||
+        fail "no $size x $size PNG icon"
+done
 command -v desktop-file-validate >/dev/null 2>&1 || skip "desktop-file-utils is not installed"
 command -v appstreamcli >/dev/null 2>&1 || skip "appstream is not installed"
 desktop-file-validate "$desktop" || fail "desktop-file-validate found errors in zop.desktop"

@@ -76,7 +76,9 @@ field Depends | grep -q 'libc6 (>= ' || fail "no dependencies read off the binar
 dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/files"
 for path in ./usr/games/zop ./usr/share/man/man6/zop.6.gz ./usr/share/doc/zop/copyright \
     ./usr/share/doc/zop/changelog.gz ./usr/share/applications/zop.desktop \
-    ./usr/share/metainfo/org.example.zop.metainfo.xml; do
+    ./usr/share/metainfo/org.example.zop.metainfo.xml \
+    ./usr/share/icons/hicolor/scalable/apps/org.example.zop.svg \
+    ./usr/share/icons/hicolor/48x48/apps/org.example.zop.png; do
     grep -qxF "$path" "$work/files" || fail "the package does not hold $path"
 done
 # A new version needs an entry of its own at the top of the changelog.
@@ -86,12 +88,14 @@ dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/zop/changelog.gz | gunz
 [ "$(cat "$work/changelog-version")" = "$version" ] ||
     fail "the changelog's latest entry is for '$(cat "$work/changelog-version")', not $version"
 
-# Debian's own checks of a package: warnings are shown, an error fails.
-lintian "$deb" >"$work/lintian" 2>&1
+# Debian's own checks of a package: notes and warnings are shown, an error or a note on
+# the icon fails.
+lintian -I "$deb" >"$work/lintian" 2>&1
 status=$?
 cat "$work/lintian"
 [ "$status" = 0 ] || fail "lintian exited with $status"
 grep -q '^E: ' "$work/lintian" && fail "lintian found errors in the package"
+grep -q 'icon' "$work/lintian" && fail "lintian has a note on the package's icon"
 
 # -------------------------------------------------------------- Installing
 
