@@ -11,6 +11,7 @@ dir=$2
 for tool in git zip gzip dpkg-deb dpkg-shlibdeps file x86_64-w64-mingw32-g++ emcc; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
+git -C "$src" rev-parse --git-dir >/dev/null 2>&1 || skip "$src is not a git checkout (an unpacked tarball)"
 # A nested make must not try to join the job server of a make around ctest.
 unset MAKEFLAGS MFLAGS MAKELEVEL SOURCE_DATE_EPOCH
 rm -rf "$dir"
