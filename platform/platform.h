@@ -28,8 +28,17 @@ enum {
  * PlatformAnnounce(channel, text) hands a code page 437 text to whatever reads
  * the screen beside its picture (a web page's live regions and keys), said at
  * the next present in the order given: what the program has just drawn, or
- * what a reader cannot see in the picture.  A terminal has no such reader, nor
- * has the Windows console: there it does nothing.
+ * what a reader cannot see in the picture.  Told in lines (PlatformShowLines),
+ * these texts are all there is; a terminal's picture has no reader beside it,
+ * nor has the Windows console: there it does nothing.
+ */
+/*
+ * PlatformShowLines(), called before any other call, has the game told as
+ * plain lines of text on standard output, from what it announces, with its
+ * keys from standard input, in place of its picture: for a screen reader or
+ * braille display at a terminal, a dumb terminal, or a program playing
+ * through a pipe.  Returns 0 where the platform shows only the picture (the
+ * Windows console, a web page).
  */
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -39,6 +48,10 @@ enum {
 /* The standard output handle comes with wrapping at the end of the line off. */
 #include "windows/winstart.h"
 inline void PlatformAnnounce(int, const char *) {}
+inline int PlatformShowLines(void)
+{
+    return 0;
+}
 #else
 #include "emulated/winconsole.h"
 #endif

@@ -33,13 +33,15 @@ options_check() {
     options_run "$@" --help
     [ "$status" = 0 ] || options_fail "--help exited with $status, not 0"
     [ -s "$work/options.err" ] && options_fail "--help wrote to standard error"
-    head -n 1 "$work/options.out" | grep -qx 'Usage: zop \[--help | --version\]' ||
+    usage='Usage: zop [--lines] [--help | --version]'
+    case "$*" in *.exe) usage='Usage: zop [--help | --version]' ;; esac
+    [ "$(head -n 1 "$work/options.out")" = "$usage" ] ||
         options_fail "--help does not begin with the usage line"
     for text in ESC --version; do
         grep -qF -- "$text" "$work/options.out" || options_fail "--help does not mention $text"
     done
     # What only a terminal has, the Windows program leaves out.
-    for text in Ctrl-L TERM LC_CTYPE NO_COLOR "man 6 zop"; do
+    for text in Ctrl-L --lines TERM LC_CTYPE NO_COLOR "man 6 zop"; do
         case "$*" in
         *.exe) ! grep -qF -- "$text" "$work/options.out" ||
             options_fail "--help of the Windows program mentions $text" ;;
@@ -47,7 +49,8 @@ options_check() {
         esac
     done
 
-    options_run "$@" --version
+    # As GNU programs do: --version answers wherever it stands, and abbreviated.
+    options_run "$@" --lines --vers
     [ "$status" = 0 ] || options_fail "--version exited with $status, not 0"
     [ -s "$work/options.err" ] && options_fail "--version wrote to standard error"
     [ "$(head -n 1 "$work/options.out")" = "zop $version" ] ||
@@ -62,7 +65,12 @@ options_check() {
     options_refused "zop: unknown option '-x?[31m?more'; try 'zop --help'" \
         "$@" "$(printf -- '-x\033[31m\nmore')"
     options_refused "zop: unexpected argument 'marbles'; try 'zop --help'" "$@" marbles
-    options_refused "zop: unknown option '--'; try 'zop --help'" "$@" --
+    options_refused "zop: unexpected argument '--help'; try 'zop --help'" "$@" -- --help
+    options_refused "zop: option '--lines=yes' takes no value; try 'zop --help'" "$@" --lines=yes
+    case "$*" in
+    *.exe) options_refused "zop: option '--lines' is not available on Windows; try 'zop --help'" \
+        "$@" --lines ;;
+    esac
 }
 
 # options_refused LINE COMMAND...: COMMAND exits 2 with LINE alone on standard error.

@@ -29,6 +29,13 @@ struct DriverScreen {
                            terminal's size is the terminal's own and follows its resizes */
 };
 
+/*
+ * Asks, before the screen is opened, for the game to be told in lines of text
+ * from its announcements (DriverAnnounce) rather than shown as a picture: 1,
+ * or 0 where the driver has only its one way of showing the console.
+ */
+int DriverShowLines(void);
+
 /* What DriverOpen found. */
 enum DriverOpened {
     DRIVER_OPENED,

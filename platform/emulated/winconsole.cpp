@@ -711,15 +711,15 @@ static std::string ErrorText(DWORD code)
     switch (code) {
     case ErrorNoTerminal:
         return "no terminal to play in: standard input, standard output and the controlling "
-               "terminal are not terminals";
+               "terminal are not terminals (zop --lines plays in lines of text without one)";
     case ErrorTermUnset:
         return "TERM is not set, so the kind of terminal is not known: set it to the "
-               "terminal's name (such as xterm-256color)";
+               "terminal's name (such as xterm-256color), or play in lines of text: zop --lines";
     case ErrorTermCannotAddress: {
         const char *term = std::getenv("TERM");
         return std::string("the terminal TERM=") + (term ? term : "") +
                " cannot place the cursor as the game does (with ANSI sequences): play in one that "
-               "can";
+               "can, or in lines of text: zop --lines";
     }
     case ERROR_FILE_NOT_FOUND:
         return "There is no console device of that name.";
@@ -812,6 +812,12 @@ HLOCAL LocalFree(HLOCAL memory)
 }
 
 /* ------------------------------------------------ Beyond the Win32 calls */
+
+/* Only before the first call: the console is shown one way for the whole run. */
+int PlatformShowLines(void)
+{
+    return WinConsole.opened ? 0 : DriverShowLines();
+}
 
 void PlatformAnnounce(int channel, const char *text)
 {

@@ -60,7 +60,8 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
                      DWORD size, va_list *arguments);
 HLOCAL LocalFree(HLOCAL memory);
 
-/* The platform's one call beyond the Win32 subset (platform.h). */
+/* The platform's calls beyond the Win32 subset (platform.h). */
 void PlatformAnnounce(int channel, const char *text);
+int PlatformShowLines(void);
 
 #endif

@@ -7,6 +7,7 @@
 
 #include "caps.h"
 #include "cp437.h"
+#include "lines.h"
 #include "render.h"
 #include "terminfo.h"
 
@@ -45,6 +46,10 @@ const unsigned char WidthSample[2] = {0xC4, 0xDB};
 /* Saves the player's title on the terminal's stack of titles, and puts it back. */
 const char SaveTitle[] = "\x1b[22;0t";
 const char RestoreTitle[] = "\x1b[23;0t";
+/* The console's size when the game is told in lines: the size its screen is laid out for,
+   whatever the terminal's, so that its messages are as long as they were written. */
+const int LinesColumns = 81;
+const int LinesRows = 46;
 
 namespace {
 
@@ -81,6 +86,9 @@ struct TtyState {
                                 there): every wait of the driver goes through select() */
     bool singleByte;          /* the locale's characters are single bytes, not UTF-8 */
     char32_t highBytes[128];  /* then: the character of each byte 0x80 to 0xFF, 0 for none */
+    bool lines;               /* the game is told in lines of text on standard output, from its
+                                announcements, and its keys read from standard input */
+    LinesTeller teller;       /* then: the lines said and waiting for the next present */
 };
 
 } // namespace
@@ -239,8 +247,8 @@ static void TtyDrainWakePipe(void)
 
 /* Signals the driver handles: those that end the program (crashes among them), the
    stop and continue of job control, and resizes; with the actions found before. */
-const int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT,
-                              SIGBUS, SIGFPE,  SIGILL, SIGTSTP, SIGCONT, SIGWINCH};
+const int HandledSignals[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV, SIGABRT, SIGBUS,
+                              SIGFPE, SIGILL,  SIGPIPE, SIGTSTP, SIGCONT, SIGWINCH};
 const int HandledCount = sizeof HandledSignals / sizeof HandledSignals[0];
 static struct sigaction ActionsFound[HandledCount];
 static bool Handled[HandledCount];
@@ -403,6 +411,8 @@ static bool TtyHasUndo(int step)
 static void TtyBuildEmergency(void)
 {
     Tty.emergencyLength = 0;
+    if (Tty.lines)
+        return; /* lines of text set nothing on the terminal but its modes */
     /* A signal may come in the middle of a frame that set a scroll region or drew lines. */
     std::string bytes = Tty.caps.scrollRegion ? "\x1b[r" : "";
     if (!Tty.caps.utf8)
@@ -435,8 +445,21 @@ static std::string TtyEraseBlankPicture(void)
     return "\x1b[H\x1b[2J";
 }
 
+/* Hands back what lines of text took: the keys' terminal, where they came from one. */
+static void TtyRestoreLines(void)
+{
+    if (TtyHasUndo(UNDO_RAW_MODE))
+        TtySetSettings(TCSADRAIN, &Tty.saved);
+    Tty.undoCount = 0;
+    TtyRemoveHandlers();
+}
+
 void DriverRestore(void)
 {
+    if (Tty.lines && Tty.open) {
+        TtyRestoreLines();
+        return;
+    }
     Tty.drawn = false;
     if (Tty.open)
         TtyAwaitAnswersKeepingKeys();
@@ -520,6 +543,8 @@ static void TtyEnterRawMode(void)
 
 static void TtyQuerySize(void)
 {
+    if (Tty.lines)
+        return; /* the size of a console that is never shown */
     struct winsize size = {};
     if ((ioctl(Tty.outFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) &&
         (ioctl(Tty.inFd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0)) {
@@ -780,16 +805,21 @@ static bool TtyIsUtf8Codeset(const char *codeset)
     return letters == "utf8";
 }
 
+/* The locale's character set: UTF-8, or single bytes, whose characters are noted. */
+static void TtyReadLocale(void)
+{
+    std::setlocale(LC_CTYPE, "");
+    Tty.singleByte = !TtyIsUtf8Codeset(nl_langinfo(CODESET));
+    if (Tty.singleByte)
+        TtyReadHighBytes();
+}
+
 /* What the terminal can do, from TERM's entry, and the locale's characters; a TerminfoVerdict. */
 static int TtyReadCapabilities(void)
 {
-    std::setlocale(LC_CTYPE, "");
-    bool utf8 = TtyIsUtf8Codeset(nl_langinfo(CODESET));
-    Tty.singleByte = !utf8;
-    if (!utf8)
-        TtyReadHighBytes();
-    int verdict =
-        TerminfoRead(std::getenv("TERM"), utf8, std::getenv("TMUX") != nullptr, &Tty.caps);
+    TtyReadLocale();
+    int verdict = TerminfoRead(std::getenv("TERM"), !Tty.singleByte, std::getenv("TMUX") != nullptr,
+                               &Tty.caps);
     /* NO_COLOR, present and not empty: no colour at all, whatever the terminal can do. */
     const char *noColour = std::getenv("NO_COLOR");
     if (noColour != nullptr && noColour[0] != '\0')
@@ -809,8 +839,56 @@ static int TtyRefuse(int why)
     return why;
 }
 
+/* Standard input, output and error open, on /dev/null where one was closed, so that no
+   descriptor the driver opens takes a standard one's number. */
+static void TtyKeepStandardFilesOpen(void)
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; fd++)
+        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) < 0)
+            return;
+}
+
+/*
+ * Opens the game told in lines: keys from standard input, in raw mode where
+ * it is a terminal, and lines to standard output, whatever they are and
+ * whatever TERM says; a console of the size the screen is laid out for.
+ */
+static int TtyOpenLines(DriverScreen *screen)
+{
+    if (!Tty.open) {
+        TtyKeepStandardFilesOpen();
+        Tty.inFd = STDIN_FILENO;
+        Tty.outFd = STDOUT_FILENO;
+        Tty.ownFd = false;
+        if (!TtyOpenWakePipe())
+            return DRIVER_NO_TERMINAL;
+        TtyReadLocale();
+        LinesReset(&Tty.teller, Tty.singleByte ? Tty.highBytes : nullptr);
+        Tty.open = true;
+        if (!Tty.exitHookSet && std::atexit(DriverRestore) == 0)
+            Tty.exitHookSet = true;
+        if (isatty(Tty.inFd) && tcgetattr(Tty.inFd, &Tty.saved) == 0)
+            TtyEnterRawMode();
+        TtyInstallHandlers();
+        Tty.columns = LinesColumns;
+        Tty.rows = LinesRows;
+    }
+    *screen = DriverScreen{LinesColumns, LinesRows, LinesColumns, LinesRows, COORD{0, 0}, false};
+    return DRIVER_OPENED;
+}
+
+int DriverShowLines(void)
+{
+    if (Tty.open)
+        return 0;
+    Tty.lines = true;
+    return 1;
+}
+
 int DriverOpen(DriverScreen *screen)
 {
+    if (Tty.lines)
+        return TtyOpenLines(screen);
     if (!Tty.open) {
         if (!TtyFindTerminal())
             return DRIVER_NO_TERMINAL;
@@ -855,6 +933,8 @@ int DriverTakeEvents(int *columns, int *rows)
         if (GaveBack) {
             GaveBack = 0;
             TtyReapplySettings();
+            if (Tty.lines)
+                LinesSayAgain(&Tty.teller); /* the shell has spoken meanwhile */
         } else {
             TtyReapplyRawMode();
         }
@@ -920,6 +1000,10 @@ static void TtyAppendSettings(std::string *out)
 
 void DriverPresent(const MemConsole *mc)
 {
+    if (Tty.lines && Tty.open) {
+        TtyWriteText(LinesTake(&Tty.teller));
+        return;
+    }
     if (!Tty.open || !Tty.drawn)
         return;
     Tty.out.clear();
@@ -931,28 +1015,54 @@ void DriverPresent(const MemConsole *mc)
     TtyWriteText(Tty.out);
 }
 
+/* Ctrl-L: the whole picture again, or in lines the state of the game said again. */
 void DriverForgetScreen(void)
 {
     Tty.front.known = false;
+    if (Tty.lines && Tty.open)
+        LinesSayAgain(&Tty.teller);
 }
 
-/* The terminal shows only its picture: nothing beside it reads a text out. */
-void DriverAnnounce(int, const char *) {}
+/* In lines the announcements are what is told; a picture has nothing beside it to read them. */
+void DriverAnnounce(int channel, const char *text)
+{
+    if (Tty.lines && Tty.open)
+        LinesAnnounce(&Tty.teller, channel, text);
+}
 
 void DriverSetTitle(const std::string &title)
 {
     if (!Tty.open)
         return;
+    if (Tty.lines) {
+        LinesSayTitle(&Tty.teller, title);
+        return;
+    }
     Tty.title = Cp437TextToUtf8(title);
     Tty.titlePending = true;
 }
 
 /* ---------------------------------------------------------------- Input */
 
+/* Takes carriage returns and line feeds out of bytes read: in lines they are no keys, since
+   a line-oriented link (a pipe, an editor's shell) ends every answer with one.  The count left. */
+static int TtyDropLineEnds(unsigned char *buffer, int count)
+{
+    int kept = 0;
+    for (int i = 0; i < count; i++)
+        if (buffer[i] != '\r' && buffer[i] != '\n')
+            buffer[kept++] = buffer[i];
+    return kept;
+}
+
 int DriverReadBytes(unsigned char *buffer, int size, int timeoutMs)
 {
     if (size <= 0)
         return 0;
+    if (Tty.lines) {
+        int n = Tty.open ? TtyReadSome(buffer, size, timeoutMs) : -1;
+        return n > 0 ? TtyDropLineEnds(buffer, n) : n;
+    }
     if (Tty.pendingInput.empty()) {
         if (!Tty.open)
             return -1;
