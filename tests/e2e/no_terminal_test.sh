@@ -20,7 +20,8 @@ setsid -w "$zop" </dev/null >"$work/out" 2>"$work/err"
 status=$?
 [ "$status" = 1 ] || fail "exit status $status, not 1"
 [ "$(wc -l <"$work/err")" = 1 ] || fail "not one line on standard error: $(cat "$work/err")"
-grep -q '^zop: .*terminal' "$work/err" || fail "the line does not say what is missing: $(cat "$work/err")"
+grep -q '^zop: .*terminal.*zop --lines' "$work/err" ||
+    fail "the line does not say what is missing and what plays without it: $(cat "$work/err")"
 [ ! -s "$work/out" ] || fail "it wrote to standard output: $(od -c "$work/out" | head -n 3)"
 echo "no terminal: \"$(cat "$work/err")\", status 1"
 

@@ -36,11 +36,11 @@ run_refused() {
 }
 
 run_refused TERM=dumb
-grep -q "^zop: .*TERM=dumb" "$work/err" || fail "the line does not name TERM=dumb"
+grep -q "^zop: .*TERM=dumb.*zop --lines" "$work/err" || fail "the line does not name TERM=dumb and --lines"
 run_refused -u TERM
-grep -q "^zop: TERM is not set" "$work/err" || fail "the line does not say that TERM is not set"
+grep -q "^zop: TERM is not set.*zop --lines" "$work/err" || fail "the line does not say that TERM is not set"
 run_refused TERM=
-grep -q "^zop: TERM is not set" "$work/err" || fail "the line does not say that TERM is not set"
+grep -q "^zop: TERM is not set.*zop --lines" "$work/err" || fail "the line does not say that TERM is not set"
 
 start_in_pane 81 46 env TERM=no-such-terminal "$zop"
 wait_for_text "Ready for new game. Waiting key commands..." || fail "no first screen for TERM=no-such-terminal"

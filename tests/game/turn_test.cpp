@@ -142,18 +142,22 @@ TEST_F(Game, WholeGamesGoTurnByTurnToTheirWinner)
         Player.take = game.take;
         EXPECT_EQ(PlayGame(), 1) << "the player's last turn ended normally";
         EXPECT_EQ(TurnLines(), game.turns);
-        /* Beside the picture, a reader is told each turn's side, in step, then the winner. */
+        /* Beside the picture, a reader is told each turn's side in step, the marbles left
+           at the player's, then the winner. */
         std::vector<std::string> told, sides;
         for (const std::string &said : HeadlessTakeAnnouncements())
             if (said.rfind("3 Your turn: ", 0) == 0 || said == "3 Dr. Zop's turn" ||
                 said.rfind("4 ", 0) == 0)
-                told.push_back(said.substr(2, said.find_first_of("':") - 2));
-        for (const std::string &line : game.turns)
+                told.push_back(said.substr(2, said.find_first_of(said[0] == '4' ? ":" : "';") - 2));
+        int left = 15 - game.downArrows;
+        for (const std::string &line : game.turns) {
+            bool player = line.rfind("You", 0) == 0, taken = line.find(" took: ") != line.npos;
             sides.push_back(line == MachineWins  ? "Dr. Zop wins"
                             : line == PlayerWins ? "You win"
-                                                 : line.substr(0, line.find(' ')));
-        std::replace(sides.begin(), sides.end(), std::string("Zop"), std::string("Dr. Zop"));
-        std::replace(sides.begin(), sides.end(), std::string("You"), std::string("Your turn"));
+                            : player             ? "Your turn: " + std::to_string(left) + " marbles"
+                                                 : "Dr. Zop");
+            left -= taken ? std::stoi(line.substr(line.find(':') + 1)) : 0;
+        }
         EXPECT_EQ(told, sides);
         EXPECT_EQ(BallCount, 1);
         EXPECT_EQ(GamePhase, PhaseOver);
