@@ -1,5 +1,5 @@
 /*
- * zop_bench: the bytes the terminal driver sends for the game's screens,
+ * zop_bench: the bytes the tty driver sends for the game's screens,
  * against the established terminal library fed the same screens, and the
  * CPU the game uses; printed as one table.
  *
@@ -30,9 +30,9 @@
 namespace {
 
 /* Who draws the screens: our renderer, or the library in either colour set-up. */
-enum Renderer { RENDER_ZOP, RENDER_CURSES, RENDER_CURSES_DEFAULT, RENDERER_COUNT };
+enum Renderer { RendererZop, RendererCurses, RendererCursesDefault, RendererCount };
 
-const char *const RendererNames[RENDERER_COUNT] = {"zop", "ncurses", "ncurses-dc"};
+const char *const RendererNames[RendererCount] = {"zop", "ncurses", "ncurses-dc"};
 
 /* Timed repetitions in this process, and runs of the real program: medians are reported. */
 const int GameRepeats = 15;
@@ -40,7 +40,7 @@ const int RollRepeats = 40;
 const int ChildRepeats = 3;
 const double IdleSeconds = 5.0;
 
-/* Our renderer drawing into memory, as the terminal driver does when it presents. */
+/* Our renderer drawing into memory, as the tty driver does when it presents. */
 struct OurTerminal {
     Caps caps;         /* those of xterm-256color in a UTF-8 locale, from its terminfo entry */
     RenderFrame front; /* what the terminal shows */
@@ -71,7 +71,7 @@ BenchState Bench;
 
 /* One line of the byte table: a figure for each renderer. */
 struct Figure {
-    double bytes[RENDERER_COUNT];
+    double bytes[RendererCount];
 };
 
 struct ByteFigures {
@@ -100,7 +100,7 @@ static const Caps &Xterm256Caps(void)
 {
     static Caps caps;
     static bool read = false;
-    if (!read && TerminfoRead("xterm-256color", true, false, &caps) != TERMINFO_PLAYABLE) {
+    if (!read && TerminfoRead("xterm-256color", true, false, &caps) != TerminfoPlayable) {
         std::fprintf(stderr, "zop_bench: no terminfo entry for xterm-256color\n");
         std::exit(1);
     }
@@ -119,8 +119,8 @@ static bool StartRenderer(int renderer, PresentPoints points, const char *dumpDi
     Bench.ours.front.known = false;
     Bench.ours.dump = dump;
     Bench.ours.caps = Xterm256Caps();
-    bool defaultColours = renderer == RENDER_CURSES_DEFAULT;
-    if (renderer == RENDER_ZOP || CursesOpen(ScriptColumns, ScriptRows, defaultColours))
+    bool defaultColours = renderer == RendererCursesDefault;
+    if (renderer == RendererZop || CursesOpen(ScriptColumns, ScriptRows, defaultColours))
         return true;
     std::fprintf(stderr, "zop_bench: the terminal library would not start\n");
     return false;
@@ -128,7 +128,7 @@ static bool StartRenderer(int renderer, PresentPoints points, const char *dumpDi
 
 static void StopRenderer(void)
 {
-    if (Bench.renderer != RENDER_ZOP)
+    if (Bench.renderer != RendererZop)
         CursesClose();
 }
 
@@ -147,7 +147,7 @@ static long RenderOurs(const MemConsole *mc)
 
 static long BytesSoFar(void)
 {
-    return Bench.renderer == RENDER_ZOP ? Bench.ours.bytes : CursesBytes();
+    return Bench.renderer == RendererZop ? Bench.ours.bytes : CursesBytes();
 }
 
 static void SaveDump(const char *name, const std::string &bytes)
@@ -166,7 +166,7 @@ static void SaveBytes(const char *what, const std::string &ours)
     if (Bench.dumpDir == nullptr)
         return;
     std::string name = std::string(what) + "." + RendererNames[Bench.renderer];
-    if (Bench.renderer == RENDER_ZOP)
+    if (Bench.renderer == RendererZop)
         SaveDump(name.c_str(), ours);
     else
         CursesSaveBytes((std::string(Bench.dumpDir) + "/" + name).c_str());
@@ -189,7 +189,7 @@ static int MarbleCell(const MemConsole *mc)
 static void Present(const MemConsole *mc)
 {
     Bench.console = mc;
-    if (Bench.renderer == RENDER_ZOP)
+    if (Bench.renderer == RendererZop)
         RenderOurs(mc);
     else
         CursesShow(mc);
@@ -220,7 +220,7 @@ static void DrawFirstFrameWhole(void)
     const MemConsole *console = Bench.console;
     if (!StartRenderer(Bench.renderer, Bench.points, Bench.dumpDir, &dump))
         return;
-    if (Bench.renderer == RENDER_ZOP)
+    if (Bench.renderer == RendererZop)
         RenderOurs(console);
     else
         CursesShow(console);
@@ -286,15 +286,15 @@ static int MeasureRoute(int route, int renderer, PresentPoints points, ByteFigur
 static void MeasureBytes(PresentPoints points, ByteFigures *f, const char *dumpDir)
 {
     *f = ByteFigures();
-    const char *dump = points == PRESENT_AT_WAITS ? dumpDir : nullptr;
-    for (int r = 0; r < RENDERER_COUNT; r++) {
+    const char *dump = points == PresentAtWaits ? dumpDir : nullptr;
+    for (int r = 0; r < RendererCount; r++) {
         MeasureFirstFrame(r, points, f, dump);
         MeasureGame(r, points, f, dump);
     }
     for (int route = 0; route < FlipperRouteCount; route++) {
-        for (int r = 0; r < RENDERER_COUNT; r++)
+        for (int r = 0; r < RendererCount; r++)
             f->cells[route] = MeasureRoute(route, r, points, f);
-        for (int r = 0; r < RENDERER_COUNT; r++) {
+        for (int r = 0; r < RendererCount; r++) {
             double bytes = f->rolls[route].bytes[r];
             f->roll.bytes[r] += bytes / FlipperRouteCount;
             f->step.bytes[r] += bytes / f->cells[route] / FlipperRouteCount;
@@ -315,9 +315,9 @@ static double GameCpu(void)
 {
     std::vector<double> times;
     for (int i = 0; i < GameRepeats; i++) {
-        StartRenderer(RENDER_ZOP, PRESENT_AT_WAITS, nullptr, nullptr);
+        StartRenderer(RendererZop, PresentAtWaits, nullptr, nullptr);
         double start = CpuNow();
-        RunScriptedGame(Present, nullptr, PRESENT_AT_WAITS);
+        RunScriptedGame(Present, nullptr, PresentAtWaits);
         times.push_back(CpuNow() - start);
     }
     return Median(times);
@@ -331,9 +331,8 @@ static double StepCpu(void)
         double seconds = 0;
         int cells = 0;
         for (int r = 0; r < FlipperRouteCount; r++) {
-            StartRenderer(RENDER_ZOP, PRESENT_AT_WAITS, nullptr, nullptr);
-            RollOneMarble(FlipperRoutes[r].ballCount, Present, RollStarts, nullptr,
-                          PRESENT_AT_WAITS);
+            StartRenderer(RendererZop, PresentAtWaits, nullptr, nullptr);
+            RollOneMarble(FlipperRoutes[r].ballCount, Present, RollStarts, nullptr, PresentAtWaits);
             seconds += CpuNow() - Bench.clockStart;
             cells += Bench.cells;
         }
@@ -375,15 +374,15 @@ const Goal NoGoal = {0, 0};
 
 static void PrintBytes(const char *name, const Figure &f, Goal goal)
 {
-    double best = std::min(f.bytes[RENDER_CURSES], f.bytes[RENDER_CURSES_DEFAULT]);
-    double ratio = best > 0 ? f.bytes[RENDER_ZOP] / best : 0.0;
-    std::printf("  %-40s %9.1f %9.1f %10.1f %7.3f", name, f.bytes[RENDER_ZOP],
-                f.bytes[RENDER_CURSES], f.bytes[RENDER_CURSES_DEFAULT], ratio);
+    double best = std::min(f.bytes[RendererCurses], f.bytes[RendererCursesDefault]);
+    double ratio = best > 0 ? f.bytes[RendererZop] / best : 0.0;
+    std::printf("  %-40s %9.1f %9.1f %10.1f %7.3f", name, f.bytes[RendererZop],
+                f.bytes[RendererCurses], f.bytes[RendererCursesDefault], ratio);
     if (goal.ratio > 0)
         std::printf("  ratio <= %.2f %s", goal.ratio, ratio <= goal.ratio ? "met" : "MISSED");
     if (goal.bytes > 0)
         std::printf("  <= %.0f bytes %s", goal.bytes,
-                    f.bytes[RENDER_ZOP] <= goal.bytes ? "met" : "MISSED");
+                    f.bytes[RendererZop] <= goal.bytes ? "met" : "MISSED");
     std::printf("\n");
 }
 
@@ -456,8 +455,8 @@ int main(int argc, char **argv)
             zop = argv[i];
     }
     ByteFigures atWaits, perCall;
-    MeasureBytes(PRESENT_AT_WAITS, &atWaits, dumpDir);
-    MeasureBytes(PRESENT_PER_CALL, &perCall, nullptr);
+    MeasureBytes(PresentAtWaits, &atWaits, dumpDir);
+    MeasureBytes(PresentPerCall, &perCall, nullptr);
     PrintByteTable(atWaits, perCall);
 
     std::printf("\nCPU of the game in this process, rendering into memory (median)\n");

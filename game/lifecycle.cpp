@@ -50,7 +50,7 @@ static void ReplayLoop()
             return;
         PrintInWindow(MessageWindow, " ");
         PrintInWindow(MessageWindow, "Would you like to play again?[Y/N/ESC]");
-        PlatformAnnounce(ANNOUNCE_KEYS, "Y:play again|N:no more games|Esc:no more games");
+        PlatformAnnounce(AnnounceKeys, "Y:play again|N:no more games|Esc:no more games");
         int key = ConGetKey(nullptr);
         if (key == KeyEscape || key == 'N' || key == 'n')
             return;

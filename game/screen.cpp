@@ -102,7 +102,7 @@ void ShowCount()
     WriteAt(CountPanel.left + 1, CountPanel.top + 1, text, 2);
     char said[32];
     std::snprintf(said, sizeof said, "%s %d", Caption, BallCount);
-    PlatformAnnounce(ANNOUNCE_STATUS, said);
+    PlatformAnnounce(AnnounceStatus, said);
 }
 
 /* Gives one board cell the label colour, keeping its character. */
@@ -119,8 +119,10 @@ void DrawBoard()
         const char *row = reinterpret_cast<const char *>(DisplayMap + BoardColumns * r);
         WriteAt(BoardOrigin.x, BoardOrigin.y + r, row, BoardColumns);
     }
-    HighlightBoardCell(8, 10);  /* the machine's side of the lever */
-    HighlightBoardCell(10, 10); /* the player's side */
+    /* The lever's labels stand in the row above it, one cell to either side. */
+    const Element &lever = Elements[TurnLever];
+    HighlightBoardCell(lever.x - 1, lever.y - 1); /* n, the machine's side */
+    HighlightBoardCell(lever.x + 1, lever.y - 1); /* p, the player's side */
 }
 
 void WaitMs(int ms)
@@ -143,7 +145,7 @@ void PrintInWindow(const ConRect &window, const char *text)
     /* The messages, and not the help, are told to a reader of the screen as they are shown. */
     if (&window == &MessageWindow) {
         std::string shown(text, strnlen(text, static_cast<size_t>(width)));
-        PlatformAnnounce(ANNOUNCE_LOG, shown.c_str());
+        PlatformAnnounce(AnnounceLog, shown.c_str());
     }
 }
 
@@ -229,7 +231,7 @@ static void AnnounceParts()
         const ConRect &r = *part.second;
         std::snprintf(text, sizeof text, "%s %d %d %d %d", part.first, r.left, r.top, r.right,
                       r.bottom);
-        PlatformAnnounce(ANNOUNCE_PART, text);
+        PlatformAnnounce(AnnouncePart, text);
     }
 }
 

@@ -15,8 +15,8 @@ static void Say(const char *text)
 /* Tells a reader of the screen, beside the picture, whose turn it is and what the keys do now. */
 static void Cue(const char *turn, const char *keys)
 {
-    PlatformAnnounce(ANNOUNCE_TURN, turn);
-    PlatformAnnounce(ANNOUNCE_KEYS, keys);
+    PlatformAnnounce(AnnounceTurn, turn);
+    PlatformAnnounce(AnnounceKeys, keys);
 }
 
 /* Shows the lever's new side after the starting side was chosen. */
@@ -32,14 +32,14 @@ static void ChooseStarter(int turn, const char *announcement)
 
 void NewGame()
 {
-    BallCount = 15;
+    BallCount = BallCountAtStart;
     GamePhase = PhaseSetup;
     AdjustCount(0);
 }
 
 void AdjustCount(int ch)
 {
-    if ((ch == '+' && BallCount >= 20) || (ch == '-' && BallCount <= 9))
+    if ((ch == '+' && BallCount >= BallCountMost) || (ch == '-' && BallCount <= BallCountLeast))
         return;
     if (ch == '+')
         BallCount++;
@@ -96,7 +96,7 @@ int PlayerTurn()
             RollBall();
             released++;
             std::snprintf(cue, sizeof cue, "%d of 3 released", released);
-            PlatformAnnounce(ANNOUNCE_TURN, cue);
+            PlatformAnnounce(AnnounceTurn, cue);
         } else if (ch == 'N' || ch == 'n') {
             if (released > 0)
                 break;
@@ -117,7 +117,7 @@ static void MachineTurn()
     Cue("Dr. Zop's turn", "Esc:end the game");
     while (RollBall() == 1) {
         if (ConKeyPending() && ConGetKey(nullptr) == KeyEscape) {
-            PlatformAnnounce(ANNOUNCE_RESULT, "You ended the game.");
+            PlatformAnnounce(AnnounceResult, "You ended the game.");
             GamePhase = PhaseOver;
             return;
         }
@@ -135,8 +135,8 @@ static void EndTurn(const char *side, int countAtStart)
         bool playerWon = TurnState == TurnMachine;
         Say(playerWon ? "Player wins against Dr. Zop! Congratulations!"
                       : "Dr. Zop wins! Well done, Dr. Zop!");
-        PlatformAnnounce(ANNOUNCE_RESULT, playerWon ? "You win: you left Dr. Zop the last marble."
-                                                    : "Dr. Zop wins: it left you the last marble.");
+        PlatformAnnounce(AnnounceResult, playerWon ? "You win: you left Dr. Zop the last marble."
+                                                   : "Dr. Zop wins: it left you the last marble.");
     }
 }
 
@@ -168,7 +168,7 @@ int PlayGame()
         if (result == KeyEscape) {
             /* The game's own words, doubled "command" and all; tests hold them. */
             Say("ESCape command command: breaking game...");
-            PlatformAnnounce(ANNOUNCE_RESULT, "You ended the game.");
+            PlatformAnnounce(AnnounceResult, "You ended the game.");
             GamePhase = PhaseOver;
             return KeyEscape;
         }

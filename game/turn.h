@@ -5,10 +5,11 @@
 #ifndef ZOP_GAME_TURN_H
 #define ZOP_GAME_TURN_H
 
-/* Starts a game's setup at 15 marbles and shows them. */
+/* Starts a game's setup at BallCountAtStart marbles and shows them. */
 void NewGame();
 
-/* '+' adds a marble (up to 20), '-' takes one (down to 9), anything else redraws; a change redraws the rack. */
+/* '+' adds a marble (up to BallCountMost), '-' takes one (down to BallCountLeast), anything else
+   redraws; a change redraws the rack. */
 void AdjustCount(int ch);
 
 /* Reads setup keys until ESC or 'G'; returns that key. */

@@ -45,7 +45,7 @@ void MachineReset()
         std::memcpy(BoardMap + y * BoardColumns, BoardRowsAtStart[y], BoardColumns);
     std::memset(DisplayMap, 0, sizeof DisplayMap);
     std::memcpy(Elements, ElementsAtStart, sizeof Elements);
-    BallCount = 15;
+    BallCount = BallCountAtStart;
     GamePhase = PhaseSetup;
 }
 
@@ -88,7 +88,7 @@ void PresetFlippers()
     /* Flipper states that hold each count modulo 4, indexed by count % 4. */
     static const int Presets[4][3] = {{0, 1, 0}, {0, 0, 1}, {0, 0, 0}, {1, 0, 0}};
 
-    if (GamePhase != PhasePlaying && BallCount >= 9 && BallCount <= 20) {
+    if (GamePhase != PhasePlaying && BallCount >= BallCountLeast && BallCount <= BallCountMost) {
         const int *preset = Presets[BallCount % 4];
         for (int i = FlipperRight; i <= FlipperLeft; i++)
             Elements[i].state = preset[i];

@@ -50,6 +50,9 @@ extern Element Elements[ElementCount];
 /* Whose turn it is: the turn lever's state, the one place the game keeps it. */
 extern int &TurnState;
 
+/* The marbles a game may be set up with, and those it is set up with at first. */
+enum { BallCountLeast = 9, BallCountMost = 20, BallCountAtStart = 15 };
+
 /* Marbles left in the rack. */
 extern int BallCount;
 
@@ -62,7 +65,8 @@ void StampElements(unsigned char *map);
 /* Stamps the elements into both maps, the board map first, as every caller does. */
 void StampBothMaps();
 
-/* In setup, presets the flippers from a ball count of 9 to 20 and clears the diverter; always restamps. */
+/* In setup, presets the flippers from a ball count of BallCountLeast to BallCountMost and clears
+   the diverter; always restamps. */
 void PresetFlippers();
 
 /* Redraws the rack in rows 1 and 2 of the display map from the ball count. */

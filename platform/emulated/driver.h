@@ -37,16 +37,16 @@ struct DriverScreen {
 int DriverShowLines(void);
 
 /* What DriverOpen found. */
-enum DriverOpened {
-    DRIVER_OPENED,
-    DRIVER_NO_TERMINAL,   /* no terminal on standard input and output, nor at /dev/tty */
-    DRIVER_TERM_UNSET,    /* TERM is not set, so the kind of terminal is unknown */
-    DRIVER_CANNOT_ADDRESS /* TERM's terminal cannot place the cursor as the game does */
+enum DriverOpening {
+    DriverOpened,
+    DriverNoTerminal,   /* no terminal on standard input and output, nor at /dev/tty */
+    DriverTermUnset,    /* TERM is not set, so the kind of terminal is unknown */
+    DriverCannotAddress /* TERM's terminal cannot place the cursor as the game does */
 };
 
 /*
  * Opens the screen, on the first Win32 call of the program.  Returns
- * DRIVER_OPENED with the screen described, or why there is none, having
+ * DriverOpened with the screen described, or why there is none, having
  * shown nothing.  The tty driver opens the terminal here, puts it in raw
  * mode, installs its signal handlers and asks where the cursor stands.
  */
@@ -89,7 +89,7 @@ void DriverAnnounce(int channel, const char *text);
 void DriverSetTitle(const std::string &title);
 
 /* What happened to the screen since the last look. */
-enum { DRIVER_RESIZED = 1, DRIVER_RESUMED = 2 };
+enum { DriverResized = 1, DriverResumed = 2 };
 
 /*
  * Takes what happened since the last look: a resize, or a resume after a

@@ -82,7 +82,7 @@ const WORD OtherScanCodes[][2] = {
 };
 
 /* The scan code a US keyboard sends for a key; 0 where there is none. */
-static WORD ScanCodeFor(WORD vk)
+static WORD KeyDecoderScanCodeFor(WORD vk)
 {
     if (vk >= 'A' && vk <= 'Z')
         return LetterScanCodes[vk - 'A'];
@@ -104,13 +104,13 @@ static WORD ScanCodeFor(WORD vk)
 }
 
 /* The keys a PC keyboard has twice, whose grey copies Win32 marks as enhanced. */
-static int IsEnhancedKey(WORD vk)
+static int KeyDecoderIsEnhancedKey(WORD vk)
 {
     return (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE;
 }
 
 /* Appends one key press: its key-down record, then its key-up record. */
-static void AddKey(Records &records, char character, WORD vk, DWORD state)
+static void KeyDecoderAddKey(Records &records, char character, WORD vk, DWORD state)
 {
     INPUT_RECORD record;
     std::memset(&record, 0, sizeof record);
@@ -119,23 +119,23 @@ static void AddKey(Records &records, char character, WORD vk, DWORD state)
     key.bKeyDown = TRUE;
     key.wRepeatCount = 1;
     key.wVirtualKeyCode = vk;
-    key.wVirtualScanCode = ScanCodeFor(vk);
+    key.wVirtualScanCode = KeyDecoderScanCodeFor(vk);
     key.uChar.AsciiChar = character;
-    key.dwControlKeyState = state | (IsEnhancedKey(vk) ? ENHANCED_KEY : 0);
+    key.dwControlKeyState = state | (KeyDecoderIsEnhancedKey(vk) ? ENHANCED_KEY : 0);
     records.push_back(record);
     key.bKeyDown = FALSE;
     records.push_back(record);
 }
 
 /* Appends a key without a character of its own: cursor, editing and function keys. */
-static void AddNamedKey(Records &records, WORD vk, DWORD state)
+static void KeyDecoderAddNamedKey(Records &records, WORD vk, DWORD state)
 {
     if (vk == VK_TAB)
-        AddKey(records, '\t', vk, state);
+        KeyDecoderAddKey(records, '\t', vk, state);
     else if (vk == VK_RETURN)
-        AddKey(records, '\r', vk, state);
+        KeyDecoderAddKey(records, '\r', vk, state);
     else if (vk != 0)
-        AddKey(records, 0, vk, state);
+        KeyDecoderAddKey(records, 0, vk, state);
 }
 
 /* ---------------------------------------------------------- Plain bytes */
@@ -149,48 +149,50 @@ const WORD PunctuationVks[] = {VkOem3, VkOemMinus, VkOemPlus,  VkOem4,      VkOe
 const char DigitsShifted[] = ")!@#$%^&*(";
 
 /* Appends the key of a printable ASCII byte, with the key a US keyboard types it on. */
-static void AddPrintableKey(Records &records, unsigned char byte)
+static void KeyDecoderAddPrintableKey(Records &records, unsigned char byte)
 {
     char character = static_cast<char>(byte);
     if (byte == ' ')
-        AddKey(records, character, VK_SPACE, 0);
+        KeyDecoderAddKey(records, character, VK_SPACE, 0);
     else if (byte >= 'a' && byte <= 'z')
-        AddKey(records, character, static_cast<WORD>(byte - 'a' + 'A'), 0);
+        KeyDecoderAddKey(records, character, static_cast<WORD>(byte - 'a' + 'A'), 0);
     else if ((byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9'))
-        AddKey(records, character, byte, (byte >= 'A') ? SHIFT_PRESSED : 0);
+        KeyDecoderAddKey(records, character, byte, (byte >= 'A') ? SHIFT_PRESSED : 0);
     else if (const char *digit = std::strchr(DigitsShifted, character))
-        AddKey(records, character, static_cast<WORD>('0' + (digit - DigitsShifted)), SHIFT_PRESSED);
+        KeyDecoderAddKey(records, character, static_cast<WORD>('0' + (digit - DigitsShifted)),
+                         SHIFT_PRESSED);
     else if (const char *plain = std::strchr(PunctuationPlain, character))
-        AddKey(records, character, PunctuationVks[plain - PunctuationPlain], 0);
+        KeyDecoderAddKey(records, character, PunctuationVks[plain - PunctuationPlain], 0);
     else if (const char *shifted = std::strchr(PunctuationShifted, character))
-        AddKey(records, character, PunctuationVks[shifted - PunctuationShifted], SHIFT_PRESSED);
+        KeyDecoderAddKey(records, character, PunctuationVks[shifted - PunctuationShifted],
+                         SHIFT_PRESSED);
 }
 
 /* Appends the key of a control byte other than ESC: Enter, Tab, Backspace or a Ctrl key. */
-static void AddControlKey(Records &records, unsigned char byte)
+static void KeyDecoderAddControlKey(Records &records, unsigned char byte)
 {
     char character = static_cast<char>(byte);
     if (byte == '\r' || byte == '\n')
-        AddKey(records, '\r', VK_RETURN, 0);
+        KeyDecoderAddKey(records, '\r', VK_RETURN, 0);
     else if (byte == '\t')
-        AddKey(records, '\t', VK_TAB, 0);
+        KeyDecoderAddKey(records, '\t', VK_TAB, 0);
     else if (byte == '\b' || byte == ByteDelete)
-        AddKey(records, '\b', VK_BACK, 0);
+        KeyDecoderAddKey(records, '\b', VK_BACK, 0);
     else if (byte == 0)
-        AddKey(records, 0, VK_SPACE, LEFT_CTRL_PRESSED);
+        KeyDecoderAddKey(records, 0, VK_SPACE, LEFT_CTRL_PRESSED);
     else if (byte <= 0x1A)
-        AddKey(records, character, static_cast<WORD>('A' + byte - 1), LEFT_CTRL_PRESSED);
+        KeyDecoderAddKey(records, character, static_cast<WORD>('A' + byte - 1), LEFT_CTRL_PRESSED);
     else if (byte == 0x1C || byte == 0x1D)
-        AddKey(records, character, byte == 0x1C ? VkOem5 : VkOem6, LEFT_CTRL_PRESSED);
+        KeyDecoderAddKey(records, character, byte == 0x1C ? VkOem5 : VkOem6, LEFT_CTRL_PRESSED);
     else if (byte == 0x1E || byte == 0x1F)
-        AddKey(records, character, byte == 0x1E ? WORD('6') : VkOemMinus,
-               LEFT_CTRL_PRESSED | SHIFT_PRESSED);
+        KeyDecoderAddKey(records, character, byte == 0x1E ? WORD('6') : VkOemMinus,
+                         LEFT_CTRL_PRESSED | SHIFT_PRESSED);
 }
 
 /* ------------------------------------------------------ Sequence state */
 
 /* Holds a new ESC as the start of a sequence or a lone ESC key. */
-static void StartEscape(KeyDecoder &decoder)
+static void KeyDecoderStartEscape(KeyDecoder &decoder)
 {
     decoder.mode = DecodeEscape;
     decoder.sequence[0] = ByteEscape;
@@ -198,23 +200,23 @@ static void StartEscape(KeyDecoder &decoder)
     decoder.overflowed = 0;
 }
 
-static void AppendByte(KeyDecoder &decoder, unsigned char byte)
+static void KeyDecoderAppendByte(KeyDecoder &decoder, unsigned char byte)
 {
     decoder.sequence[decoder.length++] = byte;
 }
 
 /* Starts on a byte while nothing is unfinished. */
-static void TakeGroundByte(KeyDecoder &decoder, unsigned char byte, Records &records)
+static void KeyDecoderTakeGroundByte(KeyDecoder &decoder, unsigned char byte, Records &records)
 {
     if (byte == ByteEscape) {
-        StartEscape(decoder);
+        KeyDecoderStartEscape(decoder);
     } else if (byte < 0x20 || byte == ByteDelete) {
-        AddControlKey(records, byte);
+        KeyDecoderAddControlKey(records, byte);
     } else if (byte < 0x80) {
-        AddPrintableKey(records, byte);
+        KeyDecoderAddPrintableKey(records, byte);
     } else if (decoder.singleByte) {
         int cp437 = Cp437FromUnicode(decoder.highBytes[byte - 0x80]);
-        AddKey(records, static_cast<char>(cp437 <= 0 ? 0 : cp437), 0, 0);
+        KeyDecoderAddKey(records, static_cast<char>(cp437 <= 0 ? 0 : cp437), 0, 0);
     } else if (byte >= 0xC2 && byte <= 0xF4) {
         decoder.mode = DecodeUtf8;
         decoder.sequence[0] = byte;
@@ -239,7 +241,7 @@ struct SequenceParameters {
 enum { MaxParameterDigits = 4 };
 
 /* Reads the parameters before the final byte; 0 unless they are plain digits and ';'. */
-static int ReadParameters(const KeyDecoder &decoder, SequenceParameters &parameters)
+static int KeyDecoderReadParameters(const KeyDecoder &decoder, SequenceParameters &parameters)
 {
     parameters = SequenceParameters{0, {0, 0}};
     int digits = 0;
@@ -264,7 +266,7 @@ static int ReadParameters(const KeyDecoder &decoder, SequenceParameters &paramet
 }
 
 /* The modifier keys of an xterm modifier parameter: 1 + (Shift 1 | Alt 2 | Ctrl 4). */
-static DWORD ModifierState(int parameter)
+static DWORD KeyDecoderModifierState(int parameter)
 {
     int bits = (parameter > 1) ? parameter - 1 : 0;
     DWORD state = 0;
@@ -280,7 +282,7 @@ static DWORD ModifierState(int parameter)
 /* ------------------------------------------------------- Known sequences */
 
 /* The key of a letter that ends a CSI or SS3 sequence: cursor keys, Home, End, F1 to F4. */
-static WORD LetterKeyVk(unsigned char final)
+static WORD KeyDecoderLetterKeyVk(unsigned char final)
 {
     static const char Finals[] = "ABCDHFPQRS";
     static const WORD Vks[] = {VK_UP,  VK_DOWN, VK_RIGHT,  VK_LEFT,   VK_HOME,
@@ -290,7 +292,7 @@ static WORD LetterKeyVk(unsigned char final)
 }
 
 /* The key of ESC [ number ~; 0 for numbers that name no key. */
-static WORD TildeKeyVk(int number)
+static WORD KeyDecoderTildeKeyVk(int number)
 {
     static const WORD Vks[] = {0,        VK_HOME, VK_INSERT, VK_DELETE, VK_END,
                                VK_PRIOR, VK_NEXT, VK_HOME,   VK_END};
@@ -306,66 +308,69 @@ static WORD TildeKeyVk(int number)
 }
 
 /* Appends a key of the numeric keypad in application mode: ESC O j to y, ESC O M. */
-static void AddKeypadKey(Records &records, unsigned char final, DWORD state)
+static void KeyDecoderAddKeypadKey(Records &records, unsigned char final, DWORD state)
 {
     static const char Characters[] = "*+,-./0123456789";
     if (final == 'M') {
-        AddNamedKey(records, VK_RETURN, state);
+        KeyDecoderAddNamedKey(records, VK_RETURN, state);
     } else if (final >= 'j' && final <= 'o') {
         WORD vk = static_cast<WORD>(VkMultiply + final - 'j');
-        AddKey(records, Characters[final - 'j'], vk, state);
+        KeyDecoderAddKey(records, Characters[final - 'j'], vk, state);
     } else if (final >= 'p' && final <= 'y') {
         WORD vk = static_cast<WORD>(VkNumpad0 + final - 'p');
-        AddKey(records, Characters[final - 'j'], vk, state);
+        KeyDecoderAddKey(records, Characters[final - 'j'], vk, state);
     }
 }
 
 /* ESC [ 1 ; m R is a modified F3; with any other pair it is a cursor position report,
-   which the terminal driver asked for and which comes too late to be its answer. */
-static int IsCursorReport(const SequenceParameters &parameters)
+   which the tty driver asked for and which comes too late to be its answer. */
+static int KeyDecoderIsCursorReport(const SequenceParameters &parameters)
 {
     return parameters.value[0] != 1 || parameters.value[1] < 2 || parameters.value[1] > 16;
 }
 
 /* Appends the key of a finished ESC O sequence; the last parameter, if any, holds the modifiers. */
-static void FinishSs3(unsigned char final, const SequenceParameters &parameters, Records &records)
+static void KeyDecoderFinishSs3(unsigned char final, const SequenceParameters &parameters,
+                                Records &records)
 {
-    DWORD state = ModifierState(parameters.count > 0 ? parameters.value[parameters.count - 1] : 0);
+    DWORD state =
+        KeyDecoderModifierState(parameters.count > 0 ? parameters.value[parameters.count - 1] : 0);
     if (final == 'M' || (final >= 'j' && final <= 'y'))
-        AddKeypadKey(records, final, state);
+        KeyDecoderAddKeypadKey(records, final, state);
     else
-        AddNamedKey(records, LetterKeyVk(final), state);
+        KeyDecoderAddNamedKey(records, KeyDecoderLetterKeyVk(final), state);
 }
 
 /* Appends the key of a finished ESC [ sequence; drops cursor reports and anything else. */
-static void FinishCsi(unsigned char final, const SequenceParameters &parameters, Records &records)
+static void KeyDecoderFinishCsi(unsigned char final, const SequenceParameters &parameters,
+                                Records &records)
 {
-    DWORD state = ModifierState(parameters.value[1]);
+    DWORD state = KeyDecoderModifierState(parameters.value[1]);
     if (final == '~') {
-        AddNamedKey(records, TildeKeyVk(parameters.value[0]), state);
-    } else if (final == 'R' && parameters.count == 2 && IsCursorReport(parameters)) {
+        KeyDecoderAddNamedKey(records, KeyDecoderTildeKeyVk(parameters.value[0]), state);
+    } else if (final == 'R' && parameters.count == 2 && KeyDecoderIsCursorReport(parameters)) {
         /* not a key */
     } else if (parameters.value[0] > 1) {
         /* Keys ending in a letter send only "1;m" as their parameters. */
     } else if (final == 'Z') {
-        AddNamedKey(records, VK_TAB, state | SHIFT_PRESSED);
+        KeyDecoderAddNamedKey(records, VK_TAB, state | SHIFT_PRESSED);
     } else {
-        AddNamedKey(records, LetterKeyVk(final), state);
+        KeyDecoderAddNamedKey(records, KeyDecoderLetterKeyVk(final), state);
     }
 }
 
 /* Acts on a sequence whose final byte has just arrived. */
-static void FinishSequence(KeyDecoder &decoder, Records &records)
+static void KeyDecoderFinishSequence(KeyDecoder &decoder, Records &records)
 {
     SequenceParameters parameters;
     unsigned char final = decoder.sequence[decoder.length - 1];
     decoder.mode = DecodeGround;
-    if (decoder.overflowed || !ReadParameters(decoder, parameters))
+    if (decoder.overflowed || !KeyDecoderReadParameters(decoder, parameters))
         return;
     if (decoder.sequence[1] == 'O')
-        FinishSs3(final, parameters, records);
+        KeyDecoderFinishSs3(final, parameters, records);
     else
-        FinishCsi(final, parameters, records);
+        KeyDecoderFinishCsi(final, parameters, records);
 }
 
 /* ------------------------------------------------------ Byte by byte */
@@ -377,11 +382,11 @@ static void FinishSequence(KeyDecoder &decoder, Records &records)
  * bytes, so a byte is taken again at most twice).
  */
 
-static int TakeEscapeByte(KeyDecoder &decoder, unsigned char byte, Records &records)
+static int KeyDecoderTakeEscapeByte(KeyDecoder &decoder, unsigned char byte, Records &records)
 {
     if (byte == '[' || byte == 'O') {
         decoder.mode = DecodeSequence;
-        AppendByte(decoder, byte);
+        KeyDecoderAppendByte(decoder, byte);
         return 1;
     }
     if (byte == ']' || byte == 'P' || byte == '_') {
@@ -389,7 +394,7 @@ static int TakeEscapeByte(KeyDecoder &decoder, unsigned char byte, Records &reco
         return 1;
     }
     /* ESC before anything else is the ESC key, then that byte's own key. */
-    AddKey(records, ByteEscape, VK_ESCAPE, 0);
+    KeyDecoderAddKey(records, ByteEscape, VK_ESCAPE, 0);
     if (byte == ByteEscape)
         return 1;
     decoder.mode = DecodeGround;
@@ -397,10 +402,11 @@ static int TakeEscapeByte(KeyDecoder &decoder, unsigned char byte, Records &reco
 }
 
 /* The bytes a terminal's parser treats alike in every sequence: controls, DEL, ESC, UTF-8. */
-static int TakeByteInsideSequence(KeyDecoder &decoder, unsigned char byte, Records &records)
+static int KeyDecoderTakeByteInsideSequence(KeyDecoder &decoder, unsigned char byte,
+                                            Records &records)
 {
     if (byte == ByteEscape) {
-        StartEscape(decoder);
+        KeyDecoderStartEscape(decoder);
     } else if (byte == ByteCancel || byte == ByteSubstitute) {
         decoder.mode = DecodeGround;
     } else if (byte >= 0x80) {
@@ -408,18 +414,18 @@ static int TakeByteInsideSequence(KeyDecoder &decoder, unsigned char byte, Recor
         return 0;
     } else if (byte != ByteDelete) {
         /* A terminal acts on a control byte and goes on with the sequence. */
-        AddControlKey(records, byte);
+        KeyDecoderAddControlKey(records, byte);
     }
     return 1;
 }
 
-static int TakeSequenceByte(KeyDecoder &decoder, unsigned char byte, Records &records)
+static int KeyDecoderTakeSequenceByte(KeyDecoder &decoder, unsigned char byte, Records &records)
 {
     if (byte < 0x20 || byte >= ByteDelete)
-        return TakeByteInsideSequence(decoder, byte, records);
+        return KeyDecoderTakeByteInsideSequence(decoder, byte, records);
     if (byte < 0x40) {
         if (decoder.length < KeyDecoderMaxSequence - 1)
-            AppendByte(decoder, byte);
+            KeyDecoderAppendByte(decoder, byte);
         else
             decoder.overflowed = 1;
         return 1;
@@ -431,30 +437,32 @@ static int TakeSequenceByte(KeyDecoder &decoder, unsigned char byte, Records &re
         decoder.mode = DecodeMouse;
         decoder.remaining = 3;
     } else {
-        AppendByte(decoder, byte);
-        FinishSequence(decoder, records);
+        KeyDecoderAppendByte(decoder, byte);
+        KeyDecoderFinishSequence(decoder, records);
     }
     return 1;
 }
 
-static int TakeLinuxFunctionByte(KeyDecoder &decoder, unsigned char byte, Records &records)
+static int KeyDecoderTakeLinuxFunctionByte(KeyDecoder &decoder, unsigned char byte,
+                                           Records &records)
 {
     decoder.mode = DecodeGround;
     if (byte >= 'A' && byte <= 'E') {
-        AddNamedKey(records, static_cast<WORD>(VK_F1 + byte - 'A'), 0);
+        KeyDecoderAddNamedKey(records, static_cast<WORD>(VK_F1 + byte - 'A'), 0);
         return 1;
     }
     return byte >= 0x20 && byte < ByteDelete; /* any other final ends the unknown sequence */
 }
 
-static int TakeStringByte(KeyDecoder &decoder, unsigned char byte)
+static int KeyDecoderTakeStringByte(KeyDecoder &decoder, unsigned char byte)
 {
     if (decoder.mode == DecodeStringEscape) {
         if (byte == '\\') {
             decoder.mode = DecodeGround;
             return 1;
         }
-        StartEscape(decoder); /* an ESC that does not end the string starts a new sequence */
+        KeyDecoderStartEscape(
+            decoder); /* an ESC that does not end the string starts a new sequence */
         return 0;
     }
     if (byte == ByteEscape)
@@ -465,7 +473,7 @@ static int TakeStringByte(KeyDecoder &decoder, unsigned char byte)
 }
 
 /* Whether a byte may follow the bytes of a UTF-8 character held so far. */
-static int IsUtf8Continuation(const KeyDecoder &decoder, unsigned char byte)
+static int KeyDecoderIsUtf8Continuation(const KeyDecoder &decoder, unsigned char byte)
 {
     if (decoder.length == 1) {
         unsigned char lead = decoder.sequence[0];
@@ -482,58 +490,58 @@ static int IsUtf8Continuation(const KeyDecoder &decoder, unsigned char byte)
 }
 
 /* Appends the key of a whole UTF-8 character: its code page 437 byte, else character 0. */
-static void AddUtf8Key(const KeyDecoder &decoder, Records &records)
+static void KeyDecoderAddUtf8Key(const KeyDecoder &decoder, Records &records)
 {
     static const unsigned char LeadMasks[] = {0, 0, 0x1F, 0x0F, 0x07};
     char32_t codePoint = decoder.sequence[0] & LeadMasks[decoder.length];
     for (int i = 1; i < decoder.length; i++)
         codePoint = (codePoint << 6) | (decoder.sequence[i] & 0x3Fu);
     int byte = Cp437FromUnicode(codePoint);
-    AddKey(records, static_cast<char>(byte < 0 ? 0 : byte), 0, 0);
+    KeyDecoderAddKey(records, static_cast<char>(byte < 0 ? 0 : byte), 0, 0);
 }
 
-static int TakeUtf8Byte(KeyDecoder &decoder, unsigned char byte, Records &records)
+static int KeyDecoderTakeUtf8Byte(KeyDecoder &decoder, unsigned char byte, Records &records)
 {
-    if (!IsUtf8Continuation(decoder, byte)) {
+    if (!KeyDecoderIsUtf8Continuation(decoder, byte)) {
         decoder.mode = DecodeGround; /* the broken character is dropped; the byte starts afresh */
         return 0;
     }
-    AppendByte(decoder, byte);
+    KeyDecoderAppendByte(decoder, byte);
     if (--decoder.remaining == 0) {
         decoder.mode = DecodeGround;
-        AddUtf8Key(decoder, records);
+        KeyDecoderAddUtf8Key(decoder, records);
     }
     return 1;
 }
 
 /* Takes one byte in the present mode; 0 when it must be taken again. */
-static int TakeByte(KeyDecoder &decoder, unsigned char byte, Records &records)
+static int KeyDecoderTakeByte(KeyDecoder &decoder, unsigned char byte, Records &records)
 {
     switch (decoder.mode) {
     case DecodeEscape:
-        return TakeEscapeByte(decoder, byte, records);
+        return KeyDecoderTakeEscapeByte(decoder, byte, records);
     case DecodeSequence:
-        return TakeSequenceByte(decoder, byte, records);
+        return KeyDecoderTakeSequenceByte(decoder, byte, records);
     case DecodeLinuxFunction:
-        return TakeLinuxFunctionByte(decoder, byte, records);
+        return KeyDecoderTakeLinuxFunctionByte(decoder, byte, records);
     case DecodeString:
     case DecodeStringEscape:
-        return TakeStringByte(decoder, byte);
+        return KeyDecoderTakeStringByte(decoder, byte);
     case DecodeMouse:
         if (--decoder.remaining == 0)
             decoder.mode = DecodeGround;
         return 1;
     case DecodeUtf8:
-        return TakeUtf8Byte(decoder, byte, records);
+        return KeyDecoderTakeUtf8Byte(decoder, byte, records);
     default:
-        TakeGroundByte(decoder, byte, records);
+        KeyDecoderTakeGroundByte(decoder, byte, records);
         return 1;
     }
 }
 
 /* -------------------------------------------------------------- Timing */
 
-static int TimeoutMs(const KeyDecoder &decoder)
+static int KeyDecoderTimeoutMs(const KeyDecoder &decoder)
 {
     return decoder.mode == DecodeEscape ? KeyDecoderEscapeTimeoutMs : KeyDecoderSequenceTimeoutMs;
 }
@@ -543,12 +551,12 @@ static int TimeoutMs(const KeyDecoder &decoder)
  * and ESC O alone are ESC and then that key, as ESC before any other
  * printable byte is; the rest of a sequence cut short is dropped.
  */
-static void ExpireSequence(KeyDecoder &decoder, Records &records)
+static void KeyDecoderExpireSequence(KeyDecoder &decoder, Records &records)
 {
     if (decoder.mode == DecodeEscape || (decoder.mode == DecodeSequence && decoder.length == 2))
-        AddKey(records, ByteEscape, VK_ESCAPE, 0);
+        KeyDecoderAddKey(records, ByteEscape, VK_ESCAPE, 0);
     if (decoder.mode == DecodeSequence && decoder.length == 2)
-        AddPrintableKey(records, decoder.sequence[1]);
+        KeyDecoderAddPrintableKey(records, decoder.sequence[1]);
     decoder.mode = DecodeGround;
     decoder.idleMs = 0;
 }
@@ -575,8 +583,8 @@ void KeyDecoderIdle(KeyDecoder &decoder, int elapsedMs, Records &records)
     /* Capped, so that no pause can overflow the count. */
     if (elapsedMs > 0)
         decoder.idleMs += std::min<int>(elapsedMs, KeyDecoderSequenceTimeoutMs);
-    if (decoder.idleMs >= TimeoutMs(decoder))
-        ExpireSequence(decoder, records);
+    if (decoder.idleMs >= KeyDecoderTimeoutMs(decoder))
+        KeyDecoderExpireSequence(decoder, records);
 }
 
 void KeyDecoderFeed(KeyDecoder &decoder, const char *bytes, size_t count, int elapsedMs,
@@ -585,7 +593,7 @@ void KeyDecoderFeed(KeyDecoder &decoder, const char *bytes, size_t count, int el
     KeyDecoderIdle(decoder, elapsedMs, records);
     for (size_t i = 0; i < count; i++) {
         unsigned char byte = static_cast<unsigned char>(bytes[i]);
-        while (!TakeByte(decoder, byte, records)) {
+        while (!KeyDecoderTakeByte(decoder, byte, records)) {
         }
     }
     if (count > 0)
@@ -596,6 +604,6 @@ int KeyDecoderWaitMs(const KeyDecoder &decoder)
 {
     if (decoder.mode == DecodeGround)
         return -1;
-    int left = TimeoutMs(decoder) - decoder.idleMs;
+    int left = KeyDecoderTimeoutMs(decoder) - decoder.idleMs;
     return left > 0 ? left : 0;
 }

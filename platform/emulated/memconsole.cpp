@@ -23,33 +23,33 @@ struct Box {
 
 /* ------------------------------------------------------------- Helpers */
 
-static Box BoxOf(const SMALL_RECT &r)
+static Box MemBoxOf(const SMALL_RECT &r)
 {
     return Box{r.Left, r.Top, r.Right, r.Bottom};
 }
 
-static Box BoxWhole(const MemConsole *mc)
+static Box MemBoxWhole(const MemConsole *mc)
 {
     return Box{0, 0, mc->width - 1, mc->height - 1};
 }
 
-static Box BoxIntersect(const Box &a, const Box &b)
+static Box MemBoxIntersect(const Box &a, const Box &b)
 {
     return Box{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                std::min(a.bottom, b.bottom)};
 }
 
-static bool BoxEmpty(const Box &b)
+static bool MemBoxEmpty(const Box &b)
 {
     return b.right < b.left || b.bottom < b.top;
 }
 
-static bool BoxHas(const Box &b, int x, int y)
+static bool MemBoxHas(const Box &b, int x, int y)
 {
     return x >= b.left && x <= b.right && y >= b.top && y <= b.bottom;
 }
 
-static SMALL_RECT SmallRectOf(const Box &b)
+static SMALL_RECT MemSmallRectOf(const Box &b)
 {
     return SMALL_RECT{static_cast<SHORT>(b.left), static_cast<SHORT>(b.top),
                       static_cast<SHORT>(b.right), static_cast<SHORT>(b.bottom)};
@@ -62,7 +62,7 @@ static MemCell &CellRef(MemConsole *mc, int x, int y)
 }
 
 /* Cells from start to the end of the buffer, or -1 when start is outside. */
-static long CellsToEnd(const MemConsole *mc, COORD start)
+static long MemCellsToEnd(const MemConsole *mc, COORD start)
 {
     if (!MemInside(mc, start.X, start.Y))
         return -1;
@@ -82,7 +82,7 @@ void MemReset(MemConsole *mc, int width, int height, int largestWidth, int large
     mc->cursorSize = MemDefaultCursorSize;
     mc->cursorVisible = true;
     mc->attribute = MemDefaultAttribute;
-    mc->window = SmallRectOf(BoxWhole(mc));
+    mc->window = MemSmallRectOf(MemBoxWhole(mc));
     mc->largest =
         COORD{static_cast<SHORT>(std::clamp(largestWidth, 1, static_cast<int>(SHRT_MAX))),
               static_cast<SHORT>(std::clamp(largestHeight, 1, static_cast<int>(SHRT_MAX)))};
@@ -158,9 +158,9 @@ DWORD MemWrite(MemConsole *mc, const unsigned char *bytes, DWORD length)
 }
 
 /* The cells a fill of length from start reaches: where they begin, and how many (none outside). */
-static long FillRun(const MemConsole *mc, DWORD length, COORD start, size_t *from)
+static long MemFillRun(const MemConsole *mc, DWORD length, COORD start, size_t *from)
 {
-    long room = CellsToEnd(mc, start);
+    long room = MemCellsToEnd(mc, start);
     if (room <= 0)
         return 0;
     *from = static_cast<size_t>(start.Y) * static_cast<size_t>(mc->width) +
@@ -171,7 +171,7 @@ static long FillRun(const MemConsole *mc, DWORD length, COORD start, size_t *fro
 DWORD MemFillChar(MemConsole *mc, unsigned char ch, DWORD length, COORD start)
 {
     size_t from = 0;
-    long count = FillRun(mc, length, start, &from);
+    long count = MemFillRun(mc, length, start, &from);
     for (long i = 0; i < count; i++)
         mc->cells[from + static_cast<size_t>(i)].ch = ch;
     return static_cast<DWORD>(count);
@@ -180,7 +180,7 @@ DWORD MemFillChar(MemConsole *mc, unsigned char ch, DWORD length, COORD start)
 DWORD MemFillAttr(MemConsole *mc, WORD attr, DWORD length, COORD start)
 {
     size_t from = 0;
-    long count = FillRun(mc, length, start, &from);
+    long count = MemFillRun(mc, length, start, &from);
     for (long i = 0; i < count; i++)
         mc->cells[from + static_cast<size_t>(i)].attr = attr;
     return static_cast<DWORD>(count);
@@ -196,17 +196,17 @@ DWORD MemFillAttr(MemConsole *mc, WORD attr, DWORD length, COORD start)
 DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip, COORD destination,
                 const CHAR_INFO &fill)
 {
-    Box whole = BoxWhole(mc);
-    Box asked = BoxOf(scroll);
-    Box src = BoxIntersect(asked, whole);
-    if (BoxEmpty(src))
+    Box whole = MemBoxWhole(mc);
+    Box asked = MemBoxOf(scroll);
+    Box src = MemBoxIntersect(asked, whole);
+    if (MemBoxEmpty(src))
         return ERROR_SUCCESS;
-    Box clipBox = clip ? BoxIntersect(BoxOf(*clip), whole) : whole;
-    Box fillArea = BoxIntersect(src, clipBox);
+    Box clipBox = clip ? MemBoxIntersect(MemBoxOf(*clip), whole) : whole;
+    Box fillArea = MemBoxIntersect(src, clipBox);
     int toX = destination.X + (src.left - asked.left);
     int toY = destination.Y + (src.top - asked.top);
-    Box target = BoxIntersect(Box{toX, toY, toX + src.right - src.left, toY + src.bottom - src.top},
-                              clipBox);
+    Box target = MemBoxIntersect(
+        Box{toX, toY, toX + src.right - src.left, toY + src.bottom - src.top}, clipBox);
 
     unsigned char fillChar = static_cast<unsigned char>(fill.Char.AsciiChar);
     MemCell blank = MemCell{fillChar, fill.Attributes};
@@ -221,7 +221,7 @@ DWORD MemScroll(MemConsole *mc, const SMALL_RECT &scroll, const SMALL_RECT *clip
                        static_cast<size_t>(src.left + x - toX)];
     for (int y = fillArea.top; y <= fillArea.bottom; y++)
         for (int x = fillArea.left; x <= fillArea.right; x++)
-            if (!BoxHas(target, x, y))
+            if (!MemBoxHas(target, x, y))
                 CellRef(mc, x, y) = blank;
     return ERROR_SUCCESS;
 }
@@ -236,7 +236,7 @@ DWORD MemReadOutput(const MemConsole *mc, CHAR_INFO *buffer, COORD bufferSize, C
     if (bufferCoord.X < 0 || bufferCoord.Y < 0 || bufferCoord.X >= bufferSize.X ||
         bufferCoord.Y >= bufferSize.Y)
         return ERROR_INVALID_PARAMETER;
-    Box r = BoxIntersect(BoxOf(*region), BoxWhole(mc));
+    Box r = MemBoxIntersect(MemBoxOf(*region), MemBoxWhole(mc));
     r.right = std::min(r.right, r.left + (bufferSize.X - bufferCoord.X) - 1);
     r.bottom = std::min(r.bottom, r.top + (bufferSize.Y - bufferCoord.Y) - 1);
     for (int y = r.top; y <= r.bottom; y++) {
@@ -250,7 +250,7 @@ DWORD MemReadOutput(const MemConsole *mc, CHAR_INFO *buffer, COORD bufferSize, C
             out.Attributes = cell.attr;
         }
     }
-    *region = SmallRectOf(r);
+    *region = MemSmallRectOf(r);
     return ERROR_SUCCESS;
 }
 
@@ -263,13 +263,13 @@ COORD MemMaxWindow(const MemConsole *mc)
 }
 
 /* Moves the window back inside a buffer that has shrunk, keeping its size. */
-static void KeepWindowInside(MemConsole *mc)
+static void MemKeepWindowInside(MemConsole *mc)
 {
-    Box w = BoxOf(mc->window);
+    Box w = MemBoxOf(mc->window);
     int shiftX = std::max(0, w.right - (mc->width - 1));
     int shiftY = std::max(0, w.bottom - (mc->height - 1));
     mc->window =
-        SmallRectOf(Box{w.left - shiftX, w.top - shiftY, w.right - shiftX, w.bottom - shiftY});
+        MemSmallRectOf(Box{w.left - shiftX, w.top - shiftY, w.right - shiftX, w.bottom - shiftY});
 }
 
 /*
@@ -279,7 +279,7 @@ static void KeepWindowInside(MemConsole *mc)
  */
 DWORD MemSetBufferSize(MemConsole *mc, int width, int height)
 {
-    Box w = BoxOf(mc->window);
+    Box w = MemBoxOf(mc->window);
     if (width < 1 || height < 1 || width < w.right - w.left + 1 || height < w.bottom - w.top + 1)
         return ERROR_INVALID_PARAMETER;
     if (static_cast<long>(width) * height > MemMaxCells)
@@ -295,7 +295,7 @@ DWORD MemSetBufferSize(MemConsole *mc, int width, int height)
     mc->height = height;
     mc->cursor.X = static_cast<SHORT>(std::min(static_cast<int>(mc->cursor.X), width - 1));
     mc->cursor.Y = static_cast<SHORT>(std::min(static_cast<int>(mc->cursor.Y), height - 1));
-    KeepWindowInside(mc);
+    MemKeepWindowInside(mc);
     return ERROR_SUCCESS;
 }
 
@@ -307,9 +307,9 @@ DWORD MemSetBufferSize(MemConsole *mc, int width, int height)
  */
 DWORD MemSetWindow(MemConsole *mc, bool absolute, const SMALL_RECT &window)
 {
-    Box r = BoxOf(window);
+    Box r = MemBoxOf(window);
     if (!absolute) {
-        Box now = BoxOf(mc->window);
+        Box now = MemBoxOf(mc->window);
         r = Box{r.left + now.left, r.top + now.top, r.right + now.right, r.bottom + now.bottom};
     }
     if (r.left < 0) {
@@ -321,10 +321,10 @@ DWORD MemSetWindow(MemConsole *mc, bool absolute, const SMALL_RECT &window)
         r.top = 0;
     }
     COORD most = MemMaxWindow(mc);
-    if (BoxEmpty(r) || r.right >= mc->width || r.bottom >= mc->height ||
+    if (MemBoxEmpty(r) || r.right >= mc->width || r.bottom >= mc->height ||
         r.right - r.left + 1 > most.X || r.bottom - r.top + 1 > most.Y)
         return ERROR_INVALID_PARAMETER;
-    mc->window = SmallRectOf(r);
+    mc->window = MemSmallRectOf(r);
     return ERROR_SUCCESS;
 }
 

@@ -4,12 +4,12 @@
  * (driver.h).  Where to start reading the console platform:
  *
  *  - The first call of the program, whichever it is, opens the driver's
- *    screen (Probe).  The tty driver opens the controlling terminal there,
+ *    screen (WinConsoleProbe).  The tty driver opens the controlling terminal there,
  *    reads its terminfo entry and the locale, puts it in raw mode, installs
  *    its signal handlers and asks where the cursor stands; its size becomes
  *    the buffer's.
  *  - Output calls only change cells.  The picture goes out when the program
- *    is about to wait, and only then (Present): before a key read waits, when
+ *    is about to wait, and only then (WinConsolePresent): before a key read waits, when
  *    it looks for keys or counts them, in Sleep (the marble's step delay),
  *    in FlushFileBuffers (a failure report's screen), and before the screen
  *    is handed back (FreeConsole, exit).  A cell changed and changed back
@@ -55,25 +55,25 @@ WinConsoleState WinConsole; /* zero: not opened, detached */
 /* ------------------------------------------------------------- Helpers */
 
 /* The handles of the console's input and output, as GetStdHandle and CreateFileA give them. */
-static HANDLE StdInputHandle(void)
+static HANDLE WinConsoleStdInputHandle(void)
 {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x13));
 }
 
-static HANDLE StdOutputHandle(void)
+static HANDLE WinConsoleStdOutputHandle(void)
 {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(0x17));
 }
 
-static void PresentAtExit(void);
+static void WinConsolePresentAtExit(void);
 
 /* The error code of a driver's refusal. */
-static DWORD RefusalError(int opened)
+static DWORD WinConsoleRefusalError(int opened)
 {
     switch (opened) {
-    case DRIVER_TERM_UNSET:
+    case DriverTermUnset:
         return ErrorTermUnset;
-    case DRIVER_CANNOT_ADDRESS:
+    case DriverCannotAddress:
         return ErrorTermCannotAddress;
     default:
         return ErrorNoTerminal;
@@ -81,21 +81,21 @@ static DWORD RefusalError(int opened)
 }
 
 /* Opens the driver's screen on first use: its size becomes the buffer's. */
-static void Probe(void)
+static void WinConsoleProbe(void)
 {
     if (WinConsole.opened)
         return;
     WinConsole.opened = true;
     DriverScreen screen = {};
     int opened = DriverOpen(&screen);
-    if (opened != DRIVER_OPENED) {
-        WinConsole.refusal = RefusalError(opened);
+    if (opened != DriverOpened) {
+        WinConsole.refusal = WinConsoleRefusalError(opened);
         return;
     }
     static bool exitHookSet = false;
     /* Registered after the driver's own restore, so that it runs before it. */
     if (!exitHookSet)
-        exitHookSet = std::atexit(PresentAtExit) == 0;
+        exitHookSet = std::atexit(WinConsolePresentAtExit) == 0;
     WinConsole.attached = true;
     WinConsole.resizable = screen.resizable;
     KeyDecoderReset(WinConsole.keyDecoder);
@@ -112,13 +112,13 @@ void WinConsoleReopen(void)
     WinConsole.refusal = 0;
     WinConsole.attached = false;
     WinConsole.lastError = 0;
-    Probe();
+    WinConsoleProbe();
 }
 
 /* Starts a call: false when the driver says it is to fail, with the error set. */
-static bool Enter(const char *call)
+static bool WinConsoleEnter(const char *call)
 {
-    Probe();
+    WinConsoleProbe();
     DWORD refused = DriverCheckCall(call);
     if (refused == ERROR_SUCCESS)
         return true;
@@ -126,41 +126,41 @@ static bool Enter(const char *call)
     return false;
 }
 
-static BOOL Fail(DWORD error)
+static BOOL WinConsoleFail(DWORD error)
 {
     WinConsole.lastError = error;
     return FALSE;
 }
 
 /* The console behind an output handle, or null with error 6. */
-static MemConsole *OutputConsole(HANDLE handle)
+static MemConsole *WinConsoleOutputConsole(HANDLE handle)
 {
-    if (!WinConsole.attached || handle != StdOutputHandle()) {
-        Fail(ERROR_INVALID_HANDLE);
+    if (!WinConsole.attached || handle != WinConsoleStdOutputHandle()) {
+        WinConsoleFail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
     return &WinConsole.console;
 }
 
-static MemConsole *InputConsole(HANDLE handle)
+static MemConsole *WinConsoleInputConsole(HANDLE handle)
 {
-    if (!WinConsole.attached || handle != StdInputHandle()) {
-        Fail(ERROR_INVALID_HANDLE);
+    if (!WinConsole.attached || handle != WinConsoleStdInputHandle()) {
+        WinConsoleFail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
     return &WinConsole.console;
 }
 
 /* Starts a call on an output handle: the console behind it, or null when the call fails. */
-static MemConsole *EnterOutput(const char *call, HANDLE handle)
+static MemConsole *WinConsoleEnterOutput(const char *call, HANDLE handle)
 {
-    return Enter(call) ? OutputConsole(handle) : nullptr;
+    return WinConsoleEnter(call) ? WinConsoleOutputConsole(handle) : nullptr;
 }
 
 /* Starts a call on an input handle: the console behind it, or null when the call fails. */
-static MemConsole *EnterInput(const char *call, HANDLE handle)
+static MemConsole *WinConsoleEnterInput(const char *call, HANDLE handle)
 {
-    return Enter(call) ? InputConsole(handle) : nullptr;
+    return WinConsoleEnter(call) ? WinConsoleInputConsole(handle) : nullptr;
 }
 
 /*
@@ -170,12 +170,12 @@ static MemConsole *EnterInput(const char *call, HANDLE handle)
  * the screen's new size and a size event is queued; otherwise the buffer
  * keeps its size and the screen shows what fits of it.
  */
-static void FollowScreen(void)
+static void WinConsoleFollowScreen(void)
 {
     int columns = 0, rows = 0;
     int events = DriverTakeEvents(&columns, &rows);
     MemConsole *mc = &WinConsole.console;
-    if (!(events & DRIVER_RESIZED) || !(mc->inputMode & ENABLE_WINDOW_INPUT) ||
+    if (!(events & DriverResized) || !(mc->inputMode & ENABLE_WINDOW_INPUT) ||
         (columns == mc->width && rows == mc->height))
         return;
     /* The window shrinks before the buffer and grows after it, as the console's rules want. */
@@ -197,25 +197,25 @@ static void FollowScreen(void)
  * key, the step delay, a report's key) or hands the screen back, so that all
  * it drew since the last wait goes out in one write.
  */
-static void Present(void)
+static void WinConsolePresent(void)
 {
     if (!WinConsole.attached)
         return;
-    FollowScreen();
+    WinConsoleFollowScreen();
     DriverPresent(&WinConsole.console);
 }
 
 /* The console is shown once more before the screen is handed back at exit. */
-static void PresentAtExit(void)
+static void WinConsolePresentAtExit(void)
 {
-    Present();
+    WinConsolePresent();
 }
 
 /* Ends an output call: FALSE with the error, or TRUE (nothing is shown before the next wait). */
-static BOOL Finish(DWORD error)
+static BOOL WinConsoleFinish(DWORD error)
 {
     if (error != ERROR_SUCCESS)
-        return Fail(error);
+        return WinConsoleFail(error);
     DriverNoteDrawing(&WinConsole.console);
     return TRUE;
 }
@@ -224,48 +224,48 @@ static BOOL Finish(DWORD error)
 
 HANDLE GetStdHandle(DWORD nStdHandle)
 {
-    if (!Enter("GetStdHandle"))
+    if (!WinConsoleEnter("GetStdHandle"))
         return INVALID_HANDLE_VALUE;
     if (!WinConsole.attached) {
-        Fail(WinConsole.refusal != 0 ? WinConsole.refusal : ERROR_INVALID_HANDLE);
+        WinConsoleFail(WinConsole.refusal != 0 ? WinConsole.refusal : ERROR_INVALID_HANDLE);
         return INVALID_HANDLE_VALUE;
     }
     if (nStdHandle == STD_INPUT_HANDLE)
-        return StdInputHandle();
+        return WinConsoleStdInputHandle();
     if (nStdHandle == STD_OUTPUT_HANDLE || nStdHandle == StdErrorHandleId)
-        return StdOutputHandle();
-    Fail(ERROR_INVALID_HANDLE);
+        return WinConsoleStdOutputHandle();
+    WinConsoleFail(ERROR_INVALID_HANDLE);
     return INVALID_HANDLE_VALUE;
 }
 
 /* Opens the console devices "CONIN$" and "CONOUT$"; there are no files. */
 HANDLE CreateFileA(LPCSTR name, DWORD, DWORD, void *, DWORD, DWORD, HANDLE)
 {
-    if (!Enter("CreateFileA"))
+    if (!WinConsoleEnter("CreateFileA"))
         return INVALID_HANDLE_VALUE;
     if (!name) {
-        Fail(ERROR_INVALID_PARAMETER);
+        WinConsoleFail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
     bool input = strcasecmp(name, "CONIN$") == 0;
     bool output = strcasecmp(name, "CONOUT$") == 0;
     if (!input && !output) {
-        Fail(ERROR_FILE_NOT_FOUND);
+        WinConsoleFail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     if (!WinConsole.attached) {
-        Fail(ERROR_INVALID_HANDLE);
+        WinConsoleFail(ERROR_INVALID_HANDLE);
         return INVALID_HANDLE_VALUE;
     }
-    return input ? StdInputHandle() : StdOutputHandle();
+    return input ? WinConsoleStdInputHandle() : WinConsoleStdOutputHandle();
 }
 
 BOOL CloseHandle(HANDLE handle)
 {
-    if (!Enter("CloseHandle"))
+    if (!WinConsoleEnter("CloseHandle"))
         return FALSE;
-    if (handle != StdInputHandle() && handle != StdOutputHandle())
-        return Fail(ERROR_INVALID_HANDLE);
+    if (handle != WinConsoleStdInputHandle() && handle != WinConsoleStdOutputHandle())
+        return WinConsoleFail(ERROR_INVALID_HANDLE);
     return TRUE;
 }
 
@@ -274,26 +274,26 @@ BOOL CloseHandle(HANDLE handle)
 /* A new console: on a terminal, its alternate screen, painted blank. */
 BOOL AllocConsole(void)
 {
-    if (!Enter("AllocConsole"))
+    if (!WinConsoleEnter("AllocConsole"))
         return FALSE;
     if (WinConsole.attached)
-        return Fail(ERROR_ACCESS_DENIED);
+        return WinConsoleFail(ERROR_ACCESS_DENIED);
     if (WinConsole.refusal != 0 || !DriverEnterScreen())
-        return Fail(ERROR_INVALID_HANDLE);
+        return WinConsoleFail(ERROR_INVALID_HANDLE);
     MemConsole *mc = &WinConsole.console;
     MemReset(mc, mc->width, mc->height, mc->largest.X, mc->largest.Y);
     WinConsole.attached = true;
-    return Finish(ERROR_SUCCESS);
+    return WinConsoleFinish(ERROR_SUCCESS);
 }
 
 /* Lets the console go: on a terminal every setting made is undone. */
 BOOL FreeConsole(void)
 {
-    if (!Enter("FreeConsole"))
+    if (!WinConsoleEnter("FreeConsole"))
         return FALSE;
     if (!WinConsole.attached)
-        return Fail(ERROR_INVALID_HANDLE);
-    Present();
+        return WinConsoleFail(ERROR_INVALID_HANDLE);
+    WinConsolePresent();
     DriverRestore();
     WinConsole.attached = false;
     return TRUE;
@@ -301,12 +301,12 @@ BOOL FreeConsole(void)
 
 BOOL SetConsoleTitleA(LPCSTR title)
 {
-    if (!Enter("SetConsoleTitleA"))
+    if (!WinConsoleEnter("SetConsoleTitleA"))
         return FALSE;
     if (!WinConsole.attached)
-        return Fail(ERROR_INVALID_HANDLE);
+        return WinConsoleFail(ERROR_INVALID_HANDLE);
     if (!title)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     WinConsole.console.title = title;
     DriverSetTitle(WinConsole.console.title);
     return TRUE;
@@ -316,18 +316,18 @@ BOOL SetConsoleTitleA(LPCSTR title)
 
 BOOL GetConsoleScreenBufferInfo(HANDLE output, CONSOLE_SCREEN_BUFFER_INFO *info)
 {
-    MemConsole *mc = EnterOutput("GetConsoleScreenBufferInfo", output);
+    MemConsole *mc = WinConsoleEnterOutput("GetConsoleScreenBufferInfo", output);
     if (!mc)
         return FALSE;
     if (!info)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     MemGetInfo(mc, info);
     return TRUE;
 }
 
 BOOL SetConsoleTextAttribute(HANDLE output, WORD attributes)
 {
-    MemConsole *mc = EnterOutput("SetConsoleTextAttribute", output);
+    MemConsole *mc = WinConsoleEnterOutput("SetConsoleTextAttribute", output);
     if (!mc)
         return FALSE;
     mc->attribute = attributes;
@@ -336,19 +336,19 @@ BOOL SetConsoleTextAttribute(HANDLE output, WORD attributes)
 
 BOOL SetConsoleCursorPosition(HANDLE output, COORD position)
 {
-    MemConsole *mc = EnterOutput("SetConsoleCursorPosition", output);
+    MemConsole *mc = WinConsoleEnterOutput("SetConsoleCursorPosition", output);
     if (!mc)
         return FALSE;
-    return Finish(MemSetCursor(mc, position.X, position.Y));
+    return WinConsoleFinish(MemSetCursor(mc, position.X, position.Y));
 }
 
 BOOL GetConsoleCursorInfo(HANDLE output, CONSOLE_CURSOR_INFO *info)
 {
-    MemConsole *mc = EnterOutput("GetConsoleCursorInfo", output);
+    MemConsole *mc = WinConsoleEnterOutput("GetConsoleCursorInfo", output);
     if (!mc)
         return FALSE;
     if (!info)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     info->dwSize = mc->cursorSize;
     info->bVisible = mc->cursorVisible ? TRUE : FALSE;
     return TRUE;
@@ -356,79 +356,79 @@ BOOL GetConsoleCursorInfo(HANDLE output, CONSOLE_CURSOR_INFO *info)
 
 BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *info)
 {
-    MemConsole *mc = EnterOutput("SetConsoleCursorInfo", output);
+    MemConsole *mc = WinConsoleEnterOutput("SetConsoleCursorInfo", output);
     if (!mc)
         return FALSE;
     if (!info)
-        return Fail(ERROR_INVALID_PARAMETER);
-    return Finish(MemSetCursorInfo(mc, info->dwSize, info->bVisible != FALSE));
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
+    return WinConsoleFinish(MemSetCursorInfo(mc, info->dwSize, info->bVisible != FALSE));
 }
 
 BOOL WriteConsoleA(HANDLE output, const void *buffer, DWORD length, LPDWORD written, LPVOID)
 {
-    MemConsole *mc = EnterOutput("WriteConsoleA", output);
+    MemConsole *mc = WinConsoleEnterOutput("WriteConsoleA", output);
     if (!mc)
         return FALSE;
     if ((length > 0 && !buffer) || length > LongestWrite)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     DWORD count = MemWrite(mc, static_cast<const unsigned char *>(buffer), length);
     if (written)
         *written = count;
-    return Finish(ERROR_SUCCESS);
+    return WinConsoleFinish(ERROR_SUCCESS);
 }
 
 BOOL FillConsoleOutputCharacterA(HANDLE output, CHAR character, DWORD length, COORD start,
                                  LPDWORD written)
 {
-    MemConsole *mc = EnterOutput("FillConsoleOutputCharacterA", output);
+    MemConsole *mc = WinConsoleEnterOutput("FillConsoleOutputCharacterA", output);
     if (!mc)
         return FALSE;
     DWORD count = MemFillChar(mc, static_cast<unsigned char>(character), length, start);
     if (written)
         *written = count;
-    return Finish(ERROR_SUCCESS);
+    return WinConsoleFinish(ERROR_SUCCESS);
 }
 
 BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD length, COORD start,
                                 LPDWORD written)
 {
-    MemConsole *mc = EnterOutput("FillConsoleOutputAttribute", output);
+    MemConsole *mc = WinConsoleEnterOutput("FillConsoleOutputAttribute", output);
     if (!mc)
         return FALSE;
     DWORD count = MemFillAttr(mc, attribute, length, start);
     if (written)
         *written = count;
-    return Finish(ERROR_SUCCESS);
+    return WinConsoleFinish(ERROR_SUCCESS);
 }
 
 BOOL ScrollConsoleScreenBufferA(HANDLE output, const SMALL_RECT *scroll, const SMALL_RECT *clip,
                                 COORD destination, const CHAR_INFO *fill)
 {
-    MemConsole *mc = EnterOutput("ScrollConsoleScreenBufferA", output);
+    MemConsole *mc = WinConsoleEnterOutput("ScrollConsoleScreenBufferA", output);
     if (!mc)
         return FALSE;
     if (!scroll || !fill)
-        return Fail(ERROR_INVALID_PARAMETER);
-    return Finish(MemScroll(mc, *scroll, clip, destination, *fill));
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
+    return WinConsoleFinish(MemScroll(mc, *scroll, clip, destination, *fill));
 }
 
 BOOL ReadConsoleOutputA(HANDLE output, CHAR_INFO *buffer, COORD bufferSize, COORD bufferCoord,
                         SMALL_RECT *readRegion)
 {
-    MemConsole *mc = EnterOutput("ReadConsoleOutputA", output);
+    MemConsole *mc = WinConsoleEnterOutput("ReadConsoleOutputA", output);
     if (!mc)
         return FALSE;
     if (!buffer || !readRegion)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     DWORD error = MemReadOutput(mc, buffer, bufferSize, bufferCoord, readRegion);
-    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+    return error == ERROR_SUCCESS ? TRUE : WinConsoleFail(error);
 }
 
 /* -------------------------------------------------------------- Sizing */
 
 COORD GetLargestConsoleWindowSize(HANDLE output)
 {
-    MemConsole *mc = EnterOutput("GetLargestConsoleWindowSize", output);
+    MemConsole *mc = WinConsoleEnterOutput("GetLargestConsoleWindowSize", output);
     if (!mc)
         return COORD{0, 0};
     return mc->largest;
@@ -439,57 +439,58 @@ COORD GetLargestConsoleWindowSize(HANDLE output)
    A resizable screen (the headless one) is sized as a console window is. */
 BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size)
 {
-    MemConsole *mc = EnterOutput("SetConsoleScreenBufferSize", output);
+    MemConsole *mc = WinConsoleEnterOutput("SetConsoleScreenBufferSize", output);
     if (!mc)
         return FALSE;
     if (!WinConsole.resizable)
         return TRUE;
-    return Finish(MemSetBufferSize(mc, size.X, size.Y));
+    return WinConsoleFinish(MemSetBufferSize(mc, size.X, size.Y));
 }
 
 BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window)
 {
-    MemConsole *mc = EnterOutput("SetConsoleWindowInfo", output);
+    MemConsole *mc = WinConsoleEnterOutput("SetConsoleWindowInfo", output);
     if (!mc)
         return FALSE;
     if (!window)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     if (!WinConsole.resizable)
         return TRUE;
-    return Finish(MemSetWindow(mc, absolute != FALSE, *window));
+    return WinConsoleFinish(MemSetWindow(mc, absolute != FALSE, *window));
 }
 
 /* --------------------------------------------------------------- Input */
 
 /* Modes: the input mode on the input handle, the output mode on the output. */
-static DWORD *ModeOf(HANDLE handle)
+static DWORD *WinConsoleModeOf(HANDLE handle)
 {
-    if (!WinConsole.attached || (handle != StdInputHandle() && handle != StdOutputHandle())) {
-        Fail(ERROR_INVALID_HANDLE);
+    if (!WinConsole.attached ||
+        (handle != WinConsoleStdInputHandle() && handle != WinConsoleStdOutputHandle())) {
+        WinConsoleFail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return handle == StdInputHandle() ? &WinConsole.console.inputMode
-                                      : &WinConsole.console.outputMode;
+    return handle == WinConsoleStdInputHandle() ? &WinConsole.console.inputMode
+                                                : &WinConsole.console.outputMode;
 }
 
 BOOL GetConsoleMode(HANDLE handle, LPDWORD mode)
 {
-    if (!Enter("GetConsoleMode"))
+    if (!WinConsoleEnter("GetConsoleMode"))
         return FALSE;
-    DWORD *current = ModeOf(handle);
+    DWORD *current = WinConsoleModeOf(handle);
     if (!current)
         return FALSE;
     if (!mode)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     *mode = *current;
     return TRUE;
 }
 
 BOOL SetConsoleMode(HANDLE handle, DWORD mode)
 {
-    if (!Enter("SetConsoleMode"))
+    if (!WinConsoleEnter("SetConsoleMode"))
         return FALSE;
-    DWORD *current = ModeOf(handle);
+    DWORD *current = WinConsoleModeOf(handle);
     if (!current)
         return FALSE;
     *current = mode;
@@ -497,7 +498,7 @@ BOOL SetConsoleMode(HANDLE handle, DWORD mode)
 }
 
 /* Ctrl-L, which repaints the screen, as in every full-screen program. */
-static bool IsRepaintKey(const INPUT_RECORD &record)
+static bool WinConsoleIsRepaintKey(const INPUT_RECORD &record)
 {
     return record.EventType == KEY_EVENT && record.Event.KeyEvent.uChar.AsciiChar == KeyRepaint;
 }
@@ -512,7 +513,7 @@ void WinConsoleDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count
     else
         KeyDecoderIdle(WinConsole.keyDecoder, elapsed, records);
     for (const INPUT_RECORD &record : records) {
-        if (!IsRepaintKey(record))
+        if (!WinConsoleIsRepaintKey(record))
             mc->input.push_back(record);
         else if (record.Event.KeyEvent.bKeyDown)
             DriverForgetScreen(); /* shown at the next present, which a key wait makes at once */
@@ -520,7 +521,7 @@ void WinConsoleDecodeBytes(MemConsole *mc, const unsigned char *bytes, int count
 }
 
 /* Decodes what the driver gave (or, with no bytes, the pause) into the input queue. */
-static void DecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
+static void WinConsoleDecodeInput(MemConsole *mc, const unsigned char *bytes, int count)
 {
     long now = DriverNowMs();
     int elapsed = static_cast<int>(std::min(now - WinConsole.lastInputMs, 1000000L));
@@ -533,12 +534,12 @@ const int TakeMax = 16384;
 
 /* Reads bytes, waiting at most timeoutMs (negative: no limit), and decodes them; their
    count, 0 when none came, -1 at the end of input. */
-static int ReadAndDecode(MemConsole *mc, int timeoutMs)
+static int WinConsoleReadAndDecode(MemConsole *mc, int timeoutMs)
 {
     unsigned char bytes[256];
     int count = DriverReadBytes(bytes, sizeof bytes, timeoutMs);
     if (count >= 0)
-        DecodeInput(mc, bytes, count);
+        WinConsoleDecodeInput(mc, bytes, count);
     return count;
 }
 
@@ -551,16 +552,16 @@ static int ReadAndDecode(MemConsole *mc, int timeoutMs)
  * would wait for it (50 ms after an ESC), and no longer.  -1 at the end of
  * input.
  */
-static int TakeWaitingBytes(MemConsole *mc)
+static int WinConsoleTakeWaitingBytes(MemConsole *mc)
 {
     for (int taken = 0; taken < TakeMax;) {
-        int count = ReadAndDecode(mc, 0);
+        int count = WinConsoleReadAndDecode(mc, 0);
         if (count == 0) {
             int rest = KeyDecoderWaitMs(WinConsole.keyDecoder);
             if (rest < 0)
                 return 0;
             /* The rest of the sequence, or the pause that ends it. */
-            count = ReadAndDecode(mc, rest);
+            count = WinConsoleReadAndDecode(mc, rest);
         }
         if (count < 0)
             return -1;
@@ -570,9 +571,9 @@ static int TakeWaitingBytes(MemConsole *mc)
 }
 
 /* A look for keys, which never waits for one; at the end of input it finds ESC. */
-static void LookForInput(MemConsole *mc)
+static void WinConsoleLookForInput(MemConsole *mc)
 {
-    if (TakeWaitingBytes(mc) < 0)
+    if (WinConsoleTakeWaitingBytes(mc) < 0)
         MemPushKey(mc, KeyEscape, KeyEscape);
 }
 
@@ -583,15 +584,15 @@ static void LookForInput(MemConsole *mc)
  * read.  At the end of input the wait ends with the ESC key, so that every
  * wait of the program ends.
  */
-static void WaitForInput(MemConsole *mc)
+static void WinConsoleWaitForInput(MemConsole *mc)
 {
     while (mc->input.empty()) {
-        Present(); /* may queue a size event */
+        WinConsolePresent(); /* may queue a size event */
         if (!mc->input.empty())
             return;
-        int count = ReadAndDecode(mc, KeyDecoderWaitMs(WinConsole.keyDecoder));
+        int count = WinConsoleReadAndDecode(mc, KeyDecoderWaitMs(WinConsole.keyDecoder));
         if (count > 0)
-            count = TakeWaitingBytes(mc);
+            count = WinConsoleTakeWaitingBytes(mc);
         if (count < 0)
             MemPushKey(mc, KeyEscape, KeyEscape);
     }
@@ -599,14 +600,14 @@ static void WaitForInput(MemConsole *mc)
 
 BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
 {
-    MemConsole *mc = EnterInput("ReadConsoleInputA", input);
+    MemConsole *mc = WinConsoleEnterInput("ReadConsoleInputA", input);
     if (!mc)
         return FALSE;
     if (length > 0 && !buffer)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     DWORD count = 0;
     if (length > 0) {
-        WaitForInput(mc);
+        WinConsoleWaitForInput(mc);
         count = MemTakeInput(mc, buffer, length, true);
     }
     if (read)
@@ -616,13 +617,13 @@ BOOL ReadConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD
 
 BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD read)
 {
-    MemConsole *mc = EnterInput("PeekConsoleInputA", input);
+    MemConsole *mc = WinConsoleEnterInput("PeekConsoleInputA", input);
     if (!mc)
         return FALSE;
     if (length > 0 && !buffer)
-        return Fail(ERROR_INVALID_PARAMETER);
-    Present(); /* a look for keys is a wait too: the machine looks between its marbles */
-    LookForInput(mc);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
+    WinConsolePresent(); /* a look for keys is a wait too: the machine looks between its marbles */
+    WinConsoleLookForInput(mc);
     DWORD count = MemTakeInput(mc, buffer, length, false);
     if (read)
         *read = count;
@@ -631,24 +632,24 @@ BOOL PeekConsoleInputA(HANDLE input, INPUT_RECORD *buffer, DWORD length, LPDWORD
 
 BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count)
 {
-    MemConsole *mc = EnterInput("GetNumberOfConsoleInputEvents", input);
+    MemConsole *mc = WinConsoleEnterInput("GetNumberOfConsoleInputEvents", input);
     if (!mc)
         return FALSE;
     if (!count)
-        return Fail(ERROR_INVALID_PARAMETER);
-    Present();
-    LookForInput(mc);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
+    WinConsolePresent();
+    WinConsoleLookForInput(mc);
     *count = static_cast<DWORD>(mc->input.size());
     return TRUE;
 }
 
 BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length, LPDWORD written)
 {
-    MemConsole *mc = EnterInput("WriteConsoleInputA", input);
+    MemConsole *mc = WinConsoleEnterInput("WriteConsoleInputA", input);
     if (!mc)
         return FALSE;
     if (length > 0 && !buffer)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     mc->input.insert(mc->input.end(), buffer, buffer + length);
     if (written)
         *written = length;
@@ -658,16 +659,16 @@ BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *buffer, DWORD length, 
 /* Reads the characters of key presses, returning once at least one came. */
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *)
 {
-    MemConsole *mc = EnterInput("ReadFile", file);
+    MemConsole *mc = WinConsoleEnterInput("ReadFile", file);
     if (!mc)
         return FALSE;
     if (length > 0 && !buffer)
-        return Fail(ERROR_INVALID_PARAMETER);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
     DWORD count = 0;
     while (length > 0 && count == 0) {
         count = MemTakeChars(mc, static_cast<unsigned char *>(buffer), length);
         if (count == 0)
-            WaitForInput(mc);
+            WinConsoleWaitForInput(mc);
     }
     if (read)
         *read = count;
@@ -679,17 +680,17 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, void *)
 /* The program waits: the console is shown first, then the time passes. */
 void Sleep(DWORD milliseconds)
 {
-    Enter("Sleep");
-    Present();
+    WinConsoleEnter("Sleep");
+    WinConsolePresent();
     DriverSleepMs(static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX)));
 }
 
 /* Output is held back until the program waits; this shows it at once. */
 BOOL FlushFileBuffers(HANDLE file)
 {
-    if (!EnterOutput("FlushFileBuffers", file))
+    if (!WinConsoleEnterOutput("FlushFileBuffers", file))
         return FALSE;
-    Present();
+    WinConsolePresent();
     return TRUE;
 }
 
@@ -706,7 +707,7 @@ void SetLastError(DWORD error)
 }
 
 /* Our wording for the errors these calls produce; empty for any other code. */
-static std::string ErrorText(DWORD code)
+static std::string WinConsoleErrorText(DWORD code)
 {
     switch (code) {
     case ErrorNoTerminal:
@@ -747,7 +748,7 @@ static std::string ErrorText(DWORD code)
  * the text into lines of at most that many characters at spaces ("\r\n"),
  * never inside a word, so only a longer word makes a longer line.
  */
-static std::string LayOutMessage(const std::string &text, DWORD width)
+static std::string WinConsoleLayOutMessage(const std::string &text, DWORD width)
 {
     if (width == 0)
         return text + "\r\n";
@@ -782,22 +783,22 @@ static std::string LayOutMessage(const std::string &text, DWORD width)
 DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer, DWORD size,
                      va_list *)
 {
-    if (!Enter("FormatMessageA"))
+    if (!WinConsoleEnter("FormatMessageA"))
         return 0;
     if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::string text = ErrorText(messageId);
+        return WinConsoleFail(ERROR_INVALID_PARAMETER);
+    std::string text = WinConsoleErrorText(messageId);
     if (text.empty())
-        return Fail(ERROR_MR_MID_NOT_FOUND);
-    std::string message = LayOutMessage(text, flags & FORMAT_MESSAGE_MAX_WIDTH_MASK);
+        return WinConsoleFail(ERROR_MR_MID_NOT_FOUND);
+    std::string message = WinConsoleLayOutMessage(text, flags & FORMAT_MESSAGE_MAX_WIDTH_MASK);
     char *target = buffer;
     if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
         target = static_cast<char *>(std::malloc(std::max<size_t>(message.size() + 1, size)));
         if (!target)
-            return Fail(ERROR_NOT_ENOUGH_MEMORY);
+            return WinConsoleFail(ERROR_NOT_ENOUGH_MEMORY);
         *reinterpret_cast<char **>(buffer) = target;
     } else if (message.size() + 1 > size) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
+        return WinConsoleFail(ERROR_INSUFFICIENT_BUFFER);
     }
     std::memcpy(target, message.c_str(), message.size() + 1);
     return static_cast<DWORD>(message.size());
@@ -805,7 +806,7 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPSTR buffer,
 
 HLOCAL LocalFree(HLOCAL memory)
 {
-    if (!Enter("LocalFree"))
+    if (!WinConsoleEnter("LocalFree"))
         return memory;
     std::free(memory);
     return nullptr;

@@ -44,7 +44,7 @@ int DriverOpen(DriverScreen *screen)
 {
     *screen = DriverScreen{Headless.columns,     Headless.rows, Headless.largestColumns,
                            Headless.largestRows, COORD{0, 0},   true};
-    return DRIVER_OPENED;
+    return DriverOpened;
 }
 
 /* Tests read the announcements themselves (HeadlessTakeAnnouncements). */

@@ -30,8 +30,8 @@ const int PageColumns = 81;
 const int PageRows = 46;
 
 /* The channels of the announcements, in the order PageOpen hands them on. */
-const int AnnounceChannels[] = {ANNOUNCE_LOG,    ANNOUNCE_STATUS, ANNOUNCE_TURN,
-                                ANNOUNCE_RESULT, ANNOUNCE_KEYS,   ANNOUNCE_PART};
+const int AnnounceChannels[] = {AnnounceLog,    AnnounceStatus, AnnounceTurn,
+                                AnnounceResult, AnnounceKeys,   AnnouncePart};
 
 /* The colour bits of an attribute as the page reads them: red, green, blue, intensity. */
 const WORD ForegroundBits[] = {FOREGROUND_RED, FOREGROUND_GREEN, FOREGROUND_BLUE,
@@ -92,7 +92,7 @@ EM_JS(void, PagePresent, (const std::uint32_t *cells, int columns, int rows), {
     Module["zopPage"]["present"](HEAPU32.subarray(first, first + columns * rows), columns, rows);
 });
 
-/* Hands the page an announced text and its channel (ANNOUNCE_LOG ... ANNOUNCE_PART). */
+/* Hands the page an announced text and its channel (AnnounceLog ... AnnouncePart). */
 EM_JS(void, PageSay, (int channel, const char *text),
       { Module["zopPage"]["say"](channel, UTF8ToString(text)); });
 
@@ -118,7 +118,7 @@ int DriverOpen(DriverScreen *screen)
              COMMON_LVB_REVERSE_VIDEO, COMMON_LVB_UNDERSCORE);
     /* A console of its own, blank: the program keeps it. */
     *screen = DriverScreen{PageColumns, PageRows, PageColumns, PageRows, COORD{0, 0}, false};
-    return DRIVER_OPENED;
+    return DriverOpened;
 }
 
 /* The page is the picture, told beside it to a screen reader. */

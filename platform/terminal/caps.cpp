@@ -1,4 +1,4 @@
-/* The capability profiles the terminal driver starts from. */
+/* The capability profiles the tty driver starts from. */
 #include "caps.h"
 
 /* The line drawing of DEC special graphics, by the characters that select it. */
@@ -7,7 +7,7 @@ const char DecGraphics[] = "`afgjklmnopqrstuvwxyz{|}~";
 static Caps CapsMakeXterm(void)
 {
     Caps caps = {};
-    caps.colours = CAPS_COLOURS_16;
+    caps.colours = CapsColours16;
     caps.backgroundErase = true;
     caps.eraseLine = true;
     caps.eraseScreen = true;
@@ -51,5 +51,5 @@ Caps CapsAnsi(void)
 
 bool CapsHasVideo(const Caps &caps)
 {
-    return caps.colours != CAPS_COLOURS_NONE || caps.bold || caps.reverse || caps.underline;
+    return caps.colours != CapsColoursNone || caps.bold || caps.reverse || caps.underline;
 }

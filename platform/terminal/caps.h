@@ -11,10 +11,10 @@
 
 /* How the colours are set. */
 enum CapsColours {
-    CAPS_COLOURS_NONE, /* no colours: bold for bright text, reverse video for a coloured background */
-    CAPS_COLOURS_8,    /* 30-37, 40-47; bright text in bold, a bright background by reverse video */
-    CAPS_COLOURS_16,   /* the bright colours as 90-97, 100-107 */
-    CAPS_COLOURS_INDEXED /* every colour as 38;5;n and 48;5;n */
+    CapsColoursNone, /* no colours: bold for bright text, reverse video for a coloured background */
+    CapsColours8,    /* 30-37, 40-47; bright text in bold, a bright background by reverse video */
+    CapsColours16,   /* the bright colours as 90-97, 100-107 */
+    CapsColoursIndexed /* every colour as 38;5;n and 48;5;n */
 };
 
 struct Caps {

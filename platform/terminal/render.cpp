@@ -292,13 +292,13 @@ static Sgr RenderSgrOf(int attr, const Caps &caps)
     bool reverse = (attr & COMMON_LVB_REVERSE_VIDEO) != 0;
     bool underline = (attr & COMMON_LVB_UNDERSCORE) != 0;
     Sgr sgr = {fg, bg, false, reverse, underline, false};
-    if (caps.colours == CAPS_COLOURS_8 && caps.vgaIntensity) {
+    if (caps.colours == CapsColours8 && caps.vgaIntensity) {
         sgr = RenderSgrOfVga(fg, bg, reverse, underline);
-    } else if (caps.colours == CAPS_COLOURS_8 && (bg & 8) && caps.reverse) {
+    } else if (caps.colours == CapsColours8 && (bg & 8) && caps.reverse) {
         sgr = Sgr{bg & 7, fg & 7, true, !reverse, underline, false};
-    } else if (caps.colours == CAPS_COLOURS_8) {
+    } else if (caps.colours == CapsColours8) {
         sgr = Sgr{fg & 7, bg & 7, (fg & 8) != 0, reverse, underline, false};
-    } else if (caps.colours == CAPS_COLOURS_NONE) {
+    } else if (caps.colours == CapsColoursNone) {
         sgr = Sgr{-1, -1, (fg & 8) != 0, reverse != (bg != 0), underline, false};
     }
     sgr.bold = sgr.bold && caps.bold;
@@ -312,7 +312,7 @@ static Sgr RenderSgrOf(int attr, const Caps &caps)
 static void RenderAppendColour(int colour, int base, const Caps &caps, std::string *out)
 {
     int ansi = (colour & 8) | RenderAnsiColour(colour & 7);
-    if (caps.colours == CAPS_COLOURS_INDEXED)
+    if (caps.colours == CapsColoursIndexed)
         out->append(base == 30 ? ";38;5;" : ";48;5;").append(std::to_string(ansi));
     else
         out->append(";").append(

@@ -3,7 +3,7 @@
  * picture into showing another, sending only the cells that differ, with the
  * cheapest cursor moves, colour changes only where the colour changes, and
  * erases and scroll regions where they save bytes.  Pure: no I/O, no
- * program state.  The terminal driver sends what it returns.
+ * program state.  The tty driver sends what it returns.
  */
 #ifndef ZOP_PLATFORM_TERMINAL_RENDER_H
 #define ZOP_PLATFORM_TERMINAL_RENDER_H

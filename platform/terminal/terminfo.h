@@ -10,9 +10,9 @@
 
 /* Whether a terminal can be played on. */
 enum TerminfoVerdict {
-    TERMINFO_PLAYABLE,
-    TERMINFO_UNSET,         /* TERM is not set, or empty */
-    TERMINFO_CANNOT_ADDRESS /* the entry cannot place the cursor as the game does (dumb, hard copy) */
+    TerminfoPlayable,
+    TerminfoUnset,        /* TERM is not set, or empty */
+    TerminfoCannotAddress /* the entry cannot place the cursor as the game does (dumb, hard copy) */
 };
 
 /*

@@ -49,8 +49,8 @@ static size_t LinesBreakAt(const std::string &line)
 static void LinesSay(LinesTeller *teller, std::string line)
 {
     for (;;) {
-        size_t end = line.size() <= static_cast<size_t>(LinesWidth) ? line.size()
-                                                                      : LinesBreakAt(line);
+        size_t end =
+            line.size() <= static_cast<size_t>(LinesWidth) ? line.size() : LinesBreakAt(line);
         for (size_t i = 0; i < end; i++)
             LinesAppendChar(teller, static_cast<unsigned char>(line[i]), &teller->waiting);
         teller->waiting.push_back('\n');
@@ -88,17 +88,17 @@ static std::string LinesKeysText(const char *keys)
 void LinesAnnounce(LinesTeller *teller, int channel, const char *text)
 {
     switch (channel) {
-    case ANNOUNCE_LOG:
-    case ANNOUNCE_RESULT:
+    case AnnounceLog:
+    case AnnounceResult:
         LinesSay(teller, text);
         break;
-    case ANNOUNCE_STATUS:
+    case AnnounceStatus:
         LinesSayChange(teller, &teller->lastCount, text);
         break;
-    case ANNOUNCE_TURN:
+    case AnnounceTurn:
         LinesSayChange(teller, &teller->lastTurn, text);
         break;
-    case ANNOUNCE_KEYS:
+    case AnnounceKeys:
         LinesSayChange(teller, &teller->lastKeys, LinesKeysText(text));
         break;
     default:

@@ -54,7 +54,7 @@ const int LinesRows = 46;
 namespace {
 
 /* Settings the driver makes, each undone by DriverRestore. */
-enum TtyUndo { UNDO_RAW_MODE, UNDO_ALT_SCREEN, UNDO_CURSOR, UNDO_TITLE };
+enum TtyUndo { UndoRawMode, UndoAltScreen, UndoCursor, UndoTitle };
 
 struct TtyState {
     bool open;
@@ -119,7 +119,7 @@ static void TtyDrainWakePipe(void);
 namespace {
 
 /* What a wait saw: bits of these; none when its time ran out or a signal cut it short. */
-enum TtyWaitSeen { WAIT_READY = 1, WAIT_WOKEN = 2, WAIT_CLOSED = 4, WAIT_REFUSED = 8 };
+enum TtyWaitSeen { WaitReady = 1, WaitWoken = 2, WaitClosed = 4, WaitRefused = 8 };
 
 } // namespace
 
@@ -130,12 +130,12 @@ static int TtyPoll(int fd, bool writing, int wakeFd, int timeoutMs)
                           {wakeFd, POLLIN, 0}};
     int ready = poll(p, wakeFd >= 0 ? 2 : 1, timeoutMs);
     if (ready < 0)
-        return errno == EINTR ? 0 : WAIT_CLOSED;
-    int seen = wakeFd >= 0 && p[1].revents != 0 ? WAIT_WOKEN : 0;
+        return errno == EINTR ? 0 : WaitClosed;
+    int seen = wakeFd >= 0 && p[1].revents != 0 ? WaitWoken : 0;
     /* Invalid for a descriptor that is open: this poll does not take terminals. */
     if (p[0].revents & POLLNVAL)
-        return fcntl(fd, F_GETFD) == -1 ? seen | WAIT_CLOSED : WAIT_REFUSED;
-    return seen | (p[0].revents != 0 ? WAIT_READY : 0);
+        return fcntl(fd, F_GETFD) == -1 ? seen | WaitClosed : WaitRefused;
+    return seen | (p[0].revents != 0 ? WaitReady : 0);
 }
 
 /* The same wait with select(), which takes terminals everywhere, for descriptors below
@@ -143,7 +143,7 @@ static int TtyPoll(int fd, bool writing, int wakeFd, int timeoutMs)
 static int TtySelect(int fd, bool writing, int wakeFd, int timeoutMs)
 {
     if (fd < 0 || fd >= FD_SETSIZE || wakeFd >= FD_SETSIZE)
-        return WAIT_CLOSED;
+        return WaitClosed;
     fd_set reading, written;
     FD_ZERO(&reading);
     FD_ZERO(&written);
@@ -154,9 +154,9 @@ static int TtySelect(int fd, bool writing, int wakeFd, int timeoutMs)
     int ready = select(std::max(fd, wakeFd) + 1, &reading, &written, nullptr,
                        timeoutMs < 0 ? nullptr : &limit);
     if (ready < 0)
-        return errno == EINTR ? 0 : WAIT_CLOSED;
-    int seen = wakeFd >= 0 && FD_ISSET(wakeFd, &reading) ? WAIT_WOKEN : 0;
-    return seen | (FD_ISSET(fd, writing ? &written : &reading) ? WAIT_READY : 0);
+        return errno == EINTR ? 0 : WaitClosed;
+    int seen = wakeFd >= 0 && FD_ISSET(wakeFd, &reading) ? WaitWoken : 0;
+    return seen | (FD_ISSET(fd, writing ? &written : &reading) ? WaitReady : 0);
 }
 
 /*
@@ -169,7 +169,7 @@ static int TtyWait(int fd, bool writing, int wakeFd, int timeoutMs)
 {
     if (!Tty.pollRefuses) {
         int seen = TtyPoll(fd, writing, wakeFd, timeoutMs);
-        if (seen != WAIT_REFUSED)
+        if (seen != WaitRefused)
             return seen;
         Tty.pollRefuses = true;
     }
@@ -346,16 +346,16 @@ static void TtyReapplySettings(void)
     std::string bytes;
     for (int i = 0; i < Tty.undoCount; i++) {
         switch (Tty.undo[i]) {
-        case UNDO_RAW_MODE:
+        case UndoRawMode:
             TtySetSettings(TCSANOW, &Tty.raw);
             break;
-        case UNDO_ALT_SCREEN:
+        case UndoAltScreen:
             bytes += Tty.caps.enterScreen;
             break;
-        case UNDO_CURSOR:
+        case UndoCursor:
             bytes += Tty.caps.hideCursor;
             break;
-        case UNDO_TITLE:
+        case UndoTitle:
             bytes += SaveTitle;
             break;
         }
@@ -372,7 +372,7 @@ static void TtyReapplySettings(void)
 static void TtyReapplyRawMode(void)
 {
     for (int i = 0; i < Tty.undoCount; i++)
-        if (Tty.undo[i] == UNDO_RAW_MODE)
+        if (Tty.undo[i] == UndoRawMode)
             TtySetSettings(TCSANOW, &Tty.raw);
 }
 
@@ -381,11 +381,11 @@ static void TtyReapplyRawMode(void)
 static std::string TtyUndoBytes(int step)
 {
     switch (step) {
-    case UNDO_ALT_SCREEN:
+    case UndoAltScreen:
         return Tty.caps.leaveScreen;
-    case UNDO_CURSOR:
+    case UndoCursor:
         return Tty.caps.showCursor;
-    case UNDO_TITLE:
+    case UndoTitle:
         return RestoreTitle;
     default:
         return "";
@@ -421,7 +421,7 @@ static void TtyBuildEmergency(void)
     for (int i = Tty.undoCount - 1; i >= 0; i--)
         bytes += TtyUndoBytes(Tty.undo[i]);
     /* On the shell's own screen, its next words go below the picture rather than into it. */
-    if (!TtyHasUndo(UNDO_ALT_SCREEN) && Tty.rows > 0)
+    if (!TtyHasUndo(UndoAltScreen) && Tty.rows > 0)
         bytes += "\x1b[" + std::to_string(Tty.rows) + ";1H";
     size_t length = std::min(bytes.size(), sizeof Tty.emergencyBytes);
     std::memcpy(Tty.emergencyBytes, bytes.data(), length);
@@ -440,7 +440,7 @@ static void TtyPushUndo(int step)
    colours, so that the shell goes on in its colours rather than in the game's black. */
 static std::string TtyEraseBlankPicture(void)
 {
-    if (TtyHasUndo(UNDO_ALT_SCREEN) || !Tty.caps.eraseScreen || !RenderShowsBlank(Tty.front))
+    if (TtyHasUndo(UndoAltScreen) || !Tty.caps.eraseScreen || !RenderShowsBlank(Tty.front))
         return "";
     return "\x1b[H\x1b[2J";
 }
@@ -448,7 +448,7 @@ static std::string TtyEraseBlankPicture(void)
 /* Hands back what lines of text took: the keys' terminal, where they came from one. */
 static void TtyRestoreLines(void)
 {
-    if (TtyHasUndo(UNDO_RAW_MODE))
+    if (TtyHasUndo(UndoRawMode))
         TtySetSettings(TCSADRAIN, &Tty.saved);
     Tty.undoCount = 0;
     TtyRemoveHandlers();
@@ -471,7 +471,7 @@ void DriverRestore(void)
     while (Tty.undoCount > 0) {
         int step = Tty.undo[--Tty.undoCount];
         bytes += TtyUndoBytes(step);
-        if (step == UNDO_RAW_MODE) {
+        if (step == UndoRawMode) {
             TtyWriteText(bytes);
             bytes.clear();
             TtySetSettings(TCSADRAIN, &Tty.saved);
@@ -525,7 +525,7 @@ static bool TtyFindTerminal(void)
    the cursor moves take it to the row's start. */
 static void TtyEnterRawMode(void)
 {
-    if (TtyHasUndo(UNDO_RAW_MODE))
+    if (TtyHasUndo(UndoRawMode))
         return;
     struct termios raw = Tty.saved;
     raw.c_iflag &=
@@ -538,7 +538,7 @@ static void TtyEnterRawMode(void)
     raw.c_cc[VTIME] = 0;
     Tty.raw = raw;
     if (TtySetSettings(TCSANOW, &raw))
-        TtyPushUndo(UNDO_RAW_MODE);
+        TtyPushUndo(UndoRawMode);
 }
 
 static void TtyQuerySize(void)
@@ -567,11 +567,11 @@ long DriverNowMs(void)
 static int TtyReadSome(unsigned char *buffer, int size, int timeoutMs)
 {
     int seen = TtyWait(Tty.inFd, false, WakePipe[0], timeoutMs);
-    if (seen & WAIT_WOKEN)
+    if (seen & WaitWoken)
         TtyDrainWakePipe();
-    if (seen & WAIT_CLOSED)
+    if (seen & WaitClosed)
         return -1;
-    if (!(seen & WAIT_READY))
+    if (!(seen & WaitReady))
         return 0;
     ssize_t n = read(Tty.inFd, buffer, static_cast<size_t>(size));
     if (n < 0)
@@ -654,12 +654,12 @@ static void TtyAwaitAnswers(void)
 {
     for (int step = 0; AnswersOwed > 0;) {
         long left = AnswerDeadlineMs - DriverNowMs();
-        int seen = left > 0 ? TtyWait(Tty.inFd, false, -1, static_cast<int>(left)) : WAIT_CLOSED;
-        if (seen & WAIT_CLOSED)
+        int seen = left > 0 ? TtyWait(Tty.inFd, false, -1, static_cast<int>(left)) : WaitClosed;
+        if (seen & WaitClosed)
             break;
         unsigned char bytes[64];
-        ssize_t n = seen & WAIT_READY ? read(Tty.inFd, bytes, sizeof bytes) : 0;
-        if (n == 0 && (seen & WAIT_READY))
+        ssize_t n = seen & WaitReady ? read(Tty.inFd, bytes, sizeof bytes) : 0;
+        if (n == 0 && (seen & WaitReady))
             break; /* the terminal hung up */
         for (ssize_t i = 0; i < n; i++)
             if ((step = TtyAnswerStep(step, bytes[i])) == AnswerDone)
@@ -823,7 +823,7 @@ static int TtyReadCapabilities(void)
     /* NO_COLOR, present and not empty: no colour at all, whatever the terminal can do. */
     const char *noColour = std::getenv("NO_COLOR");
     if (noColour != nullptr && noColour[0] != '\0')
-        Tty.caps.colours = CAPS_COLOURS_NONE;
+        Tty.caps.colours = CapsColoursNone;
     /* macOS's Terminal answers to xterm's name but keeps no stack of titles. */
     const char *program = std::getenv("TERM_PROGRAM");
     if (program != nullptr && std::strcmp(program, "Apple_Terminal") == 0)
@@ -861,7 +861,7 @@ static int TtyOpenLines(DriverScreen *screen)
         Tty.outFd = STDOUT_FILENO;
         Tty.ownFd = false;
         if (!TtyOpenWakePipe())
-            return DRIVER_NO_TERMINAL;
+            return DriverNoTerminal;
         TtyReadLocale();
         LinesReset(&Tty.teller, Tty.singleByte ? Tty.highBytes : nullptr);
         Tty.open = true;
@@ -874,7 +874,7 @@ static int TtyOpenLines(DriverScreen *screen)
         Tty.rows = LinesRows;
     }
     *screen = DriverScreen{LinesColumns, LinesRows, LinesColumns, LinesRows, COORD{0, 0}, false};
-    return DRIVER_OPENED;
+    return DriverOpened;
 }
 
 int DriverShowLines(void)
@@ -891,14 +891,14 @@ int DriverOpen(DriverScreen *screen)
         return TtyOpenLines(screen);
     if (!Tty.open) {
         if (!TtyFindTerminal())
-            return DRIVER_NO_TERMINAL;
+            return DriverNoTerminal;
         int verdict = TtyReadCapabilities();
-        if (verdict == TERMINFO_UNSET)
-            return TtyRefuse(DRIVER_TERM_UNSET);
-        if (verdict == TERMINFO_CANNOT_ADDRESS)
-            return TtyRefuse(DRIVER_CANNOT_ADDRESS);
+        if (verdict == TerminfoUnset)
+            return TtyRefuse(DriverTermUnset);
+        if (verdict == TerminfoCannotAddress)
+            return TtyRefuse(DriverCannotAddress);
         if (tcgetattr(Tty.inFd, &Tty.saved) != 0 || !TtyOpenWakePipe())
-            return TtyRefuse(DRIVER_NO_TERMINAL);
+            return TtyRefuse(DriverNoTerminal);
         Tty.open = true;
         if (!Tty.exitHookSet && std::atexit(DriverRestore) == 0)
             Tty.exitHookSet = true;
@@ -910,7 +910,7 @@ int DriverOpen(DriverScreen *screen)
         Tty.front.attr = -1;
     }
     *screen = DriverScreen{Tty.columns, Tty.rows, Tty.columns, Tty.rows, TtyAskCursor(), false};
-    return DRIVER_OPENED;
+    return DriverOpened;
 }
 
 /* The terminal lets every call go. */
@@ -938,18 +938,18 @@ int DriverTakeEvents(int *columns, int *rows)
         } else {
             TtyReapplyRawMode();
         }
-        events |= DRIVER_RESUMED;
+        events |= DriverResumed;
     }
     /* A resize while stopped signals the shell, not us: on resume the size is asked anew too.
        The flag is taken before the size is asked, so that a resize signalled meanwhile
        stays noted for the next look. */
     bool resized = Resized != 0;
     Resized = 0;
-    if (resized || (events & DRIVER_RESUMED)) {
+    if (resized || (events & DriverResumed)) {
         int columnsBefore = Tty.columns, rowsBefore = Tty.rows;
         TtyQuerySize();
         if (resized || columnsBefore != Tty.columns || rowsBefore != Tty.rows)
-            events |= DRIVER_RESIZED;
+            events |= DriverResized;
         TtyBuildEmergency(); /* it places the cursor on the last row, which may have moved */
     }
     if (events != 0)
@@ -965,7 +965,7 @@ int DriverEnterScreen(void)
         return 0;
     TtyEnterRawMode();
     TtyInstallHandlers();
-    Tty.screenWanted = !TtyHasUndo(UNDO_ALT_SCREEN) && !Tty.caps.enterScreen.empty();
+    Tty.screenWanted = !TtyHasUndo(UndoAltScreen) && !Tty.caps.enterScreen.empty();
     Tty.front.known = false;
     return 1;
 }
@@ -978,7 +978,7 @@ static void TtyAppendSettings(std::string *out)
     const Caps &caps = Tty.caps;
     if (Tty.screenWanted) {
         out->append(caps.enterScreen);
-        TtyPushUndo(UNDO_ALT_SCREEN);
+        TtyPushUndo(UndoAltScreen);
         Tty.screenWanted = false;
     }
     /* enacs only makes line drawing selectable (screen puts it in G1); nothing the shell
@@ -989,9 +989,9 @@ static void TtyAppendSettings(std::string *out)
     }
     /* A title that could not be put back would outlive the game. */
     if (Tty.titlePending && caps.title && caps.titleStack) {
-        if (!TtyHasUndo(UNDO_TITLE)) {
+        if (!TtyHasUndo(UndoTitle)) {
             out->append(SaveTitle);
-            TtyPushUndo(UNDO_TITLE);
+            TtyPushUndo(UndoTitle);
         }
         out->append(caps.titleStart).append(Tty.title).append(caps.titleEnd);
     }
@@ -1011,7 +1011,7 @@ void DriverPresent(const MemConsole *mc)
     RenderFrameOf(mc, &Tty.want);
     RenderUpdate(Tty.want, &Tty.front, Tty.columns, Tty.rows, &Tty.out, Tty.caps);
     if (!mc->cursorVisible && !Tty.caps.hideCursor.empty())
-        TtyPushUndo(UNDO_CURSOR);
+        TtyPushUndo(UndoCursor);
     TtyWriteText(Tty.out);
 }
 

@@ -1,5 +1,5 @@
 /*
- * What the terminal driver sends for the benchmark's scripted runs, played
+ * What the tty driver sends for the benchmark's scripted runs, played
  * on the model terminal where it presents (at every wait of the program) and,
  * as it once did, after every output call: the terminal must show each
  * console state, and the byte counts may not grow past what the established
@@ -109,7 +109,7 @@ void NoteRollStart()
 TEST(ScriptedRuns, AWholeGameShowsEveryScreenInNoMoreBytesThanTheLibrary)
 {
     StartReplay();
-    EXPECT_EQ(RunScriptedGame(Present, nullptr, PRESENT_PER_CALL), 0);
+    EXPECT_EQ(RunScriptedGame(Present, nullptr, PresentPerCall), 0);
     EXPECT_EQ(Shown.problem, "");
     EXPECT_GT(Shown.frames, 1000) << "every marble step sends its frames";
     EXPECT_LE(Shown.bytes, LibraryGameBytes);
@@ -117,7 +117,7 @@ TEST(ScriptedRuns, AWholeGameShowsEveryScreenInNoMoreBytesThanTheLibrary)
 
 TEST(ScriptedRuns, TheFirstScreenDrawnWholeStaysNearTheLibrarysFigure)
 {
-    RunScriptedGame(Watch, DrawFirstFrame, PRESENT_PER_CALL);
+    RunScriptedGame(Watch, DrawFirstFrame, PresentPerCall);
     EXPECT_EQ(Shown.problem, "");
     EXPECT_GT(Shown.bytes, 0);
     EXPECT_LE(Shown.bytes, static_cast<long>(LibraryFirstFrameBytes * FirstFrameAllowance));
@@ -129,7 +129,7 @@ TEST(ScriptedRuns, EveryMarbleRouteRollsInNoMoreBytesThanTheLibrary)
         SCOPED_TRACE(FlipperRoutes[route].flippers);
         StartReplay();
         RollOneMarble(FlipperRoutes[route].ballCount, Present, NoteRollStart, nullptr,
-                      PRESENT_PER_CALL);
+                      PresentPerCall);
         EXPECT_EQ(Shown.problem, "");
         long rollBytes = Shown.bytes - RollStartBytes;
         EXPECT_GT(rollBytes, 0);
@@ -161,7 +161,7 @@ void NoteRollStartAndLabels()
 TEST(ScriptedRunsAtWaits, AWholeGameShowsTheScreenOfEveryWaitInNoMoreBytesThanTheLibrary)
 {
     StartReplay();
-    EXPECT_EQ(RunScriptedGame(Present, nullptr, PRESENT_AT_WAITS), 0);
+    EXPECT_EQ(RunScriptedGame(Present, nullptr, PresentAtWaits), 0);
     EXPECT_EQ(Shown.problem, "");
     EXPECT_GT(Shown.frames, 280) << "every marble step of the 14 marbles sends its frame";
     EXPECT_LE(Shown.bytes, LibraryGameBytesAtWaits);
@@ -175,7 +175,7 @@ TEST(ScriptedRunsAtWaits, AMarbleStepSendsAFewBytesAndTheLeverLabelsNone)
         SCOPED_TRACE(FlipperRoutes[route].flippers);
         StartReplay();
         RollOneMarble(FlipperRoutes[route].ballCount, Present, NoteRollStartAndLabels, nullptr,
-                      PRESENT_AT_WAITS);
+                      PresentAtWaits);
         EXPECT_EQ(Shown.problem, "");
         EXPECT_EQ(LabelCellsSent(), LabelsSentBeforeRoll) << "a label was sent during the roll";
         meanStepBytes += static_cast<double>(Shown.bytes - RollStartBytes) / RouteCells[route];
@@ -224,11 +224,10 @@ std::string SgrProblem(const std::vector<int> &parameters, int colours)
                        parameters[i + 1] == 5 && parameters[i + 2] < 16;
         bool base = (p >= 30 && p <= 37) || (p >= 40 && p <= 47);
         bool bright = (p >= 90 && p <= 97) || (p >= 100 && p <= 107);
-        if (indexed && colours == CAPS_COLOURS_INDEXED)
+        if (indexed && colours == CapsColoursIndexed)
             i += 2;
         else if (!(p == 0 || p == 1 || p == 4 || p == 7 ||
-                   (base && colours != CAPS_COLOURS_INDEXED) ||
-                   (bright && colours == CAPS_COLOURS_16)))
+                   (base && colours != CapsColoursIndexed) || (bright && colours == CapsColours16)))
             return "SGR " + std::to_string(p);
     }
     return "";
@@ -244,8 +243,8 @@ TEST(ScriptedRunsAtWaits, EveryKindOfTerminalShowsEveryScreenOfAWholeGame)
         const char *finals; /* the CSI sequences it may be sent */
     } const kinds[] = {
         {"no background colour erase", CapsAnsi(), "HABCDmrhl"},
-        {"8 colours", Profile([](Caps *c) { c->colours = CAPS_COLOURS_8; }), "HABCDKJmrhl"},
-        {"every colour by its index", Profile([](Caps *c) { c->colours = CAPS_COLOURS_INDEXED; }),
+        {"8 colours", Profile([](Caps *c) { c->colours = CapsColours8; }), "HABCDKJmrhl"},
+        {"every colour by its index", Profile([](Caps *c) { c->colours = CapsColoursIndexed; }),
          "HABCDKJmrhl"},
         {"no UTF-8", Profile([](Caps *c) { c->utf8 = false; }), "HABCDKJmrhl"},
         {"no UTF-8, lines by SO and SI", Profile([](Caps *c) {
@@ -267,8 +266,8 @@ TEST(ScriptedRunsAtWaits, EveryKindOfTerminalShowsEveryScreenOfAWholeGame)
     for (const Kind &kind : kinds) {
         SCOPED_TRACE(kind.name);
         StartReplay(kind.caps);
-        Feed(&Shown.model, kind.caps.enableAcs); /* as the terminal driver sends it first */
-        EXPECT_EQ(RunScriptedGame(Present, nullptr, PRESENT_AT_WAITS), 0);
+        Feed(&Shown.model, kind.caps.enableAcs); /* as the tty driver sends it first */
+        EXPECT_EQ(RunScriptedGame(Present, nullptr, PresentAtWaits), 0);
         EXPECT_EQ(Shown.problem, "");
         for (const auto &sequence : Sequences(Shown.sent)) {
             ASSERT_NE(std::strchr(kind.finals, sequence.first), nullptr)

@@ -224,7 +224,7 @@ TEST(TinyScreens, EveryPanelOnEverySmallBufferEndsAndMessagesLandInTheirWindow)
 
 int PresentsSeen;
 
-/* That the wait itself never spins is the terminal driver's to show (tty_test). */
+/* That the wait itself never spins is the tty driver's to show (tty_test). */
 TEST(StepDelay, ShowsTheScreenThenWaitsAtLeastTheDelay)
 {
     HeadlessOpen(81, 46);

@@ -29,8 +29,8 @@ const FlipperRoute FlipperRoutes[FlipperRouteCount] = {
 /* Shows the console to the hook at the points asked for (null: to none). */
 static void SetPresentHook(PresentHook present, PresentPoints points)
 {
-    HeadlessSetPresentHook(points == PRESENT_AT_WAITS ? present : nullptr);
-    HeadlessSetOutputHook(points == PRESENT_PER_CALL ? present : nullptr);
+    HeadlessSetPresentHook(points == PresentAtWaits ? present : nullptr);
+    HeadlessSetOutputHook(points == PresentPerCall ? present : nullptr);
 }
 
 /* The scripted player: types only when the program waits for a key. */

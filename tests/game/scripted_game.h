@@ -2,7 +2,7 @@
  * The scripted runs the benchmark measures, on a headless console of 81 x 46
  * with the marble step delay at 0: the whole program playing one game, and
  * one marble rolled down each of the four flipper routes.  A present hook
- * sees the console where the terminal driver sends what changed to the
+ * sees the console where the tty driver sends what changed to the
  * terminal: at every wait of the program, or (for comparison) after every
  * output call.  The byte-count test drives the same runs, so that its
  * figures are the benchmark's.
@@ -20,8 +20,8 @@ const int ScriptRows = 46;
 typedef void (*PresentHook)(const MemConsole *console);
 
 /* Where the terminal is shown the console: at the program's waits, as the
-   terminal driver does, or after every output call. */
-enum PresentPoints { PRESENT_AT_WAITS, PRESENT_PER_CALL };
+   tty driver does, or after every output call. */
+enum PresentPoints { PresentAtWaits, PresentPerCall };
 
 /*
  * Runs the whole program: one game of 15 marbles, Dr. Zop starts ('N'), the

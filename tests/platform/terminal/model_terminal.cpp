@@ -12,7 +12,7 @@
    none, its only ones, taken as light grey on black. */
 static int PlainColour(const Caps &caps, bool background)
 {
-    return caps.colours != CAPS_COLOURS_NONE ? -1 : background ? 0 : 7;
+    return caps.colours != CapsColoursNone ? -1 : background ? 0 : 7;
 }
 
 Model NewModel(int columns, int rows, const Caps &caps)
@@ -68,7 +68,7 @@ static int WindowsColour(int ansi)
 static void ApplySgr(Model *m, const std::vector<int> &params)
 {
     const Caps &caps = m->caps;
-    EXPECT_TRUE(caps.colours != CAPS_COLOURS_NONE || caps.bold || caps.reverse || caps.underline)
+    EXPECT_TRUE(caps.colours != CapsColoursNone || caps.bold || caps.reverse || caps.underline)
         << "SGR to a terminal that takes none";
     std::vector<int> all = params.empty() ? std::vector<int>{0} : params;
     for (size_t i = 0; i < all.size(); i++) {
@@ -77,12 +77,11 @@ static void ApplySgr(Model *m, const std::vector<int> &params)
         bool bright = (p >= 90 && p <= 97) || (p >= 100 && p <= 107);
         bool indexed =
             (p == 38 || p == 48) && i + 2 < all.size() && all[i + 1] == 5 && all[i + 2] < 16;
-        bool taken =
-            p == 0 || (p == 1 && caps.bold) || (p == 7 && caps.reverse) ||
-            (p == 4 && caps.underline) || (p == 5 && caps.vgaIntensity) ||
-            (base && (caps.colours == CAPS_COLOURS_8 || caps.colours == CAPS_COLOURS_16)) ||
-            (bright && caps.colours == CAPS_COLOURS_16) ||
-            (indexed && caps.colours == CAPS_COLOURS_INDEXED);
+        bool taken = p == 0 || (p == 1 && caps.bold) || (p == 7 && caps.reverse) ||
+                     (p == 4 && caps.underline) || (p == 5 && caps.vgaIntensity) ||
+                     (base && (caps.colours == CapsColours8 || caps.colours == CapsColours16)) ||
+                     (bright && caps.colours == CapsColours16) ||
+                     (indexed && caps.colours == CapsColoursIndexed);
         EXPECT_TRUE(taken) << "SGR " << p << " to a terminal that does not take it";
         int colour = indexed ? all[i + 2] : base ? p % 10 : bright ? 8 + p % 10 : 0;
         bool background = indexed ? p == 48 : (base || bright) && (p / 10) % 2 == 0;
@@ -120,7 +119,7 @@ static void EraseCells(Model *m, int y, int from, int to)
 static ModelCell WrittenCell(const Model *m, const std::string &glyph)
 {
     int fg = m->fg, bg = m->bg;
-    bool brightens = m->caps.colours == CAPS_COLOURS_8 || m->caps.colours == CAPS_COLOURS_NONE;
+    bool brightens = m->caps.colours == CapsColours8 || m->caps.colours == CapsColoursNone;
     if (m->caps.vgaIntensity) {
         if (m->reverse)
             std::swap(fg, bg);
@@ -362,14 +361,14 @@ static ModelCell WantedLook(const Caps &caps, const MemCell &cell)
     int fg = cell.attr & 15, bg = (cell.attr >> 4) & 15;
     bool block = (!caps.utf8 || caps.wideAmbiguous) && cell.ch == 0xDB && caps.reverse;
     bool reverse = ((cell.attr & COMMON_LVB_REVERSE_VIDEO) != 0) != block;
-    if (caps.colours == CAPS_COLOURS_NONE) {
+    if (caps.colours == CapsColoursNone) {
         reverse = reverse != (bg != 0); /* the background by reverse video, bright text by bold */
         fg = 7 | (fg & 8);
         bg = 0;
-    } else if (caps.colours == CAPS_COLOURS_8 && !caps.vgaIntensity) {
+    } else if (caps.colours == CapsColours8 && !caps.vgaIntensity) {
         ((bg & 8) && caps.reverse ? fg : bg) &= 7; /* a bright background by reverse video */
     }
-    if ((caps.colours == CAPS_COLOURS_NONE || caps.colours == CAPS_COLOURS_8) && !caps.bold) {
+    if ((caps.colours == CapsColoursNone || caps.colours == CapsColours8) && !caps.bold) {
         fg &= 7; /* only bold makes a colour bright */
         bg &= 7;
     }

@@ -414,7 +414,7 @@ RenderFrame Picture(int step)
 Caps Entry(const char *term)
 {
     Caps caps = {};
-    EXPECT_EQ(TerminfoRead(term, true, false, &caps), TERMINFO_PLAYABLE) << term;
+    EXPECT_EQ(TerminfoRead(term, true, false, &caps), TerminfoPlayable) << term;
     return caps;
 }
 
@@ -428,7 +428,7 @@ Caps Profile(void (*change)(Caps *))
 /* What the kernel's console does: 8 colours, brightened after reverse video. */
 void KernelConsole(Caps *c)
 {
-    c->colours = CAPS_COLOURS_8;
+    c->colours = CapsColours8;
     c->vgaIntensity = true;
     c->underline = false; /* shown as a colour in place of the text's */
     c->enableAcs = "\x1b)0";
@@ -449,21 +449,21 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
         {"xterm", nullptr, CapsXterm()},
         {"xterm as its entry reads", "xterm-256color", CapsXterm()},
         {"ansi as its entry reads", "ansi", Profile([](Caps *c) {
-             c->colours = CAPS_COLOURS_8;
+             c->colours = CapsColours8;
              c->backgroundErase = c->scrollRegion = c->backspace = false;
              c->scrollsAtLastCell = true;
          })},
         {"cygwin as its entry reads: RI, but no scroll region", "cygwin", Profile([](Caps *c) {
-             c->colours = CAPS_COLOURS_8;
+             c->colours = CapsColours8;
              c->backgroundErase = c->scrollRegion = false;
              c->scrollsAtLastCell = true;
          })},
         {"hurd as its entry reads: a scroll region, but its own RI", "hurd", Profile([](Caps *c) {
-             c->colours = CAPS_COLOURS_8;
+             c->colours = CapsColours8;
              c->scrollRegion = false;
          })},
         {"sun as its entry reads", "sun", Profile([](Caps *c) {
-             c->colours = CAPS_COLOURS_NONE;
+             c->colours = CapsColoursNone;
              c->bold = c->underline = c->backgroundErase = false;
              c->relativeMoves = c->scrollRegion = false;
              c->scrollsAtLastCell = true;
@@ -477,16 +477,16 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
              c->leaveAcs = "\x0f";
          })},
         {"no background colour erase", nullptr, CapsAnsi()},
-        {"8 colours", nullptr, Profile([](Caps *c) { c->colours = CAPS_COLOURS_8; })},
+        {"8 colours", nullptr, Profile([](Caps *c) { c->colours = CapsColours8; })},
         {"8 colours, no bold, reverse video or underline", nullptr, Profile([](Caps *c) {
-             c->colours = CAPS_COLOURS_8;
+             c->colours = CapsColours8;
              c->bold = c->reverse = c->underline = false;
          })},
         {"every colour by its index", nullptr,
-         Profile([](Caps *c) { c->colours = CAPS_COLOURS_INDEXED; })},
-        {"no colours", nullptr, Profile([](Caps *c) { c->colours = CAPS_COLOURS_NONE; })},
+         Profile([](Caps *c) { c->colours = CapsColoursIndexed; })},
+        {"no colours", nullptr, Profile([](Caps *c) { c->colours = CapsColoursNone; })},
         {"no SGR at all", nullptr, Profile([](Caps *c) {
-             c->colours = CAPS_COLOURS_NONE;
+             c->colours = CapsColoursNone;
              c->bold = c->reverse = c->underline = false;
          })},
         {"no UTF-8", nullptr, Profile([](Caps *c) { c->utf8 = false; })},
@@ -522,7 +522,7 @@ TEST(Render, EveryKindOfTerminalShowsThePictureAndIsSentOnlyWhatItTakes)
             SCOPED_TRACE(std::string(kind.name) + ", " + std::to_string(size[0]) + " x " +
                          std::to_string(size[1]));
             Model m = NewModel(size[0], size[1], kind.caps);
-            Feed(&m, told.enableAcs); /* as the terminal driver sends it first */
+            Feed(&m, told.enableAcs); /* as the tty driver sends it first */
             RenderFrame front = Unknown();
             for (int step = 0; step < 5; step++) {
                 RenderFrame want = Picture(step);

@@ -1,4 +1,4 @@
-/* The terminal driver: on a real pseudo-terminal, what it sets up and that it
+/* The tty driver: on a real pseudo-terminal, what it sets up and that it
    gives every setting back in the mirror order of setup, that a resize
    always wakes a key wait, and its reading of the cursor position report. */
 #include "memconsole.h"
@@ -28,7 +28,7 @@
 namespace {
 
 /* How the child's run of the driver went, as its exit status; refusals add DriverOpen's answer. */
-enum ChildResult { CHILD_OK, CHILD_NOT_RAW, CHILD_NOT_RESTORED, CHILD_REFUSED = 10 };
+enum ChildResult { ChildOk, ChildNotRaw, ChildNotRestored, ChildRefused = 10 };
 
 bool SameSettings(const termios &a, const termios &b)
 {
@@ -75,8 +75,8 @@ void UseStandIns(const char *words)
     UseStandIns(terminal.standIn);
     DriverScreen screen = {};
     int opened = DriverOpen(&screen);
-    if (opened != DRIVER_OPENED || !DriverEnterScreen())
-        _exit(CHILD_REFUSED + opened);
+    if (opened != DriverOpened || !DriverEnterScreen())
+        _exit(ChildRefused + opened);
     tcgetattr(STDIN_FILENO, &during);
     /* Bytes as typed, signals on; output as the shell's but for carriage returns, sent as
        they are, which the cursor moves use. */
@@ -93,7 +93,7 @@ void UseStandIns(const char *words)
     DriverRestore();
     DriverRestore(); /* a second restore does nothing */
     tcgetattr(STDIN_FILENO, &after);
-    _exit(!raw ? CHILD_NOT_RAW : !SameSettings(before, after) ? CHILD_NOT_RESTORED : CHILD_OK);
+    _exit(!raw ? ChildNotRaw : !SameSettings(before, after) ? ChildNotRestored : ChildOk);
 }
 
 /* Everything the child sends until it ends, answering its cursor position questions: the
@@ -162,12 +162,12 @@ std::string AfterQuestions(const std::string &bytes)
     return bytes.substr(at);
 }
 
-TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
+TEST(TtyDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
 {
     int result = -1;
     std::string bytes =
         AfterQuestions(DriveTerminal({"xterm-256color", "C.UTF-8", 3, nullptr}, &result));
-    EXPECT_EQ(result, CHILD_OK) << "raw mode on, then the settings found at the start";
+    EXPECT_EQ(result, ChildOk) << "raw mode on, then the settings found at the start";
 
     size_t enterScreen = bytes.find("\x1b[?1049h");
     size_t saveTitle = bytes.find("\x1b[22;0t");
@@ -190,15 +190,15 @@ TEST(TerminalDriver, GivesEverySettingBackInTheMirrorOrderOfSetup)
     EXPECT_TRUE(reset != std::string::npos && colours < reset && reset < leaveScreen);
 
     DriveTerminal({"xterm-256color", "C.UTF-8", 3, nullptr, "tcsetattr-eintr-once"}, &result);
-    EXPECT_EQ(result, CHILD_OK) << "a restore that a signal cut short is made again";
+    EXPECT_EQ(result, ChildOk) << "a restore that a signal cut short is made again";
 }
 
-TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPlayOn)
+TEST(TtyDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPlayOn)
 {
     /* A VT100 has no alternate screen, no cursor to hide and no title. */
     int result = -1;
     std::string bytes = DriveTerminal({"vt100", "C.UTF-8", 0, nullptr}, &result);
-    EXPECT_EQ(result, CHILD_OK);
+    EXPECT_EQ(result, ChildOk);
     for (const char *absent : {"\x1b[?1049", "\x1b[?25", "\x1b]", "\x1b[22;0t"})
         EXPECT_EQ(bytes.find(absent), std::string::npos) << testing::PrintToString(bytes);
     EXPECT_NE(bytes.find("\x1b[6n"), std::string::npos) << "it is asked where the cursor is";
@@ -212,11 +212,11 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
         const char *term;
         int opened;
     } const refusals[] = {
-        {"dumb", DRIVER_CANNOT_ADDRESS}, {nullptr, DRIVER_TERM_UNSET}, {"", DRIVER_TERM_UNSET}};
+        {"dumb", DriverCannotAddress}, {nullptr, DriverTermUnset}, {"", DriverTermUnset}};
     for (const Refusal &refusal : refusals) {
         SCOPED_TRACE(refusal.term ? refusal.term : "TERM unset");
         bytes = DriveTerminal({refusal.term, "C.UTF-8", 0, nullptr}, &result);
-        EXPECT_EQ(result, CHILD_REFUSED + refusal.opened);
+        EXPECT_EQ(result, ChildRefused + refusal.opened);
         EXPECT_EQ(bytes, "") << "not a byte to a terminal that is not played on";
     }
 }
@@ -228,7 +228,7 @@ TEST(TerminalDriver, SendsATerminalOnlyWhatItsEntryHasAndNothingToOneItCannotPla
  * that draws them two cells wide gets narrow glyphs (dashed lines, the block as a
  * reversed space), every other one the glyphs of its character set.
  */
-TEST(TerminalDriver, DrawsNarrowGlyphsWhereTheTerminalMakesAmbiguousCharactersWide)
+TEST(TtyDriver, DrawsNarrowGlyphsWhereTheTerminalMakesAmbiguousCharactersWide)
 {
     const std::string sample = "\x1b[?1049h\x1b[22;0;0t\x1b[2;1H─█\x1b[6n\x1b[2;1H    \x1b[?1049l";
     struct Case {
@@ -248,7 +248,7 @@ TEST(TerminalDriver, DrawsNarrowGlyphsWhereTheTerminalMakesAmbiguousCharactersWi
                      std::to_string(c.terminal.columnAfterSample));
         int result = -1;
         std::string bytes = DriveTerminal(c.terminal, &result);
-        EXPECT_EQ(result, CHILD_OK);
+        EXPECT_EQ(result, ChildOk);
         EXPECT_EQ(bytes.find(sample) != std::string::npos, c.asked)
             << testing::PrintToString(bytes);
         EXPECT_EQ(bytes.find("\x1b[6n", bytes.find("\x1b[6n") + 1) != std::string::npos, c.asked);
@@ -278,7 +278,7 @@ std::vector<int> ColoursSent(const std::string &bytes)
 }
 
 /* NO_COLOR, present and not empty, takes every colour away; empty, it changes nothing. */
-TEST(TerminalDriver, NoColourSendsNoColourUnlessItIsEmpty)
+TEST(TtyDriver, NoColourSendsNoColourUnlessItIsEmpty)
 {
     int result = -1;
     std::string bytes = DriveTerminal({"xterm-256color", "C.UTF-8", 3, "1"}, &result);
@@ -289,7 +289,7 @@ TEST(TerminalDriver, NoColourSendsNoColourUnlessItIsEmpty)
 }
 
 /* The marble's step delay: at least its time on the monotonic clock, asleep. */
-TEST(TerminalDriver, SleepsAtLeastTheDelayWithoutSpinning)
+TEST(TtyDriver, SleepsAtLeastTheDelayWithoutSpinning)
 {
     rusage before = {}, after = {};
     getrusage(RUSAGE_SELF, &before);
@@ -440,7 +440,7 @@ int EndDrawing(int master, pid_t child, bool typeEscape = true)
  * nothing to read after it; the same where poll() refuses terminals, as
  * macOS's does.
  */
-TEST(TerminalDriver, LeavesTheShellNoAnswerOfTheTerminalThoughItAnswersLate)
+TEST(TtyDriver, LeavesTheShellNoAnswerOfTheTerminalThoughItAnswersLate)
 {
     ShellReadsAfterMs = 1000;
     struct Case {
@@ -469,7 +469,7 @@ TEST(TerminalDriver, LeavesTheShellNoAnswerOfTheTerminalThoughItAnswersLate)
  * terminal's own colours, the cursor shown, then the shell's screen back or,
  * on a terminal without an alternate screen, the cursor below the picture.
  */
-TEST(TerminalDriver, ASignalThatEndsTheProgramHandsBackEverySetting)
+TEST(TtyDriver, ASignalThatEndsTheProgramHandsBackEverySetting)
 {
     struct Case {
         const char *term, *locale, *handedBack;
@@ -504,7 +504,7 @@ TEST(TerminalDriver, ASignalThatEndsTheProgramHandsBackEverySetting)
  * picture of the resize before (the terminal not reading), just before its
  * wait for a key begins.
  */
-TEST(TerminalDriver, ShowsEveryResizeWithoutAKeyWheneverItsSignalComes)
+TEST(TtyDriver, ShowsEveryResizeWithoutAKeyWheneverItsSignalComes)
 {
     winsize size = {80, 250, 0, 0};
     int master = -1;
@@ -539,7 +539,7 @@ TEST(TerminalDriver, ShowsEveryResizeWithoutAKeyWheneverItsSignalComes)
 
 /* Ctrl-L shows the whole picture again, over whatever else wrote on the terminal, and is
    no key of the program's. */
-TEST(TerminalDriver, CtrlLShowsTheWholePictureAgainAndIsNoKey)
+TEST(TtyDriver, CtrlLShowsTheWholePictureAgainAndIsNoKey)
 {
     int master = -1;
     pid_t child = StartDrawing(winsize{30, 100, 0, 0}, &master);
@@ -560,27 +560,26 @@ TEST(Terminfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
         const char *enterScreen; /* "" for none */
         const char *hideCursor;
     } const entries[] = {
-        {"xterm-256color", TERMINFO_PLAYABLE, CAPS_COLOURS_16, true, true, true, true, true, true,
+        {"xterm-256color", TerminfoPlayable, CapsColours16, true, true, true, true, true, true,
          "\x1b[?1049h\x1b[22;0;0t", "\x1b[?25l"},
-        {"screen", TERMINFO_PLAYABLE, CAPS_COLOURS_8, false, true, true, true, true, false,
+        {"screen", TerminfoPlayable, CapsColours8, false, true, true, true, true, false,
          "\x1b[?1049h", "\x1b[?25l"},
-        {"linux", TERMINFO_PLAYABLE, CAPS_COLOURS_8, true, true, true, true, false, false, "",
+        {"linux", TerminfoPlayable, CapsColours8, true, true, true, true, false, false, "",
          "\x1b[?25l\x1b[?1c"},
-        {"rxvt-unicode-256color", TERMINFO_PLAYABLE, CAPS_COLOURS_INDEXED, true, true, true, true,
+        {"rxvt-unicode-256color", TerminfoPlayable, CapsColoursIndexed, true, true, true, true,
          true, false, "\x1b[?1049h", "\x1b[?25l"},
-        {"vt100", TERMINFO_PLAYABLE, CAPS_COLOURS_NONE, false, true, true, true, false, false, "",
-         ""},
+        {"vt100", TerminfoPlayable, CapsColoursNone, false, true, true, true, false, false, "", ""},
         /* No entry: the common ANSI sequences, but nothing is erased in a colour. */
-        {"no-such-terminal", TERMINFO_PLAYABLE, CAPS_COLOURS_16, false, true, true, true, false,
-         false, "\x1b[?1049h", "\x1b[?25l"},
-        {"dumb", TERMINFO_CANNOT_ADDRESS, 0, false, false, false, false, false, false, "", ""},
-        {"", TERMINFO_UNSET, 0, false, false, false, false, false, false, "", ""},
+        {"no-such-terminal", TerminfoPlayable, CapsColours16, false, true, true, true, false, false,
+         "\x1b[?1049h", "\x1b[?25l"},
+        {"dumb", TerminfoCannotAddress, 0, false, false, false, false, false, false, "", ""},
+        {"", TerminfoUnset, 0, false, false, false, false, false, false, "", ""},
     };
     for (const Entry &e : entries) {
         SCOPED_TRACE(e.term);
         Caps caps = {};
         ASSERT_EQ(TerminfoRead(e.term, false, false, &caps), e.verdict);
-        if (e.verdict != TERMINFO_PLAYABLE)
+        if (e.verdict != TerminfoPlayable)
             continue;
         EXPECT_EQ(caps.colours, e.colours);
         EXPECT_EQ(caps.backgroundErase, e.backgroundErase);
@@ -593,11 +592,11 @@ TEST(Terminfo, ReadsWhatEachTerminalCanDoInTheFormsTheRendererSends)
         EXPECT_EQ(caps.hideCursor, e.hideCursor);
         EXPECT_FALSE(caps.utf8) << "the locale's word, not the entry's";
     }
-    EXPECT_EQ(TerminfoRead(nullptr, true, false, nullptr), TERMINFO_UNSET);
+    EXPECT_EQ(TerminfoRead(nullptr, true, false, nullptr), TerminfoUnset);
     /* tmux erases in colour, whichever of its names TERM gives; GNU screen does not. */
     for (const char *term : {"tmux-256color", "screen"}) {
         Caps caps = {};
-        ASSERT_EQ(TerminfoRead(term, true, true, &caps), TERMINFO_PLAYABLE);
+        ASSERT_EQ(TerminfoRead(term, true, true, &caps), TerminfoPlayable);
         EXPECT_TRUE(caps.backgroundErase) << term;
     }
 }

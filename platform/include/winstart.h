@@ -9,8 +9,8 @@
  * code that includes platform.h, so the console module and the game
  * compile unchanged here and on POSIX.
  */
-#ifndef ZOP_PLATFORM_WINDOWS_WINSTART_H
-#define ZOP_PLATFORM_WINDOWS_WINSTART_H
+#ifndef ZOP_PLATFORM_INCLUDE_WINSTART_H
+#define ZOP_PLATFORM_INCLUDE_WINSTART_H
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

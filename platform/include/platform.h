@@ -3,10 +3,12 @@
  * On Windows these are the real ones; elsewhere they are our own, over an
  * in-memory console that a driver shows on the terminal or in a web page
  * (platform/emulated/winconsole.cpp says how).  This is the one header of
- * the platform that the layers above include.
+ * the platform that the layers above include; its folder, platform/include/,
+ * holds it and the Win32 declarations it brings, and is the only one of the
+ * platform's folders on their include path.
  */
-#ifndef ZOP_PLATFORM_PLATFORM_H
-#define ZOP_PLATFORM_PLATFORM_H
+#ifndef ZOP_PLATFORM_INCLUDE_PLATFORM_H
+#define ZOP_PLATFORM_INCLUDE_PLATFORM_H
 
 /* The character the console gives for the ESC key, which is also its virtual-key code. */
 const char KeyEscape = 27;
@@ -15,12 +17,12 @@ const char KeyEscape = 27;
 
 /* What a text given to PlatformAnnounce is. */
 enum {
-    ANNOUNCE_LOG = 1,    /* one more line of the program's running messages */
-    ANNOUNCE_STATUS = 2, /* the program's state in short, in place of the last one */
-    ANNOUNCE_TURN = 3,   /* whose turn it is and what the player may do: "Dr. Zop's turn" */
-    ANNOUNCE_RESULT = 4, /* how the game ended: "Dr. Zop wins." */
-    ANNOUNCE_KEYS = 5, /* what each key does now, "key:what" joined by '|': "B:release a marble" */
-    ANNOUNCE_PART = 6  /* a part of the screen by name and its cells, all edges inclusive:
+    AnnounceLog = 1,    /* one more line of the program's running messages */
+    AnnounceStatus = 2, /* the program's state in short, in place of the last one */
+    AnnounceTurn = 3,   /* whose turn it is and what the player may do: "Dr. Zop's turn" */
+    AnnounceResult = 4, /* how the game ended: "Dr. Zop wins." */
+    AnnounceKeys = 5,   /* what each key does now, "key:what" joined by '|': "B:release a marble" */
+    AnnouncePart = 6    /* a part of the screen by name and its cells, all edges inclusive:
                             "messages 3 24 78 43" */
 };
 
@@ -46,14 +48,14 @@ enum {
 #endif
 #include <windows.h>
 /* The standard output handle comes with wrapping at the end of the line off. */
-#include "windows/winstart.h"
+#include "winstart.h"
 inline void PlatformAnnounce(int, const char *) {}
 inline int PlatformShowLines(void)
 {
     return 0;
 }
 #else
-#include "emulated/winconsole.h"
+#include "winconsole.h"
 #endif
 
 #endif

@@ -5,8 +5,8 @@
  * in-memory console, the key decoder and the renderer) build on these alone;
  * winconsole.h declares the calls themselves.
  */
-#ifndef ZOP_PLATFORM_EMULATED_WINTYPES_H
-#define ZOP_PLATFORM_EMULATED_WINTYPES_H
+#ifndef ZOP_PLATFORM_INCLUDE_WINTYPES_H
+#define ZOP_PLATFORM_INCLUDE_WINTYPES_H
 
 #include <cstdint>
 

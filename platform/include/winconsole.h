@@ -3,8 +3,8 @@
  * declares them.  Here they act on an in-memory console that a driver shows
  * (on the terminal, in a web page) whenever the program is about to wait.
  */
-#ifndef ZOP_PLATFORM_EMULATED_WINCONSOLE_H
-#define ZOP_PLATFORM_EMULATED_WINCONSOLE_H
+#ifndef ZOP_PLATFORM_INCLUDE_WINCONSOLE_H
+#define ZOP_PLATFORM_INCLUDE_WINCONSOLE_H
 
 #include "wintypes.h"
 
