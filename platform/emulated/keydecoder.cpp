@@ -9,6 +9,7 @@
 #include "keydecoder.h"
 
 #include "cp437.h"
+#include "cursorreport.h"
 
 #include <algorithm>
 #include <cstring>
@@ -322,13 +323,6 @@ static void KeyDecoderAddKeypadKey(Records &records, unsigned char final, DWORD 
     }
 }
 
-/* ESC [ 1 ; m R is a modified F3; with any other pair it is a cursor position report,
-   which the tty driver asked for and which comes too late to be its answer. */
-static int KeyDecoderIsCursorReport(const SequenceParameters &parameters)
-{
-    return parameters.value[0] != 1 || parameters.value[1] < 2 || parameters.value[1] > 16;
-}
-
 /* Appends the key of a finished ESC O sequence; the last parameter, if any, holds the modifiers. */
 static void KeyDecoderFinishSs3(unsigned char final, const SequenceParameters &parameters,
                                 Records &records)
@@ -348,8 +342,9 @@ static void KeyDecoderFinishCsi(unsigned char final, const SequenceParameters &p
     DWORD state = KeyDecoderModifierState(parameters.value[1]);
     if (final == '~') {
         KeyDecoderAddNamedKey(records, KeyDecoderTildeKeyVk(parameters.value[0]), state);
-    } else if (final == 'R' && parameters.count == 2 && KeyDecoderIsCursorReport(parameters)) {
-        /* not a key */
+    } else if (final == 'R' && parameters.count == 2 &&
+               !CursorReportCouldBeKey(parameters.value[0], parameters.value[1])) {
+        /* a cursor position report come too late to be the answer the tty driver waited for */
     } else if (parameters.value[0] > 1) {
         /* Keys ending in a letter send only "1;m" as their parameters. */
     } else if (final == 'Z') {

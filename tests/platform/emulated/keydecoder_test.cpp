@@ -1,4 +1,5 @@
 /* The key decoder: terminal bytes and elapsed time in, key records out. */
+#include "cursorreport.h"
 #include "keydecoder.h"
 
 #include <gtest/gtest.h>
@@ -593,6 +594,28 @@ TEST(KeyDecoderRandom, AMegabyteOfRandomBytesDecodesAlikeHoweverItIsSplit)
         bool named =
             (key.vk >= VK_PRIOR && key.vk <= VK_DOWN) || key.vk == VK_INSERT || key.vk == VK_DELETE;
         ASSERT_EQ((key.state & ENHANCED_KEY) != 0, named) << key;
+    }
+}
+
+TEST(CursorReport, IsTakenOutOfTheBytesAroundIt)
+{
+    std::string bytes = "ab\x1b[12;5Rcd";
+    int row = 0;
+    int column = 0;
+    ASSERT_TRUE(CursorReportTake(&bytes, &row, &column));
+    EXPECT_EQ(row, 12);
+    EXPECT_EQ(column, 5);
+    EXPECT_EQ(bytes, "abcd");
+    /* A key sequence before the report stays, in order. */
+    bytes = "\x1b[A\x1b[1;1R";
+    ASSERT_TRUE(CursorReportTake(&bytes, &row, &column));
+    EXPECT_EQ(row, 1);
+    EXPECT_EQ(bytes, "\x1b[A");
+    /* Incomplete or absent: nothing taken. */
+    for (std::string partial : {"\x1b[12;", "\x1b[12R", "x\x1b[;R", "q"}) {
+        std::string kept = partial;
+        EXPECT_FALSE(CursorReportTake(&kept, &row, &column)) << partial;
+        EXPECT_EQ(kept, partial);
     }
 }
 
