@@ -45,5 +45,5 @@ if [ "$engine" = webkit ]; then
     start_display 1600x1200x24
     trap 'kill $xvfb_pid' EXIT
 fi
-node "$(dirname "$0")/web_test.mjs" "$engine" "$work/page" "$src/tests/e2e/first_screen.txt" \
+node "$(dirname "$0")/web_test.mjs" "$engine" "$work/page" "$src/tests/support/first_screen.txt" \
     "$work/page-in-$engine.png" "$work/npm"

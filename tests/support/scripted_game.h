@@ -7,8 +7,8 @@
  * output call.  The byte-count test drives the same runs, so that its
  * figures are the benchmark's.
  */
-#ifndef ZOP_BENCH_SCRIPTED_GAME_H
-#define ZOP_BENCH_SCRIPTED_GAME_H
+#ifndef ZOP_TESTS_SUPPORT_SCRIPTED_GAME_H
+#define ZOP_TESTS_SUPPORT_SCRIPTED_GAME_H
 
 struct MemConsole;
 

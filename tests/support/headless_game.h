@@ -1,6 +1,6 @@
 /* The game's screen on a headless console, and keys typed as a player types them. */
-#ifndef ZOP_TESTS_GAME_HEADLESS_GAME_H
-#define ZOP_TESTS_GAME_HEADLESS_GAME_H
+#ifndef ZOP_TESTS_SUPPORT_HEADLESS_GAME_H
+#define ZOP_TESTS_SUPPORT_HEADLESS_GAME_H
 
 #include "console.h"
 #include "headless.h"

@@ -4,8 +4,8 @@
  * Shared by the headless storm tests and the program that writes storms for
  * the end-to-end test in a real terminal.
  */
-#ifndef ZOP_TESTS_GAME_KEYSTORM_H
-#define ZOP_TESTS_GAME_KEYSTORM_H
+#ifndef ZOP_TESTS_SUPPORT_KEYSTORM_H
+#define ZOP_TESTS_SUPPORT_KEYSTORM_H
 
 #include <cstddef>
 #include <cstring>
