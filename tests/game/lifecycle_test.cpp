@@ -3,6 +3,7 @@
 
 #include "console.h"
 #include "headless.h"
+#include "headless_game.h"
 #include "machine.h"
 #include "options.h"
 #include "screen.h"
@@ -51,10 +52,8 @@ void TypeNextAnswer(bool programWaits)
         return;
     if (GamePhase == PhaseOver)
         SeenAfterGames.push_back(MessageRow(1) + "|" + MessageRow(0));
-    for (char ch : Answers.front()) {
-        WORD vk = ch >= 'a' && ch <= 'z' ? static_cast<WORD>(ch - 32) : static_cast<WORD>(ch);
-        HeadlessPushKey(ch, vk);
-    }
+    for (char ch : Answers.front())
+        TypeKey(ch);
     Answers.erase(Answers.begin());
 }
 

@@ -5,6 +5,7 @@
 #include "lifecycle.h"
 
 #include "headless.h"
+#include "headless_game.h"
 #include "machine.h"
 #include "screen.h"
 
@@ -42,11 +43,6 @@ bool ScreenShows(const std::string &text)
     return false;
 }
 
-void Type(char ch)
-{
-    HeadlessPushKey(ch, static_cast<WORD>(ch >= 'a' ? ch - 'a' + 'A' : ch));
-}
-
 /* 9 marbles, the machine starts, the player always takes 2: the machine wins, then 'n'. */
 void TinyPlayer(bool programWaits)
 {
@@ -58,19 +54,19 @@ void TinyPlayer(bool programWaits)
         std::string has = "This screen is " + std::to_string(Seen.size.X) + " x " +
                           std::to_string(Seen.size.Y) + ".";
         Seen.noticeShown = ScreenShows(has);
-        Type(Seen.escapeAtNotice ? 27 : 'x');
+        TypeKey(Seen.escapeAtNotice ? 27 : 'x');
     } else if (GamePhase == PhaseSetup) {
         for (int i = 0; i < 6; i++)
             HeadlessPushKey(0, VK_DOWN);
-        Type('n');
-        Type('g');
+        TypeKey('n');
+        TypeKey('g');
     } else if (GamePhase == PhasePlaying) {
-        Type('b');
-        Type('b');
-        Type('n');
+        TypeKey('b');
+        TypeKey('b');
+        TypeKey('n');
     } else if (Seen.questions++ == 0) {
         Seen.countAtQuestion = BallCount;
-        Type('n');
+        TypeKey('n');
     }
 }
 
