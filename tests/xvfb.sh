@@ -2,18 +2,25 @@
 # start_display [SCREEN] starts Xvfb, which picks a free display number
 # (-displayfd), waits until it takes clients and exports DISPLAY; xvfb_pid is
 # its pid.  Needs $work, a scratch directory, and fail.
+
+# The retry helper, found from the path of the test script that sources this
+# file (from tests/ or a folder further down), as a sourced file is not told its own.
+case $0 in /*) xvfb_script=$0 ;; *) xvfb_script=$PWD/$0 ;; esac
+. "${xvfb_script%/tests/*}/tests/support/retry.sh"
+
 start_display() {
     rm -f "$work/display" # the redirection below empties it only once Xvfb's shell runs
     Xvfb -displayfd 9 -screen 0 "${1:-1280x1024x24}" -nolisten tcp -noreset 9>"$work/display" \
         2>"$work/xvfb.log" &
     xvfb_pid=$!
-    tries=200
-    until [ -s "$work/display" ] && DISPLAY=:$(cat "$work/display") xdpyinfo >/dev/null 2>&1; do
-        kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "Xvfb did not answer"
-        sleep 0.05
-    done
+    retry 10 display_answers || fail "Xvfb did not answer"
     DISPLAY=:$(cat "$work/display")
     export DISPLAY
+}
+
+# Whether Xvfb takes clients; fails the test once it has ended.
+display_answers() {
+    [ -s "$work/display" ] && DISPLAY=:$(cat "$work/display") xdpyinfo >/dev/null 2>&1 && return
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    return 1
 }

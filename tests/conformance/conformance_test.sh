@@ -25,7 +25,7 @@ exec sleep 600
 SCRIPT
 started=$(date +%s)
 pane_run conformance 80 40 "$work/run.sh" || { echo "FAIL: tmux would not start"; exit 1; }
-if ! wait_for 1200 test -s "$work/status"; then
+if ! retry 120 test -s "$work/status"; then
     echo "FAIL: the Windows run did not finish within 120 s; its screen:"
     tm capture-pane -t conformance -p
     exit 1

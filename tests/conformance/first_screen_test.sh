@@ -39,20 +39,20 @@ capture_settled() {
 
 printf 'exec "%s"\n' "$zop" >"$work/posix.sh"
 pane_run posix 81 46 "$work/posix.sh" || { echo "FAIL: tmux would not start"; exit 1; }
-wait_for 100 shows_first_screen posix || { echo "FAIL: zop showed no first screen"; exit 1; }
-wait_for 20 capture_settled posix "$work/posix.screen" || { echo "FAIL: zop's screen kept changing"; exit 1; }
+retry 10 shows_first_screen posix || { echo "FAIL: zop showed no first screen"; exit 1; }
+retry 2 capture_settled posix "$work/posix.screen" || { echo "FAIL: zop's screen kept changing"; exit 1; }
 
 printf 'wine "%s"\necho $? >"%s/status"\nexec sleep 600\n' "$exe" "$work" >"$work/windows.sh"
 started=$(date +%s)
 pane_run windows 160 50 "$work/windows.sh"
-if ! wait_for 600 shows_first_screen windows; then
+if ! retry 60 shows_first_screen windows; then
     echo "FAIL: zop.exe showed no first screen within 60 s; the terminal shows:"
     tm capture-pane -t windows -p
     cat "$work/status" 2>/dev/null
     exit 1
 fi
 echo "zop.exe under wine showed its first screen after $(($(date +%s) - started)) s"
-wait_for 20 capture_settled windows "$work/windows.screen" || { echo "FAIL: zop.exe's screen kept changing"; exit 1; }
+retry 2 capture_settled windows "$work/windows.screen" || { echo "FAIL: zop.exe's screen kept changing"; exit 1; }
 
 "$samepicture" "$work/posix.screen" "$work/windows.screen" 81 46 --blank-beyond || {
     echo "--- zop in 81 x 46:"; sed 's/\x1b\[[0-9;]*m//g' "$work/posix.screen"

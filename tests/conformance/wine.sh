@@ -3,6 +3,7 @@
 # temporary directory, and sets up a wine prefix of its own inside it.
 # Prerequisites that are missing make the test skip (exit 77); nothing else does.
 . "$here/../skip.sh"
+. "$here/../support/retry.sh"
 
 # Skips unless tmux and wine are installed and the Windows program was built.
 wine_require() {
@@ -49,16 +50,4 @@ tm() {
 # pane_run NAME COLUMNS ROWS SCRIPT.
 pane_run() {
     tm new-session -d -s "$1" -x "$2" -y "$3" "sh $4"
-}
-
-# Waits up to $1 tenths of a second for a command to succeed.
-wait_for() {
-    limit=$1
-    shift
-    tries=0
-    until "$@"; do
-        tries=$((tries + 1))
-        [ "$tries" -ge "$limit" ] && return 1
-        sleep 0.1
-    done
 }

@@ -13,22 +13,17 @@ name=end-of-input zop=$1
 
 # Waits up to a second for a process to be gone (or a zombie nobody waits for).
 expect_gone_within_a_second() {
-    tries=20
-    while [ -d "/proc/$1" ] && [ "$(sed 's/^.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)" != Z ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "the game was still there a second after $2"
-        sleep 0.05
-    done
+    retry 1 gone "$1" || fail "the game was still there a second after $2"
+}
+
+# Whether a process is gone, or a zombie.
+gone() {
+    [ ! -d "/proc/$1" ] || [ "$(sed 's/^.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)" = Z ]
 }
 
 # Waits up to a second for the shell to note the game's exit status.
 wait_for_status() {
-    tries=20
-    until [ -s "$work/status" ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "no exit status noted"
-        sleep 0.05
-    done
+    retry 1 test -s "$work/status" || fail "no exit status noted"
 }
 
 # Expects the game to spend no CPU time (at most a tick) in a second of waiting for a key.

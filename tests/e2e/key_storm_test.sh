@@ -23,15 +23,20 @@ type_storm() {
         until=$(( $(bytes_read) + $(wc -c <"$file") ))
         tm load-buffer -b storm "$file"
         tm paste-buffer -r -d -b storm -t zop
-        tries=500
-        while [ "$(bytes_read)" -lt "$until" ] && [ ! -f "$work/status" ]; do
-            tries=$((tries - 1))
-            [ "$tries" -gt 0 ] || fail "the game did not read the storm"
-            sleep 0.02
-        done
+        retry 10 read_or_ended "$until" || fail "the game did not read the storm"
         [ -f "$work/status" ] && return
     done
     typed=$(( $(bytes_read) - start ))
+}
+
+# Whether the game has read $1 bytes in all.
+has_read() {
+    [ "$(bytes_read)" -ge "$1" ]
+}
+
+# Whether the game has read $1 bytes in all, or ended.
+read_or_ended() {
+    has_read "$1" || [ -f "$work/status" ]
 }
 
 # The marbles the taken lines on the screen add up to.
@@ -69,12 +74,7 @@ mkdir "$work/neutral-3"
 start=$(bytes_read) size=$(wc -c <"$work/neutral-3/storm-000")
 tm load-buffer -b storm "$work/neutral-3/storm-000"
 tm paste-buffer -r -d -b storm -t zop
-tries=100
-until [ "$(bytes_read)" -ge $((start + size)) ]; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "the game did not read the storm between the machine's marbles"
-    sleep 0.1
-done
+retry 10 has_read $((start + size)) || fail "the game did not read the storm between the machine's marbles"
 tm capture-pane -p >"$work/screen"
 grep -qF "Zop took:" "$work/screen" && fail "the machine's turn ended as soon as it read the storm"
 wait_for_text "Zop took:" 20 || fail "the machine's turn did not end"

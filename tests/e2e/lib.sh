@@ -3,6 +3,7 @@
 # Source it after setting `name`; needs no terminal and no standard input.
 
 . "$(dirname "$0")/../skip.sh"
+. "$(dirname "$0")/../support/retry.sh"
 command -v tmux >/dev/null 2>&1 || skip "tmux is not installed"
 
 work=$(mktemp -d)
@@ -37,23 +38,17 @@ fail() {
 
 # Waits up to $2 seconds (default 10) for the pane to show a text.
 wait_for_text() {
-    tries=$(( ${2:-10} * 10 ))
-    until tm capture-pane -p >"$work/screen" 2>/dev/null && grep -qF -- "$1" "$work/screen"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
+    wait_for_lines "$1" 1 "${2:-10}"
 }
 
 # Waits up to $3 seconds for the pane to show a text on at least $2 lines.
 wait_for_lines() {
-    tries=$(( $3 * 10 ))
-    until tm capture-pane -p >"$work/screen" 2>/dev/null &&
-        [ "$(grep -cF -- "$1" "$work/screen")" -ge "$2" ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
+    retry "$3" pane_shows "$1" "$2"
+}
+
+# Whether the pane, captured into $work/screen, shows a text on at least $2 lines.
+pane_shows() {
+    tm capture-pane -p >"$work/screen" 2>/dev/null && [ "$(grep -cF -- "$1" "$work/screen")" -ge "$2" ]
 }
 
 # Starts a command in a pane of the given size, from a shell line that has
@@ -93,12 +88,7 @@ next_pane() {
 
 # The pid of the program that start_in_pane started.
 program_pid() {
-    pid_tries=100
-    until [ -s "$work/pid" ]; do
-        pid_tries=$((pid_tries - 1))
-        [ "$pid_tries" -gt 0 ] || fail "the program did not start"
-        sleep 0.05
-    done
+    retry 5 test -s "$work/pid" || fail "the program did not start"
     cat "$work/pid"
 }
 
@@ -121,6 +111,7 @@ waits_for_key() {
 # key, having read more than $2 bytes in all (see bytes_read; default: any)
 # and written more than $3 (see bytes_written; default: any).  Without a way
 # to see what the program waits for, the test cannot tell and is skipped.
+# A loop of its own, not retry: it wants two sightings in a row, 0.05 s apart.
 wait_for_key_wait() {
     key_pid=$(program_pid)
     [ -r "/proc/$key_pid/syscall" ] ||
@@ -162,12 +153,12 @@ send_and_settle() {
 # (tmux sets it a little later; only then are the programs on it told).
 resize_terminal() {
     tm resize-window -t zop -x "$1" -y "$2"
-    size_tries=20
-    until [ "$(stty size <"$(tm display -p '#{pane_tty}')" 2>/dev/null)" = "$2 $1" ]; do
-        size_tries=$((size_tries - 1))
-        [ "$size_tries" -gt 0 ] || fail "the terminal did not become $1 x $2"
-        sleep 0.1
-    done
+    retry 2 terminal_size_is "$1" "$2" || fail "the terminal did not become $1 x $2"
+}
+
+# Whether the pane's terminal is $1 x $2.
+terminal_size_is() {
+    [ "$(stty size <"$(tm display -p '#{pane_tty}')" 2>/dev/null)" = "$2 $1" ]
 }
 
 # The CPU time the program has used, in clock ticks.
@@ -177,22 +168,17 @@ cpu_ticks() {
 
 # Waits up to 2 seconds for a tmux format to show a value.
 wait_for_display() {
-    tries=20
-    until [ "$(tm display -p "$1")" = "$2" ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
+    retry 2 displays "$1" "$2"
+}
+
+# Whether a tmux format shows a value.
+displays() {
+    [ "$(tm display -p "$1")" = "$2" ]
 }
 
 # Expects the program to have ended with a status and left the terminal as it found it.
 expect_ended_cleanly() {
-    tries=100
-    until [ -f "$work/after" ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "the program did not end"
-        sleep 0.1
-    done
+    retry 10 test -f "$work/after" || fail "the program did not end"
     [ "$(cat "$work/status")" = "$1" ] || fail "exit status $(cat "$work/status"), not $1"
     # tmux may still be reading the program's last bytes.
     wait_for_display '#{alternate_on}' 0 || fail "the alternate screen is still on"

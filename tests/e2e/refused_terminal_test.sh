@@ -18,12 +18,7 @@ run_refused() {
         fail "tmux would not start"
     tm pipe-pane -t zop -o "cat >$work/sent"
     touch "$work/go"
-    tries=100
-    until grep -q END-OF-GAME "$work/sent" 2>/dev/null; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "the game did not end with $*"
-        sleep 0.1
-    done
+    retry 10 grep -q END-OF-GAME "$work/sent" 2>/dev/null || fail "the game did not end with $*"
     [ "$(cat "$work/status")" = 1 ] || fail "with $*, exit status $(cat "$work/status"), not 1"
     [ "$(wc -l <"$work/err")" = 1 ] || fail "with $*, not one line on standard error: $(cat "$work/err")"
     [ ! -s "$work/out" ] || fail "with $*, it wrote to standard output"

@@ -23,12 +23,12 @@ type_line() {
 
 # Waits up to 5 seconds for the game to be stopped.
 wait_for_stop() {
-    stop_tries=50
-    until [ "$(sed 's/^.*) //' "/proc/$(program_pid)/stat" | cut -d' ' -f1)" = T ]; do
-        stop_tries=$((stop_tries - 1))
-        [ "$stop_tries" -gt 0 ] || fail "the game did not stop"
-        sleep 0.1
-    done
+    retry 5 stopped || fail "the game did not stop"
+}
+
+# Whether the game is stopped.
+stopped() {
+    [ "$(sed 's/^.*) //' "/proc/$(program_pid)/stat" | cut -d' ' -f1)" = T ]
 }
 
 # Ctrl-Z: the shell has the terminal back, with the settings it had before the game.
@@ -127,12 +127,7 @@ grep -qF "Stopped" "$work/screen" && fail "the game did not repaint over the she
 tm send-keys Escape
 wait_for_text "Would you like to play again?[Y/N/ESC]" 5 || fail "no question after ESC"
 tm send-keys Escape
-tries=50
-while kill -0 "$pid" 2>/dev/null; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "the game did not end"
-    sleep 0.1
-done
+retry 5 ended "$pid" || fail "the game did not end"
 wait_for_display '#{alternate_on}' 0 || fail "the alternate screen is still on"
 wait_for_display '#{cursor_flag}' 1 || fail "the cursor is still hidden"
 wait_for_display '#{pane_title}' "$shell_title" ||

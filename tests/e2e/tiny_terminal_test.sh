@@ -11,12 +11,7 @@ name=tiny-terminal zop=$1 quick_zop=$2
 
 # The shell's lines may not fit: once the game has ended, the terminal grows to show them.
 expect_ended_cleanly_at_any_size() {
-    tries=50
-    until [ -f "$work/after" ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "the game did not end"
-        sleep 0.1
-    done
+    retry 5 test -f "$work/after" || fail "the game did not end"
     tm resize-window -t zop -x 81 -y 46
     expect_ended_cleanly 0
 }

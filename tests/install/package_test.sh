@@ -13,6 +13,7 @@ dir=$2
 version=$3
 
 . "$(dirname "$0")/../skip.sh"
+. "$(dirname "$0")/../support/retry.sh"
 
 [ "$(id -u)" = 0 ] || skip "installing a package needs root"
 for tool in dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog file tmux make lintian; do
@@ -119,16 +120,6 @@ tm() {
     tmux -u -L "$socket" -f /dev/null "$@"
 }
 
-# Waits up to 10 s for a command to succeed.
-wait_for() {
-    tries=0
-    until "$@"; do
-        tries=$((tries + 1))
-        [ "$tries" -ge 100 ] && return 1
-        sleep 0.1
-    done
-}
-
 pane_shows() {
     tm capture-pane -p >"$work/screen" 2>/dev/null && grep -qF "$1" "$work/screen"
 }
@@ -145,7 +136,7 @@ EOF
 
 export LC_ALL=C.UTF-8
 tm new-session -d -x 81 -y 46 "sh $work/run.sh" || fail "tmux would not start"
-wait_for pane_shows "Ready for new game. Waiting key commands..." ||
+retry 10 pane_shows "Ready for new game. Waiting key commands..." ||
     fail "the installed zop did not come to its first screen"
 sleep 0.3
 tm capture-pane -p >"$work/screen"
@@ -160,7 +151,7 @@ expect_line 24 " ┌${lower}┐"
 expect_line 46 " └${lower}┘"
 
 tm send-keys Escape
-wait_for test -s "$work/status" || fail "zop did not end after ESC"
+retry 10 test -s "$work/status" || fail "zop did not end after ESC"
 [ "$(cat "$work/status")" = 0 ] || fail "zop exited with status $(cat "$work/status") after ESC"
 
 # ---------------------------------------------------------------- Removing

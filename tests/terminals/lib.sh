@@ -3,6 +3,7 @@
 # after setting `name`; it skips (see skip.sh) when a tool is missing.
 
 . "$(dirname "$0")/../skip.sh"
+. "$(dirname "$0")/../support/retry.sh"
 . "$(dirname "$0")/../xvfb.sh"
 for tool in Xvfb xdpyinfo xdotool xwininfo import convert compare fc-list; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
@@ -62,18 +63,18 @@ SCRIPT
 
 # Waits for the terminal's window to be mapped; sets $window.
 find_window() {
-    tries=500
-    while :; do
-        window=$(xdotool search --classname "^$window_name\$" 2>/dev/null | head -n 1)
-        [ -n "$window" ] && xwininfo -id "$window" 2>/dev/null | grep -q IsViewable && return
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "no window of $kind"
-        sleep 0.02
-    done
+    retry 10 window_shown || fail "no window of $kind"
+}
+
+# Whether the terminal's window is mapped; sets $window.
+window_shown() {
+    window=$(xdotool search --classname "^$window_name\$" 2>/dev/null | head -n 1)
+    [ -n "$window" ] && xwininfo -id "$window" 2>/dev/null | grep -q IsViewable
 }
 
 # Waits until the window shows the same picture four times in a row, 0.15 s
-# apart, and more than the blank of an empty window (at most 10 s).
+# apart, and more than the blank of an empty window (at most 10 s): a loop of
+# its own, not retry, as it counts the sightings in a row.
 wait_for_stillness() {
     previous="" same=0 tries=66
     while [ "$tries" -gt 0 ]; do
@@ -103,12 +104,7 @@ type_keys() {
 # Quits the game with ESC and expects it to end with status 0, and its terminal with it.
 quit_game() {
     type_keys Escape
-    tries=100
-    while kill -0 "$terminal_pid" 2>/dev/null; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "$kind did not end after ESC"
-        sleep 0.05
-    done
+    retry 5 ended "$terminal_pid" || fail "$kind did not end after ESC"
     terminal_pid=""
     [ "$(cat "$work/status" 2>/dev/null)" = 0 ] || fail "the game in $kind ended with status $(cat "$work/status" 2>/dev/null)"
 }

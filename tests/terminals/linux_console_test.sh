@@ -10,6 +10,7 @@
 set -u
 zop=$1 golden=$2 cache=$3
 . "$(dirname "$0")/../skip.sh"
+. "$(dirname "$0")/../support/retry.sh"
 for tool in qemu-system-x86_64 cpio apt-get dpkg-deb; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
@@ -68,6 +69,8 @@ dump() {
     echo "@@ end $1"
 }
 # Waits for a text to stand on the console $2 times (once by default), and no change for 0.3 s.
+# A loop of its own, not the tests' retry, which this initramfs does not hold; 0.2 s apart
+# to leave the emulated processor to the game.
 wait_for() {
     tries=600
     until [ "$(grep -o "$1" /dev/vcs1 | wc -l)" -ge "${2:-1}" ]; do
@@ -98,13 +101,15 @@ qemu=$!
 
 # Waits up to $2 seconds for a line of the serial port starting with "@@ $1".
 await() {
-    tries=$(($2 * 5))
-    until grep -q "^@@ $1" "$work/serial" 2>/dev/null; do
-        tries=$((tries - 1))
-        [ $tries -gt 0 ] && kill -0 "$qemu" 2>/dev/null || fail "no \"$1\" from the guest"
-        sleep 0.2
-    done
+    retry "$2" guest_said "$1" || fail "no \"$1\" from the guest"
     ! grep -q "^@@ timed out" "$work/serial" || fail "the guest waited in vain"
+}
+
+# Whether the serial port has a line starting with "@@ $1"; fails the test once qemu has ended.
+guest_said() {
+    grep -q "^@@ $1" "$work/serial" 2>/dev/null && return
+    kill -0 "$qemu" 2>/dev/null || fail "no \"$1\" from the guest"
+    return 1
 }
 keys() {
     for key; do echo "sendkey $key" >&3 && sleep 0.1; done
