@@ -3,8 +3,7 @@
 # (-displayfd), waits until it takes clients and exports DISPLAY; xvfb_pid is
 # its pid.  Needs $work, a scratch directory, and fail.
 
-# The retry helper, found from the path of the test script that sources this
-# file (from tests/ or a folder further down), as a sourced file is not told its own.
+# retry, found by the path of the test script under tests/ (a sourced file is not told its own).
 case $0 in /*) xvfb_script=$0 ;; *) xvfb_script=$PWD/$0 ;; esac
 . "${xvfb_script%/tests/*}/tests/support/retry.sh"
 
