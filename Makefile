@@ -89,15 +89,17 @@ mutants:
 
 # The game as a static web page in $(WEB_DIR): the same sources as WebAssembly
 # (Emscripten, built in $(WEB_BUILD_DIR)) and the page's own files of
-# platform/page/, which draw the console's cells themselves, with the service
-# worker's cache named by the version and a digest of the other files.  Prints
-# each file's size as it is and compressed.  Debian's emscripten finds its JavaScript parser through
-# NODE_PATH.
+# platform/page/, which draw the console's cells themselves.  The service
+# worker is told the files to keep, WEB_KEPT (every file of the page but its
+# own), and its cache is named by the version and a digest of them.  Prints
+# each file's size as it is and compressed.  Debian's emscripten finds its
+# JavaScript parser through NODE_PATH.
 WEB_DIR ?= build-web
 WEB_BUILD_DIR ?= build-emscripten
 WEB_NODE_PATH ?= /usr/share/nodejs
 WEB_FILES = $(addprefix platform/page/,index.html offline.js page.js screen.js marble.svg \
-  manifest.webmanifest sw.js)
+  manifest.webmanifest sw.js) $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm
+WEB_KEPT = $(sort $(filter-out sw.js,$(notdir $(WEB_FILES))))
 .PHONY: web
 web:
 	NODE_PATH=$(WEB_NODE_PATH) emcmake cmake -S . -B $(WEB_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release \
@@ -105,10 +107,10 @@ web:
 	NODE_PATH=$(WEB_NODE_PATH) cmake --build $(WEB_BUILD_DIR) --parallel $(JOBS) --target zop
 	rm -rf $(WEB_DIR)
 	mkdir -p $(WEB_DIR)
-	cp $(WEB_FILES) $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm $(WEB_DIR)/
+	cp $(WEB_FILES) $(WEB_DIR)/
 	version=$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $(WEB_BUILD_DIR)/CMakeCache.txt) && \
-	  digest=$$(cd $(WEB_DIR) && cat $$(LC_ALL=C ls | grep -v '^sw\.js$$') | sha256sum | cut -c1-12) && \
-	  sed -i "s/@BUILD@/$$version-$$digest/" $(WEB_DIR)/sw.js
+	  digest=$$(cd $(WEB_DIR) && cat $(WEB_KEPT) | sha256sum | cut -c1-12) && \
+	  sed -i "s/@BUILD@/$$version-$$digest/; s/@FILES@/$(WEB_KEPT)/" $(WEB_DIR)/sw.js
 	sh platform/page/sizes.sh $(WEB_DIR)
 
 # Screenshots of the game in real terminal emulators (needs Xvfb, the

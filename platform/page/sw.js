@@ -4,11 +4,12 @@
  * network.  A new build comes as a new worker that takes over once its cache
  * is filled whole, and lets the older caches go; offline.js and page.js load
  * the page afresh from it before the next game, so no page ever runs one
- * build's script with another's program.  `make web` writes the build's name in.
+ * build's script with another's program.  `make web` writes in the build's
+ * name and the page's files (the Makefile's list, but this one), with spaces
+ * between; the page's folder itself is its index.html.
  */
 const CACHE = "zop-@BUILD@";
-const FILES = ["./", "index.html", "offline.js", "page.js", "screen.js", "zop.js", "zop.wasm",
-               "marble.svg", "manifest.webmanifest"];
+const FILES = ["./", ..."@FILES@".split(" ")];
 
 self.addEventListener("install", (event) => {
   /* Past the browser's HTTP cache: a new build never caches an older build's file. */
