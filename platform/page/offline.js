@@ -2,10 +2,17 @@
  * Offline play: registers the page's service worker (sw.js), which keeps the
  * page's files after one visit.  A newer build's worker takes over as soon as
  * it holds all its files.  A page that has not been played yet then loads
- * afresh from it; one in play keeps the build it runs, and page.js loads the
- * newer one before the next game, so one build's files never run with
- * another's.
+ * afresh from it; one in play keeps the build it runs, and page.js, which asks
+ * newerBuild() before each game, loads the newer one before the next, so one
+ * build's files never run with another's.
  */
+let newer = false;
+
+/* Whether a newer build has taken over since the page was played. */
+export function newerBuild() {
+  return newer;
+}
+
 if ("serviceWorker" in navigator) {
   const controlled = Boolean(navigator.serviceWorker.controller);
   let played = false;
@@ -15,7 +22,7 @@ if ("serviceWorker" in navigator) {
     if (!controlled)
       return; /* the first visit: the worker has only begun to keep the files */
     if (played)
-      window.zopNewerBuild = true;
+      newer = true;
     else
       location.reload();
   });

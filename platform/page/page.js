@@ -11,7 +11,9 @@
  * the whole picture would be too small to read, the page shows the machine
  * alone at larger cells, the messages as text and the keys beside them.
  */
+import { newerBuild } from "./offline.js";
 import { Screen } from "./screen.js";
+import createZop from "./zop.js";
 
 /* The bytes a terminal of the xterm kind sends for the keys that are not characters. */
 const KEY_BYTES = {
@@ -304,7 +306,7 @@ function ended(outcome) {
 }
 
 async function play() {
-  if (window.zopNewerBuild) { /* a newer build has taken over (offline.js): the next game is its */
+  if (newerBuild()) { /* a newer build has taken over (offline.js): the next game is its */
     location.reload();
     return;
   }
