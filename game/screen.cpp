@@ -225,7 +225,7 @@ static void AnnounceParts()
     const ConRect machine = {std::min(captionLeft, BoardOrigin.x) - 1, CountPanel.top - 1,
                              std::max(CountPanel.right, boardRight) + 1, BoardOrigin.y + BoardRows};
     const std::pair<const char *, const ConRect *> parts[] = {
-        {"machine", &machine}, {"messages", &MessageWindow}, {"help", &HelpWindow}};
+        {PartMachine, &machine}, {PartMessages, &MessageWindow}, {PartHelp, &HelpWindow}};
     for (const auto &part : parts) {
         char text[64];
         const ConRect &r = *part.second;

@@ -26,6 +26,11 @@ enum {
                             "messages 3 24 78 43" */
 };
 
+/* The names of the parts of the screen that AnnouncePart tells, which a page may show apart. */
+const char PartMachine[] = "machine";   /* the board with its rack and count */
+const char PartMessages[] = "messages"; /* the message window */
+const char PartHelp[] = "help";         /* the help window, the keys and what they do */
+
 /*
  * PlatformAnnounce(channel, text) hands a code page 437 text to whatever reads
  * the screen beside its picture (a web page's live regions and keys), said at

@@ -7,8 +7,9 @@
  * step delay) suspends the program with Asyncify and hands the page back to
  * the browser, which wakes it with a key or a timer; nothing polls.  The
  * page's part is the object Module.zopPage (page.js): open, present, say,
- * take, wait.  What the page needs to know of the console (its size, the
- * channels of the announcements, the attribute bits) it is told here, at
+ * take, wait.  What the page needs to know of the console and the game (the
+ * console's size, the channels of the announcements, the attribute bits, how
+ * a cell is packed and the names of the screen's parts) it is told here, at
  * open, and knows from nowhere else.
  */
 #include "cp437.h"
@@ -39,9 +40,12 @@ const WORD ForegroundBits[] = {FOREGROUND_RED, FOREGROUND_GREEN, FOREGROUND_BLUE
 const WORD BackgroundBits[] = {BACKGROUND_RED, BACKGROUND_GREEN, BACKGROUND_BLUE,
                                BACKGROUND_INTENSITY};
 
+/* A cell as the page takes it: the glyph's code point below this bit, the attribute from it. */
+const int PageAttributeShift = 16;
+
 struct PageState {
     bool open;
-    std::vector<std::uint32_t> cells; /* reused by DriverPresent: code point | attribute << 16 */
+    std::vector<std::uint32_t> cells; /* reused by DriverPresent: code point | attribute << shift */
     std::vector<std::pair<int, std::string>> said; /* announced since the last present, UTF-8 */
 };
 
@@ -51,11 +55,13 @@ PageState Page = {};
 
 /* ---------------------------------------------------------------- The page */
 
-/* Tells the page the console's size, the announcements' channels (log, status, turn, result,
-   keys, part, in that order) and the attribute bits, before anything is drawn or said. */
+/* Tells the page, before anything is drawn or said, the console's size, the announcements'
+   channels (log, status, turn, result, keys, part, in that order), the attribute bits, the
+   bit a cell's attribute starts at and the names of the screen's parts. */
 EM_JS(void, PageOpen,
       (int columns, int rows, const int *channels, const WORD *foreground, const WORD *background,
-       int reverse, int underscore),
+       int reverse, int underscore, int attributeShift, const char *machine, const char *messages,
+       const char *help),
       {
           var bits = function(at)
           {
@@ -81,11 +87,17 @@ EM_JS(void, PageOpen,
                   "background" : bits(background),
                   "reverse" : reverse,
                   "underscore" : underscore
+              },
+              "attributeShift" : attributeShift,
+              "parts" : {
+                  "machine" : UTF8ToString(machine),
+                  "messages" : UTF8ToString(messages),
+                  "help" : UTF8ToString(help)
               }
           });
       });
 
-/* Hands the page the console's cells, row by row: each a glyph's code point | attribute << 16.
+/* Hands the page the console's cells, row by row: each a glyph's code point | attribute << shift.
    The property names are quoted so that a minifier of the glue would keep them. */
 EM_JS(void, PagePresent, (const std::uint32_t *cells, int columns, int rows), {
     var first = cells >> 2;
@@ -115,7 +127,8 @@ int DriverOpen(DriverScreen *screen)
     Page.open = true;
     Page.said.clear();
     PageOpen(PageColumns, PageRows, AnnounceChannels, ForegroundBits, BackgroundBits,
-             COMMON_LVB_REVERSE_VIDEO, COMMON_LVB_UNDERSCORE);
+             COMMON_LVB_REVERSE_VIDEO, COMMON_LVB_UNDERSCORE, PageAttributeShift, PartMachine,
+             PartMessages, PartHelp);
     /* A console of its own, blank: the program keeps it. */
     *screen = DriverScreen{PageColumns, PageRows, PageColumns, PageRows, COORD{0, 0}, false};
     return DriverOpened;
@@ -160,7 +173,7 @@ void DriverPresent(const MemConsole *mc)
     Page.cells.resize(mc->cells.size());
     for (size_t i = 0; i < mc->cells.size(); i++)
         Page.cells[i] = static_cast<std::uint32_t>(Cp437ToUnicode(mc->cells[i].ch)) |
-                        static_cast<std::uint32_t>(mc->cells[i].attr) << 16;
+                        static_cast<std::uint32_t>(mc->cells[i].attr) << PageAttributeShift;
     PagePresent(Page.cells.data(), mc->width, mc->height);
     for (const std::pair<int, std::string> &said : Page.said)
         PageSay(said.first, said.second.c_str());

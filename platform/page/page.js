@@ -5,11 +5,12 @@
  * Keys typed and on-screen keys tapped become the bytes a terminal sends, in
  * one queue that the program reads; the program draws and announces through
  * Module.zopPage, and while it waits the page does nothing at all.  What it
- * knows of the console (size, channels, attribute bits) the program tells it
- * when it opens its screen (platform/page/page.cpp), and where the parts of
- * its screen are (the machine, the messages, the help) it announces.  Where
- * the whole picture would be too small to read, the page shows the machine
- * alone at larger cells, the messages as text and the keys beside them.
+ * knows of the console and the game (size, channels, attribute bits, the
+ * packing of cells, the names of the screen's parts) the program tells it
+ * when it opens its screen (platform/page/page.cpp), and where those parts
+ * are it announces.  Where the whole picture would be too small to read, the
+ * page shows the machine alone at larger cells, the messages as text and the
+ * keys beside them.
  */
 import { newerBuild } from "./offline.js";
 import { Screen } from "./screen.js";
@@ -47,6 +48,7 @@ const page = {
   messages: document.getElementById("messages"),
   status: document.getElementById("status"),
   buttons: document.querySelectorAll("#keys button"),
+  names: {}, /* the names of the parts of the screen, as the program told them */
   parts: new Map(), /* the parts of the screen by name: {left, top, right, bottom} in cells */
   result: null, /* how the last game ended, as the program said it */
   countTimer: 0, /* the count waiting to be said */
@@ -74,7 +76,7 @@ function fit() {
  * the window alone.  Not called from the ResizeObserver: it changes the box observed.
  */
 function arrange() {
-  const body = document.body, machine = page.parts.get("machine");
+  const body = document.body, machine = page.parts.get(page.names.machine);
   body.classList.remove("phone");
   const phone = Boolean(machine) &&
                 page.screen.wholeCellHeight(page.box.clientWidth, page.box.clientHeight) < LEGIBLE_CELL_PX;
@@ -269,9 +271,11 @@ function say(channel, text) {
 
 /* What the program calls (page.cpp). */
 const zopPage = {
-  /* The console's size, the channels of its announcements and its attribute bits. */
+  /* The console's size, the channels of its announcements, its attribute bits and packing of
+     cells, and the names of the parts of its screen. */
   open(constants) {
     page.announce = constants.announce;
+    page.names = constants.parts;
     page.screen.open(constants);
   },
   present(cells, columns, rows) { page.screen.present(cells, columns, rows); },
@@ -335,7 +339,7 @@ document.getElementById("again").addEventListener("click", play);
 
 /* How to play: the rules, and the game's help as its help part shows it now. */
 document.getElementById("howto").addEventListener("toggle", (event) => {
-  const help = page.parts.get("help"), lines = page.screen.text();
+  const help = page.parts.get(page.names.help), lines = page.screen.text();
   if (!event.target.open) {
     page.box.focus(); /* back to the game, whose keys act only there */
     return;
@@ -346,8 +350,12 @@ document.getElementById("howto").addEventListener("toggle", (event) => {
     .map((line) => line.slice(help.left, help.right + 1).trim()).filter(Boolean)
     .map((line) => Object.assign(document.createElement("li"), { textContent: line })));
 });
-/* For tests: the rows as text, and where a cell is on the page (null where it is not shown). */
+/* For tests: the rows as text, where a cell is on the page (null where it is not shown), and the
+   parts of the screen the program told, {left, top, right, bottom} in cells, found by the names it
+   gave them at open: {machine, messages, help}. */
 window.zopScreenText = () => page.screen.text();
 window.zopCellRect = (column, row) => page.screen.cellRect(column, row);
+window.zopParts = () => Object.fromEntries(Object.entries(page.names)
+  .map(([part, name]) => [part, page.parts.get(name)]));
 showKeys(""); /* no key does anything before the program opens */
 play();

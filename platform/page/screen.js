@@ -5,8 +5,8 @@
  * from the cell's box, so walls are solid and frames join at every size;
  * every other glyph comes from a local monospace font, cut to its cell only
  * if it would reach out of it.  Only cells that changed are drawn, at the next
- * animation frame, however many presents came before it.  The console's size
- * and attribute bits are the program's, told at open.  The canvas shows the
+ * animation frame, however many presents came before it.  The console's size,
+ * its attribute bits and how a cell is packed are the program's, told at open.  The canvas shows the
  * whole console, or one part of it (a rectangle of cells) at larger cells.
  */
 
@@ -59,6 +59,8 @@ export class Screen {
     this.canvas = canvas;
     this.context = canvas.getContext("2d", { alpha: false });
     this.attributes = null; /* the attribute bits */
+    this.shift = 0; /* a cell is its glyph's code point below this bit, its attribute from it */
+    this.glyphMask = 0; /* the code point's bits */
     this.styles = new Map(); /* an attribute to its colours */
     this.overflows = new Map(); /* a glyph to whether it reaches out of its cell */
     this.columns = this.rows = 0; /* none before the program opens its screen */
@@ -73,14 +75,16 @@ export class Screen {
     this.followScale();
   }
 
-  /* Takes the console's size and attribute bits, when the program opens its screen. */
-  open({ columns, rows, attributes }) {
+  /* Takes the console's size, attribute bits and packing of cells, when the program opens its screen. */
+  open({ columns, rows, attributes, attributeShift }) {
     this.attributes = attributes;
+    this.shift = attributeShift;
+    this.glyphMask = 2 ** attributeShift - 1;
     this.styles.clear();
     this.resize(columns, rows);
   }
 
-  /* Takes the console's cells (code point | attribute << 16), drawn at the next animation frame. */
+  /* Takes the console's cells (code point | attribute << shift), drawn at the next animation frame. */
   present(cells, columns, rows) {
     this.resize(columns, rows);
     this.cells.set(cells);
@@ -250,13 +254,13 @@ export class Screen {
 
   /* The colour a cell is filled with: its background, or a shade's mix. */
   background(cell) {
-    const style = this.style(cell >>> 16), shade = SHADES.get(cell & 0xFFFF);
+    const style = this.style(cell >>> this.shift), shade = SHADES.get(cell & this.glyphMask);
     return shade === undefined ? style.background : style.shades[shade];
   }
 
   /* Draws what stands on a cell's background: a block, a frame, a glyph, a line under. */
   drawCell(column, row, cell) {
-    const code = cell & 0xFFFF, attribute = cell >>> 16;
+    const code = cell & this.glyphMask, attribute = cell >>> this.shift;
     const underscore = attribute & this.attributes.underscore;
     if ((code <= 0x20 || SHADES.has(code)) && !underscore)
       return;
@@ -326,7 +330,7 @@ export class Screen {
     const rows = [];
     for (let row = 0; row < this.rows; row++) {
       const codes = this.cells.subarray(row * this.columns, (row + 1) * this.columns);
-      rows.push(String.fromCharCode(...Array.from(codes, (cell) => cell & 0xFFFF)));
+      rows.push(String.fromCharCode(...Array.from(codes, (cell) => cell & this.glyphMask)));
     }
     return rows;
   }

@@ -5,8 +5,10 @@
  *   firefox   Firefox ESR, headless, by puppeteer-core over WebDriver BiDi;
  *   webkit    WebKitGTK's MiniBrowser, started by WebKitWebDriver (on the X
  *             display in DISPLAY) and driven over W3C WebDriver by fetch().
- * The screen is read through the page's window.zopScreenText() and its cells
- * located by window.zopCellRect(); colours and seams are read off screenshots.
+ * The screen is read through the page's window.zopScreenText(), its cells
+ * located by window.zopCellRect() and its parts (the message window) by
+ * window.zopParts(), as the program told the page; colours and seams are read
+ * off screenshots.
  *
  *   node web_test.mjs ENGINE PAGE_DIR FIRST_SCREEN_FILE SCREENSHOT.png NPM_DIR
  *
@@ -109,9 +111,14 @@ function CountCallbacks() {
  * clicks an element, screenshot(file) saves a picture of the page.
  */
 const rows = (tab) => tab.run(() => zopScreenText());
-/* The message window's lines that are not blank, oldest first. */
-const messages = async (tab) => (await rows(tab)).slice(24, 44).map((row) => row.slice(3, 79).trimEnd())
-                                                 .filter((line) => line !== "");
+/* The message window's lines that are not blank, oldest first: none before the page is told where it is. */
+async function messages(tab) {
+  const [text, { messages: part }] = await tab.run(() => [zopScreenText(), zopParts()]);
+  if (!part)
+    return [];
+  const { left, top, right, bottom } = part;
+  return text.slice(top, bottom + 1).map((row) => row.slice(left, right + 1).trimEnd()).filter((line) => line !== "");
+}
 /* Waits for test to hold in the page; a page that loads afresh meanwhile is asked again. */
 async function waitUntil(tab, test, failure, ms = 10000) {
   for (const deadline = Date.now() + ms; !(await tab.run(test).catch(() => false)); await sleep(100))
