@@ -9,8 +9,8 @@
  * page's part is the object Module.zopPage (page.js): open, present, say,
  * take, wait.  What the page needs to know of the console and the game (the
  * console's size, the channels of the announcements, the attribute bits, how
- * a cell is packed and the names of the screen's parts) it is told here, at
- * open, and knows from nowhere else.
+ * a cell is packed, the names of the screen's parts and the on-screen keys)
+ * it is told here, at open, and knows from nowhere else.
  */
 #include "cp437.h"
 #include "driver.h"
@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,32 @@ const WORD BackgroundBits[] = {BACKGROUND_RED, BACKGROUND_GREEN, BACKGROUND_BLUE
 /* A cell as the page takes it: the glyph's code point below this bit, the attribute from it. */
 const int PageAttributeShift = 16;
 
+/* An on-screen key of the page; PageOpen reads it as 32-bit words, a field each, in this order. */
+struct PageKey {
+    const char *name;     /* the game's name of the key, as it announces what the key does */
+    const char *typesAs;  /* the keyboard's key whose bytes it types, by the browser's name */
+    const char *shortcut; /* its name in aria-keyshortcuts */
+    const char *caption;  /* what is written on it, UTF-8 */
+    const char *place;    /* its grid area in the layouts of the keys bar (index.html) */
+    int repeats;          /* held down, it types again and again */
+    int confirms;         /* it types only when tapped a second time soon after the first */
+    int replays;          /* once the program has ended, it starts another game */
+};
+const int PageKeyWords = 8;
+static_assert(sizeof(PageKey) == PageKeyWords * sizeof(std::uint32_t), "a field a word");
+
+/* The on-screen keys, in the order a keyboard's Tab visits them. */
+const PageKey PageKeys[] = {
+    {"Up", "ArrowUp", "ArrowUp", "\u2191", "up", 1, 0, 0},
+    {"Down", "ArrowDown", "ArrowDown", "\u2193", "down", 1, 0, 0},
+    {"N", "n", "N", "N", "n", 0, 0, 0},
+    {"P", "p", "P", "P", "p", 0, 0, 0},
+    {"G", "g", "G", "G", "g", 0, 0, 0},
+    {"B", "b", "B", "B", "b", 0, 0, 0},
+    {"Y", "y", "Y", "Y", "y", 0, 0, 1},
+    {"Esc", "Escape", "Escape", "Esc", "esc", 0, 1, 0},
+};
+
 struct PageState {
     bool open;
     std::vector<std::uint32_t> cells; /* reused by DriverPresent: code point | attribute << shift */
@@ -57,11 +84,11 @@ PageState Page = {};
 
 /* Tells the page, before anything is drawn or said, the console's size, the announcements'
    channels (log, status, turn, result, keys, part, in that order), the attribute bits, the
-   bit a cell's attribute starts at and the names of the screen's parts. */
+   bit a cell's attribute starts at, the names of the screen's parts and the on-screen keys. */
 EM_JS(void, PageOpen,
       (int columns, int rows, const int *channels, const WORD *foreground, const WORD *background,
        int reverse, int underscore, int attributeShift, const char *machine, const char *messages,
-       const char *help),
+       const char *help, const PageKey *keys, int keyCount, int keyWords),
       {
           var bits = function(at)
           {
@@ -70,6 +97,23 @@ EM_JS(void, PageOpen,
           var channel = function(i)
           {
               return HEAP32[(channels >> 2) + i];
+          };
+          var key = function(i)
+          {
+              var word = function(field)
+              {
+                  return HEAPU32[(keys >> 2) + i * keyWords + field];
+              };
+              return {
+                  "name" : UTF8ToString(word(0)),
+                  "typesAs" : UTF8ToString(word(1)),
+                  "shortcut" : UTF8ToString(word(2)),
+                  "caption" : UTF8ToString(word(3)),
+                  "place" : UTF8ToString(word(4)),
+                  "repeats" : word(5) != 0,
+                  "confirms" : word(6) != 0,
+                  "replays" : word(7) != 0
+              };
           };
           Module["zopPage"]["open"]({
               "columns" : columns,
@@ -93,7 +137,9 @@ EM_JS(void, PageOpen,
                   "machine" : UTF8ToString(machine),
                   "messages" : UTF8ToString(messages),
                   "help" : UTF8ToString(help)
-              }
+              },
+              "keys" : Array.from(
+                  {"length" : keyCount}, function(_, i) { return key(i); })
           });
       });
 
@@ -128,7 +174,7 @@ int DriverOpen(DriverScreen *screen)
     Page.said.clear();
     PageOpen(PageColumns, PageRows, AnnounceChannels, ForegroundBits, BackgroundBits,
              COMMON_LVB_REVERSE_VIDEO, COMMON_LVB_UNDERSCORE, PageAttributeShift, PartMachine,
-             PartMessages, PartHelp);
+             PartMessages, PartHelp, PageKeys, static_cast<int>(std::size(PageKeys)), PageKeyWords);
     /* A console of its own, blank: the program keeps it. */
     *screen = DriverScreen{PageColumns, PageRows, PageColumns, PageRows, COORD{0, 0}, false};
     return DriverOpened;

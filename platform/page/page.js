@@ -6,11 +6,11 @@
  * one queue that the program reads; the program draws and announces through
  * Module.zopPage, and while it waits the page does nothing at all.  What it
  * knows of the console and the game (size, channels, attribute bits, the
- * packing of cells, the names of the screen's parts) the program tells it
- * when it opens its screen (platform/page/page.cpp), and where those parts
- * are it announces.  Where the whole picture would be too small to read, the
- * page shows the machine alone at larger cells, the messages as text and the
- * keys beside them.
+ * packing of cells, the names of the screen's parts, the on-screen keys) the
+ * program tells it when it opens its screen (platform/page/page.cpp), and
+ * where those parts are it announces.  Where the whole picture would be too
+ * small to read, the page shows the machine alone at larger cells, the
+ * messages as text and the keys beside them.
  */
 import { newerBuild } from "./offline.js";
 import { Screen } from "./screen.js";
@@ -25,17 +25,12 @@ const KEY_BYTES = {
   F1: "\x1bOP", F2: "\x1bOQ", F3: "\x1bOR", F4: "\x1bOS", F5: "\x1b[15~", F6: "\x1b[17~",
   F7: "\x1b[18~", F8: "\x1b[19~", F9: "\x1b[20~", F10: "\x1b[21~", F11: "\x1b[23~", F12: "\x1b[24~",
 };
-/* The on-screen keys by their data-key, the program's name of the key: what each types. */
-const BUTTON_BYTES = { Up: KEY_BYTES.ArrowUp, Down: KEY_BYTES.ArrowDown, Esc: KEY_BYTES.Escape,
-                       N: "n", P: "p", G: "g", B: "b", Y: "y" };
-/* The program's names of keys that aria-keyshortcuts names otherwise. */
-const SHORTCUTS = { Up: "ArrowUp", Down: "ArrowDown", Esc: "Escape" };
-/* A held arrow key repeats after this long, this often. */
+/* A held on-screen key that repeats does so after this long, this often. */
 const REPEAT_DELAY_MS = 400, REPEAT_EVERY_MS = 80;
 /* A count is said once it has stayed this long: a held arrow changes it a dozen times a second. */
 const COUNT_SETTLES_MS = 500;
-/* The on-screen Esc ends the game only when tapped again within this long. */
-const ESC_CONFIRM_MS = 3000;
+/* An on-screen key that confirms types only when tapped again within this long. */
+const CONFIRM_MS = 3000;
 /* Below cells of this many CSS pixels high the whole picture is too small to read. */
 const LEGIBLE_CELL_PX = 14;
 
@@ -47,12 +42,15 @@ const page = {
   log: document.getElementById("log"),
   messages: document.getElementById("messages"),
   status: document.getElementById("status"),
-  buttons: document.querySelectorAll("#keys button"),
+  bar: document.getElementById("keys"),
+  buttons: [], /* the on-screen keys, made at the program's first open */
+  keys: new Map(), /* the on-screen keys by the program's name of each, as it told them */
+  again: null, /* the one of them that starts another game once the program has ended */
   names: {}, /* the names of the parts of the screen, as the program told them */
   parts: new Map(), /* the parts of the screen by name: {left, top, right, bottom} in cells */
   result: null, /* how the last game ended, as the program said it */
   countTimer: 0, /* the count waiting to be said */
-  escArmed: 0, /* the timeout of a first tap on the on-screen Esc, or 0 */
+  armed: 0, /* the timeout of a first tap on an on-screen key that confirms, or 0 */
   announce: null, /* the channels of the program's announcements, from its open */
   typed: new Uint8Array(0), /* the keys typed and not yet taken, as a terminal sends them (UTF-8) */
   wake: null, /* who waits for them */
@@ -94,10 +92,11 @@ addEventListener("resize", arrange);
 
 const encoder = new TextEncoder();
 
-/* Types a key: into the program's queue, or Y for another game once the program has ended. */
+/* Types a key: into the program's queue, or the key that replays, in either case, for another
+   game once the program has ended. */
 function type(text) {
   if (!page.running) {
-    if (text === "y" || text === "Y")
+    if (page.again && text.toLowerCase() === keyText(page.again.typesAs).toLowerCase())
       play();
     return;
   }
@@ -110,13 +109,19 @@ function type(text) {
     page.wake();
 }
 
+/* What the key of a name (as the browser names it) types: its bytes, or null for a key left to
+   the browser (Tab, Shift). */
+function keyText(name) {
+  if (name in KEY_BYTES)
+    return KEY_BYTES[name];
+  return [...name].length === 1 ? name : null;
+}
+
 /* What a key press types: its bytes, or null for a key left to the browser (shortcuts, Tab). */
 function keyBytes(event) {
   if (event.isComposing || event.metaKey || event.ctrlKey !== event.altKey)
     return null; /* Ctrl or Alt alone is the browser's; both together are AltGr */
-  if (event.key in KEY_BYTES)
-    return KEY_BYTES[event.key];
-  return [...event.key].length === 1 ? event.key : null;
+  return keyText(event.key);
 }
 
 /* Keys go to the game only from the game, its keys and its end bar: elsewhere they are the page's. */
@@ -133,7 +138,7 @@ document.addEventListener("keydown", (event) => {
   type(bytes);
 });
 
-/* The on-screen keys: a press types at once, and a held arrow repeats until let go. */
+/* The on-screen keys: a press types at once, and a held key that repeats types until let go. */
 function stopRepeat() {
   clearTimeout(page.repeatDelay);
   clearInterval(page.repeatEvery);
@@ -145,50 +150,76 @@ function startRepeat(bytes) {
     page.repeatEvery = setInterval(() => type(bytes), REPEAT_EVERY_MS);
   }, REPEAT_DELAY_MS);
 }
-/* A tap of the on-screen Esc: the first asks for a second, which types it; a stray tap loses no game.
-   Where Esc does nothing it is typed at once. */
-function pressEsc(button) {
-  if (page.escArmed || !button.dataset.what) {
-    disarmEsc(button);
-    type(BUTTON_BYTES.Esc);
+/* A tap of an on-screen key that confirms: the first asks for a second, which types it; a stray
+   tap loses no game.  Where the key does nothing it is typed at once. */
+function pressConfirming(button, bytes) {
+  if (page.armed || !button.dataset.what) {
+    disarm(button);
+    type(bytes);
     return;
   }
-  page.escArmed = setTimeout(() => disarmEsc(button), ESC_CONFIRM_MS);
+  page.armed = setTimeout(() => disarm(button), CONFIRM_MS);
   button.dataset.armed = "";
-  button.setAttribute("aria-label", `Esc, ${button.dataset.what}: tap again to confirm`);
+  button.setAttribute("aria-label", `${button.dataset.key}, ${button.dataset.what}: tap again to confirm`);
   button.querySelector("small").textContent = "tap again";
 }
-function disarmEsc(button) {
-  clearTimeout(page.escArmed);
-  page.escArmed = 0;
+function disarm(button) {
+  clearTimeout(page.armed);
+  page.armed = 0;
   delete button.dataset.armed;
   nameKey(button);
 }
 
 /* A press of an on-screen key. */
-function press(button) {
-  if (button.dataset.key === "Esc")
-    pressEsc(button);
+function press(button, key) {
+  const bytes = keyText(key.typesAs);
+  if (key.confirms)
+    pressConfirming(button, bytes);
   else
-    type(BUTTON_BYTES[button.dataset.key]);
+    type(bytes);
 }
 
-for (const button of page.buttons) {
-  const bytes = BUTTON_BYTES[button.dataset.key];
+/* Has an on-screen key type what its key of the program's table types, on a press or held. */
+function listen(button, key) {
   button.addEventListener("pointerdown", (event) => {
     event.preventDefault(); /* the button takes no focus and selects no text */
     stopRepeat();
-    press(button);
-    if (button.dataset.key === "Up" || button.dataset.key === "Down")
-      startRepeat(bytes);
+    press(button, key);
+    if (key.repeats)
+      startRepeat(keyText(key.typesAs));
   });
   for (const end of ["pointerup", "pointercancel", "pointerleave"])
     button.addEventListener(end, stopRepeat);
   button.addEventListener("click", (event) => {
     if (event.detail === 0) /* pressed from the keyboard: a pointer typed it on pointerdown */
-      press(button);
+      press(button, key);
   });
   button.addEventListener("contextmenu", (event) => event.preventDefault());
+}
+
+/* An on-screen key of the program's table, in its place on the keys bar, doing nothing yet. */
+function makeButton(key) {
+  const button = document.createElement("button");
+  button.dataset.key = key.name;
+  button.style.gridArea = key.place;
+  if (key.confirms)
+    button.dataset.confirms = "";
+  button.append(Object.assign(document.createElement("b"), { textContent: key.caption }),
+                document.createElement("small"));
+  listen(button, key);
+  nameKey(button);
+  return button;
+}
+
+/* Takes the on-screen keys the program tells at its open, made at the first: the keys bar's room
+   is laid out before them, so they move nothing. */
+function makeKeys(keys) {
+  if (page.buttons.length > 0)
+    return;
+  page.keys = new Map(keys.map((key) => [key.name, key]));
+  page.again = keys.find((key) => key.replays);
+  page.buttons = keys.map(makeButton);
+  page.bar.replaceChildren(...page.buttons);
 }
 
 /* Names an on-screen key by what it does now: "B, release a marble"; a key that does nothing
@@ -202,18 +233,23 @@ function nameKey(button) {
   button.querySelector("small").textContent = what || "";
 }
 
-/* Takes what each key does now, "key:what" joined by '|', for the on-screen keys and the game's
-   list of its keys. */
-function showKeys(text) {
-  const meanings = new Map(text.split("|").filter(Boolean).map((pair) => {
+/* What each key does now, as the program tells it: "key:what" joined by '|'. */
+function meanings(text) {
+  return new Map(text.split("|").filter(Boolean).map((pair) => {
     const colon = pair.indexOf(":");
     return [pair.slice(0, colon), pair.slice(colon + 1)];
   }));
+}
+
+/* Shows what each key does now (a map of the program's names of keys to what they do) on the
+   on-screen keys and in the game's list of its keys. */
+function showKeys(what) {
   for (const button of page.buttons) {
-    button.dataset.what = meanings.get(button.dataset.key) || "";
+    button.dataset.what = what.get(button.dataset.key) || "";
     nameKey(button);
   }
-  page.box.setAttribute("aria-keyshortcuts", Array.from(meanings.keys(), (key) => SHORTCUTS[key] || key).join(" "));
+  const shortcut = (name) => page.keys.get(name)?.shortcut || name;
+  page.box.setAttribute("aria-keyshortcuts", Array.from(what.keys(), shortcut).join(" "));
 }
 
 /* ------------------------------------------------------------- The program */
@@ -263,7 +299,7 @@ function say(channel, text) {
     page.result = text;
     sayStatus(text);
   } else if (channel === keys) {
-    showKeys(text);
+    showKeys(meanings(text));
   } else if (channel === part) {
     takePart(text);
   }
@@ -272,10 +308,11 @@ function say(channel, text) {
 /* What the program calls (page.cpp). */
 const zopPage = {
   /* The console's size, the channels of its announcements, its attribute bits and packing of
-     cells, and the names of the parts of its screen. */
+     cells, the names of the parts of its screen and the on-screen keys. */
   open(constants) {
     page.announce = constants.announce;
     page.names = constants.parts;
+    makeKeys(constants.keys);
     page.screen.open(constants);
   },
   present(cells, columns, rows) { page.screen.present(cells, columns, rows); },
@@ -304,7 +341,7 @@ function ended(outcome) {
   document.getElementById("end-text").textContent =
     outcome !== 0 ? "The game stopped: " + outcome + "." : page.result || "The game is over.";
   document.getElementById("end").hidden = false;
-  showKeys("Y:play again");
+  showKeys(new Map(page.again ? [[page.again.name, "play again"]] : []));
   arrange();
   document.getElementById("again").focus();
 }
@@ -357,5 +394,5 @@ window.zopScreenText = () => page.screen.text();
 window.zopCellRect = (column, row) => page.screen.cellRect(column, row);
 window.zopParts = () => Object.fromEntries(Object.entries(page.names)
   .map(([part, name]) => [part, page.parts.get(name)]));
-showKeys(""); /* no key does anything before the program opens */
+showKeys(new Map()); /* no key does anything before the program opens */
 play();
