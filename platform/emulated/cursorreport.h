@@ -11,8 +11,8 @@
 
 /* A report read so far: how far (0 outside one) and its numbers. */
 struct CursorReport {
-    int step;   /* 0 outside a report; CursorReportDone when one has just ended */
-    int row;    /* 1-based, as the terminal counts */
+    int step; /* 0 outside a report; CursorReportDone when one has just ended */
+    int row;  /* 1-based, as the terminal counts */
     int column;
     int digits; /* of the number being read */
 };

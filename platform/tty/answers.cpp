@@ -56,7 +56,8 @@ void TtyAnswerAwait(void)
    rest of one begun: an answer that came after the start stopped waiting is no key. */
 void TtyAnswerTakeLate(void)
 {
-    for (int reads = 0; TtyFlags.answersOwed > 0 && CursorReportEndsUnfinished(Tty.pendingInput) && reads < 4;
+    for (int reads = 0;
+         TtyFlags.answersOwed > 0 && CursorReportEndsUnfinished(Tty.pendingInput) && reads < 4;
          reads++) {
         unsigned char chunk[64];
         int n = TtyIoReadSome(chunk, sizeof chunk, AnswerRestMs);
@@ -77,7 +78,8 @@ void TtyAnswerTakeLate(void)
  */
 void TtyAnswerAwaitKeepingKeys(void)
 {
-    for (long left; TtyFlags.answersOwed > 0 && (left = TtyFlags.answerDeadlineMs - DriverNowMs()) > 0;) {
+    for (long left;
+         TtyFlags.answersOwed > 0 && (left = TtyFlags.answerDeadlineMs - DriverNowMs()) > 0;) {
         unsigned char chunk[64];
         int n = TtyIoReadSome(chunk, sizeof chunk, static_cast<int>(left));
         if (n < 0)

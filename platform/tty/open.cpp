@@ -203,6 +203,7 @@ int TtyOpenTerminal(DriverScreen *screen)
         Tty.front.known = false;
         Tty.front.attr = -1;
     }
-    *screen = DriverScreen{Tty.columns, Tty.rows, Tty.columns, Tty.rows, TtyAnswerAskCursor(), false};
+    *screen =
+        DriverScreen{Tty.columns, Tty.rows, Tty.columns, Tty.rows, TtyAnswerAskCursor(), false};
     return DriverOpened;
 }
