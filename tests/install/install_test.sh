@@ -73,27 +73,27 @@ tail -n 1 "$work/page" | grep -qF "zop $version" || fail "the page does not carr
 
 # What desktops and distributions read: the desktop entry and the metainfo,
 # each passing its validator, the copyright, and the release of this version.
-desktop="$prefix/share/applications/zop.desktop"
-metainfo="$prefix/share/metainfo/org.example.zop.metainfo.xml"
+desktop="$prefix/share/applications/io.github.gameofzop.zop.desktop"
+metainfo="$prefix/share/metainfo/io.github.gameofzop.zop.metainfo.xml"
 for file in "$desktop" "$metainfo" "$prefix/share/doc/zop/copyright"; do
     [ -f "$file" ] || fail "$file is missing"
 done
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
 # The icon both name, scalable and in each size menus ask for (a PNG's width and
 # height are the big-endian words at bytes 16 and 20).
-grep -qx 'Icon=org.example.zop' "$desktop" &&
-    grep -qF '<icon type="stock">org.example.zop<' "$metainfo" ||
-    fail "the desktop entry or the metainfo names no icon org.example.zop"
+grep -qx 'Icon=io.github.gameofzop.zop' "$desktop" &&
+    grep -qF '<icon type="stock">io.github.gameofzop.zop<' "$metainfo" ||
+    fail "the desktop entry or the metainfo names no icon io.github.gameofzop.zop"
 icons="$prefix/share/icons/hicolor"
-grep -q '<svg' "$icons/scalable/apps/org.example.zop.svg" || fail "no scalable icon"
+grep -q '<svg' "$icons/scalable/apps/io.github.gameofzop.zop.svg" || fail "no scalable icon"
 for size in 16 32 48 64 128 256; do
-    od -An -tu1 -j16 -N8 "$icons/${size}x$size/apps/org.example.zop.png" |
+    od -An -tu1 -j16 -N8 "$icons/${size}x$size/apps/io.github.gameofzop.zop.png" |
         awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }' | grep -qx "${size}x$size" ||
         fail "no $size x $size PNG icon"
 done
 command -v desktop-file-validate >/dev/null 2>&1 || skip "desktop-file-utils is not installed"
 command -v appstreamcli >/dev/null 2>&1 || skip "appstream is not installed"
-desktop-file-validate "$desktop" || fail "desktop-file-validate found errors in zop.desktop"
+desktop-file-validate "$desktop" || fail "desktop-file-validate found errors in the desktop entry"
 appstreamcli validate --no-net --pedantic "$metainfo" ||
     fail "appstreamcli validate found errors or warnings in the metainfo"
 echo "install into a prefix: all checks passed"

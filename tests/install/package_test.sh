@@ -76,10 +76,10 @@ field Depends | grep -q 'libc6 (>= ' || fail "no dependencies read off the binar
 [ "$(field Description | wc -l)" -ge 3 ] || fail "the package has no long description"
 dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/files"
 for path in ./usr/games/zop ./usr/share/man/man6/zop.6.gz ./usr/share/doc/zop/copyright \
-    ./usr/share/doc/zop/changelog.gz ./usr/share/applications/zop.desktop \
-    ./usr/share/metainfo/org.example.zop.metainfo.xml \
-    ./usr/share/icons/hicolor/scalable/apps/org.example.zop.svg \
-    ./usr/share/icons/hicolor/48x48/apps/org.example.zop.png; do
+    ./usr/share/doc/zop/changelog.gz ./usr/share/applications/io.github.gameofzop.zop.desktop \
+    ./usr/share/metainfo/io.github.gameofzop.zop.metainfo.xml \
+    ./usr/share/icons/hicolor/scalable/apps/io.github.gameofzop.zop.svg \
+    ./usr/share/icons/hicolor/48x48/apps/io.github.gameofzop.zop.png; do
     grep -qxF "$path" "$work/files" || fail "the package does not hold $path"
 done
 # A new version needs an entry of its own at the top of the changelog.
