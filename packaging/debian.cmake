@@ -16,17 +16,10 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "take-away game against a marble computer, in the terminal")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Dr. Zop is a small mechanical marble computer, and it wants to play you.
-Between 9 and 20 marbles wait in a rack; you and Dr. Zop take turns
-releasing them down a 13 by 13 board of walls, three counting flippers,
-a one-shot diverter and a turn lever, and you watch every marble roll
-cell by cell. Whoever leaves exactly one marble in the rack wins.
-The flippers count the marbles modulo 4, so once its diverter is set
-the machine plays perfectly, but a careful player can win from every start.
-
-The game runs in a text terminal of at least 63 columns by 42 rows
-and is played with single key presses.")
+# The long description, which the RPM package takes too (zop.spec.in).
+file(READ ${CMAKE_CURRENT_LIST_DIR}/description CPACK_PACKAGE_DESCRIPTION)
+string(STRIP "${CPACK_PACKAGE_DESCRIPTION}" CPACK_PACKAGE_DESCRIPTION)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/description)
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ZOP_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
