@@ -3,10 +3,13 @@
 # changelog, runs lintian on it (an error fails, warnings are shown), installs
 # it with dpkg, plays the installed /usr/games/zop in a tmux pane of
 # 81 x 46 up to its first screen, quits with ESC, and removes the package
-# again, so the machine is left as it was.
+# again, so the machine is left as it was.  Then builds the RPM and Arch
+# packages of HEAD's tarball as make dist does, and checks that they hold the
+# Debian package's files and that rpmlint finds nothing in the RPM.
 # Usage: package_test.sh SOURCE_DIR WORK_DIR VERSION.  Needs root.
 # Exits 77 (skipped) when it cannot run here: not root, no dpkg, dpkg-dev,
-# file, tmux or lintian, or a zop already installed that it must not touch.
+# file, tmux or lintian, or a zop already installed that it must not touch;
+# and, once the Debian package has passed, without rpmbuild, rpmlint or makepkg.
 set -u
 src=$1
 dir=$2
@@ -167,3 +170,32 @@ fi
 [ -e /usr/games/zop ] && fail "/usr/games/zop is still there after dpkg -r"
 [ -e /usr/share/man/man6/zop.6.gz ] && fail "the manual page is still there after dpkg -r"
 echo "Debian package: built, installed, played and removed"
+
+# ------------------------------------------------- The RPM and Arch packages
+
+for tool in git rpmbuild rpmlint makepkg bsdtar; do
+    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed: no RPM or Arch package checked"
+done
+(cd "$src" && sh packaging/dist.sh "$work/dist" "$dir/dist" rpm arch) >"$work/dist.log" 2>&1 ||
+    { tail -n 30 "$work/dist.log"; fail "dist.sh rpm arch failed"; }
+rpm=$work/dist/zop-$version-1.x86_64.rpm
+# The files each family installs, the program's and the licence's places as
+# its policy sets them named alike, and Debian's changelog aside (rpm keeps its
+# changelog in the package's header).
+files_of() {
+    sed -e 's|^\./|/|; s|^/usr/games/|/usr/bin/|; /^\//!d; /\/$/d; /^\/\./d' \
+        -e 's|^/usr/share/doc/zop/copyright$|licence|; s|^/usr/share/licenses/zop/LICENSE$|licence|' \
+        -e '\|^/usr/share/doc/zop/changelog.gz$|d' "$@" | sort
+}
+files_of "$work/files" >"$work/deb.files"
+rpm -qlvp "$rpm" | awk '!/^d/ { print $NF }' | files_of >"$work/rpm.files"
+bsdtar -tf "$work/dist/zop-$version-1-x86_64.pkg.tar.zst" | sed 's|^|/|' | files_of >"$work/arch.files"
+for family in rpm arch; do
+    diff "$work/deb.files" "$work/$family.files" || fail "the $family package's files are not the Debian package's"
+done
+rpm -qp --requires "$rpm" | grep -q '^libtinfo\.so\.' || fail "the RPM requires no terminfo library"
+rpm -qp --changelog "$rpm" | head -n 1 | grep -q -- "- $version-1\$" ||
+    fail "the RPM's changelog does not start with $version"
+rpmlint -c "$src/packaging/rpmlint.toml" "$dir/dist/rpm/zop.spec" "$rpm" >"$work/rpmlint" 2>&1
+grep -q ' 0 errors, 0 warnings' "$work/rpmlint" || { cat "$work/rpmlint"; fail "rpmlint found errors or warnings"; }
+echo "RPM and Arch packages: the Debian package's files, and rpmlint clean"

@@ -1,6 +1,6 @@
 #!/bin/sh
 # make dist twice, from two clones of HEAD in different folders, one after the
-# other, with another umask, locale and time zone: the SHA256SUMS of the four
+# other, with another umask, locale and time zone: the SHA256SUMS of the six
 # artefacts must agree.  Names each file that differs (diffoscope shows how,
 # where installed).  Usage: reproducible_test.sh SOURCE_DIR WORK_DIR.
 # Exits 77 (skipped) without a tool make dist needs.
@@ -8,7 +8,8 @@ set -u
 src=$1
 dir=$2
 . "$(dirname "$0")/../skip.sh"
-for tool in git zip gzip dpkg-deb dpkg-shlibdeps file x86_64-w64-mingw32-g++ emcc; do
+for tool in git zip gzip dpkg-deb dpkg-shlibdeps file x86_64-w64-mingw32-g++ emcc rpmbuild \
+    makepkg bsdtar; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
 git -C "$src" rev-parse --git-dir >/dev/null 2>&1 || skip "$src is not a git checkout (an unpacked tarball)"
@@ -19,8 +20,8 @@ rm -rf "$dir"
 dist() {
     git clone -q "$src" "$1" && (cd "$1" && umask "$2" && LC_ALL=$3 TZ=$4 make dist JOBS=2 \
         >"$1.log" 2>&1) || { tail -n 30 "$1.log"; echo "FAIL: make dist failed in $1"; exit 1; }
-    [ "$(wc -l <"$1/dist/SHA256SUMS")" = 4 ] ||
-        { echo "FAIL: $1 has not the four artefacts"; exit 1; }
+    [ "$(wc -l <"$1/dist/SHA256SUMS")" = 6 ] ||
+        { echo "FAIL: $1 has not the six artefacts"; exit 1; }
 }
 dist "$dir/a" 022 C UTC
 dist "$dir/another/clone" 077 C.UTF-8 Pacific/Auckland
