@@ -97,7 +97,7 @@ mutants:
 WEB_DIR ?= build-web
 WEB_BUILD_DIR ?= build-emscripten
 WEB_NODE_PATH ?= /usr/share/nodejs
-WEB_FILES = $(addprefix platform/page/,index.html offline.js page.js screen.js marble.svg \
+WEB_FILES = $(addprefix platform/page/,index.html offline.js page.js screen.js paint.js marble.svg \
   manifest.webmanifest sw.js) $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm
 WEB_KEPT = $(sort $(filter-out sw.js,$(notdir $(WEB_FILES))))
 .PHONY: web

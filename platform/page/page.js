@@ -10,7 +10,8 @@
  * program tells it when it opens its screen (platform/page/page.cpp), and
  * where those parts are it announces.  Where the whole picture would be too
  * small to read, the page shows the machine alone at larger cells, the
- * messages as text and the keys beside them.
+ * messages as text and the keys beside them: a layout its style sheet chooses
+ * from the window before the first paint, whose places the parts then fill.
  */
 import { newerBuild } from "./offline.js";
 import { Screen } from "./screen.js";
@@ -31,8 +32,6 @@ const REPEAT_DELAY_MS = 400, REPEAT_EVERY_MS = 80;
 const COUNT_SETTLES_MS = 500;
 /* An on-screen key that confirms types only when tapped again within this long. */
 const CONFIRM_MS = 3000;
-/* Below cells of this many CSS pixels high the whole picture is too small to read. */
-const LEGIBLE_CELL_PX = 14;
 
 /* The page's state, in one place. */
 const page = {
@@ -68,20 +67,17 @@ function fit() {
 }
 
 /*
- * Chooses the layout for the window: the whole picture where its cells would be
- * legible, else (a phone) the machine alone, as large as fits, beside the messages
- * and keys.  The choice is measured in the whole picture's layout, so it depends on
- * the window alone.  Not called from the ResizeObserver: it changes the box observed.
+ * Shows the picture as the layout the style sheet chose from the window has it:
+ * the whole picture, or where its cells would be too small to read (a phone) the
+ * machine alone, as large as fits, beside the messages and keys.  The layout is
+ * the window's before the first paint, so only the picture follows it: hidden
+ * until the program has told its size, and on a phone the machine's place.
  */
 function arrange() {
-  const body = document.body, machine = page.parts.get(page.names.machine);
-  body.classList.remove("phone");
-  const phone = Boolean(machine) &&
-                page.screen.wholeCellHeight(page.box.clientWidth, page.box.clientHeight) < LEGIBLE_CELL_PX;
-  body.classList.toggle("phone", phone);
+  const phone = getComputedStyle(document.documentElement).getPropertyValue("--layout").trim() === "phone";
+  const machine = page.parts.get(page.names.machine);
   page.screen.show(phone ? machine : null);
-  /* Lying, the machine takes the width its cells need at the full height, the messages the rest. */
-  page.game.style.setProperty("--machine", page.screen.viewWidth(page.box.clientHeight) + "px");
+  page.screen.hide(!page.screen.columns || (phone && !machine));
   fit();
 }
 fit();
@@ -273,11 +269,12 @@ function sayLine(text) {
     performance.mark("zop-first-screen"); /* its first line comes with the first screen */
 }
 
-/* Takes a part of the screen, "name left top right bottom", and lays the page out anew. */
+/* Takes a part of the screen, "name left top right bottom"; the machine's takes its place on a phone. */
 function takePart(text) {
   const [name, left, top, right, bottom] = text.split(" ");
   page.parts.set(name, { left: +left, top: +top, right: +right, bottom: +bottom });
-  arrange();
+  if (name === page.names.machine)
+    arrange();
 }
 
 /*
@@ -314,6 +311,7 @@ const zopPage = {
     page.names = constants.parts;
     makeKeys(constants.keys);
     page.screen.open(constants);
+    arrange();
   },
   present(cells, columns, rows) { page.screen.present(cells, columns, rows); },
   say,
@@ -341,8 +339,9 @@ function ended(outcome) {
   document.getElementById("end-text").textContent =
     outcome !== 0 ? "The game stopped: " + outcome + "." : page.result || "The game is over.";
   document.getElementById("end").hidden = false;
+  page.game.classList.add("ended"); /* the messages make room above the end bar on a phone */
+  page.messages.scrollTop = page.messages.scrollHeight;
   showKeys(new Map(page.again ? [[page.again.name, "play again"]] : []));
-  arrange();
   document.getElementById("again").focus();
 }
 
@@ -353,7 +352,7 @@ async function play() {
   }
   page.running = true;
   document.getElementById("end").hidden = true;
-  arrange();
+  page.game.classList.remove("ended");
   page.typed = new Uint8Array(0);
   page.log.replaceChildren();
   sayStatus("");

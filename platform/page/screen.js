@@ -4,10 +4,17 @@
  * Block elements and box-drawing characters are filled rectangles computed
  * from the cell's box, so walls are solid and frames join at every size;
  * every other glyph comes from a local monospace font, cut to its cell only
- * if it would reach out of it.  Only cells that changed are drawn, at the next
- * animation frame, however many presents came before it.  The console's size,
- * its attribute bits and how a cell is packed are the program's, told at open.  The canvas shows the
+ * if it would reach out of it.  The console's size, its attribute bits and how
+ * a cell is packed are the program's, told at open.  The canvas shows the
  * whole console, or one part of it (a rectangle of cells) at larger cells.
+ *
+ * Screen, on the page's thread, keeps the cells, sizes the canvas and places
+ * it; Painter draws on it.  Where the browser can hand a canvas to a worker, a
+ * painter runs there (paint.js) on a canvas laid over the page's, so that a
+ * step of the game costs the page's thread no frame, no paint and no copy of
+ * the canvas; until that worker has drawn (and where there is none) the
+ * page's thread draws, at the next animation frame, so the first picture
+ * comes as soon as it did.  Either way only the cells that changed are drawn.
  */
 
 /* A cell's width to its height, about that of the font's glyphs and lines. */
@@ -54,7 +61,9 @@ function css(first, second = first, share = 0) {
   return `rgb(${red},${green},${blue})`;
 }
 
-export class Screen {
+
+/* Draws cells on a canvas, an element's or one handed to a worker: only those that changed. */
+export class Painter {
   constructor(canvas) {
     this.canvas = canvas;
     this.context = canvas.getContext("2d", { alpha: false });
@@ -63,158 +72,49 @@ export class Screen {
     this.glyphMask = 0; /* the code point's bits */
     this.styles = new Map(); /* an attribute to its colours */
     this.overflows = new Map(); /* a glyph to whether it reaches out of its cell */
-    this.columns = this.rows = 0; /* none before the program opens its screen */
-    this.cells = this.shown = new Uint32Array(0); /* what was presented, what the canvas shows */
-    this.part = null; /* the part shown, {left, top, right, bottom} in cells, or null: the whole */
-    this.view = { left: 0, top: 0, columns: 0, rows: 0 }; /* the cells the canvas shows */
+    this.cells = this.shown = new Uint32Array(0); /* what is to be drawn, what the canvas shows */
     this.whole = true; /* the canvas is to be drawn whole */
-    this.frame = 0; /* the animation frame asked for, or 0 */
     this.cellWidth = this.cellHeight = 0; /* in device pixels */
-    this.scale = 1; /* device pixels per CSS pixel */
-    this.box = { width: 0, height: 0 }; /* the CSS pixels the canvas may take */
-    this.followScale();
   }
 
-  /* Takes the console's size, attribute bits and packing of cells, when the program opens its screen. */
-  open({ columns, rows, attributes, attributeShift }) {
+  /* Takes the console's attribute bits and the bit a cell's attribute starts at. */
+  open(attributes, shift) {
     this.attributes = attributes;
-    this.shift = attributeShift;
-    this.glyphMask = 2 ** attributeShift - 1;
+    this.shift = shift;
+    this.glyphMask = 2 ** shift - 1;
     this.styles.clear();
-    this.resize(columns, rows);
   }
 
-  /* Takes the console's cells (code point | attribute << shift), drawn at the next animation frame. */
-  present(cells, columns, rows) {
-    this.resize(columns, rows);
-    this.cells.set(cells);
-    if (!this.frame)
-      this.frame = requestAnimationFrame(() => {
-        this.frame = 0;
-        this.draw();
-      });
-  }
-
-  /* Takes a console of another size, blank until presented. */
-  resize(columns, rows) {
-    if (columns === this.columns && rows === this.rows)
-      return;
-    this.columns = columns;
-    this.rows = rows;
-    this.cells = new Uint32Array(columns * rows);
-    this.shown = new Uint32Array(columns * rows);
-    this.show(this.part);
-  }
-
-  /* Shows a part of the console alone, {left, top, right, bottom} in cells (null: the whole),
-     drawn whole at once; a part that does not lie within the console shows the whole. */
-  show(part) {
-    this.part = part;
-    const within = part && part.left >= 0 && part.top >= 0 && part.left <= part.right &&
-                   part.top <= part.bottom && part.right < this.columns && part.bottom < this.rows;
-    this.view = within ? { left: part.left, top: part.top, columns: part.right - part.left + 1,
-                           rows: part.bottom - part.top + 1 }
-                       : { left: 0, top: 0, columns: this.columns, rows: this.rows };
-    this.layout();
-    this.whole = true;
-    this.draw();
-  }
-
-  /* Keeps the picture the canvas shows: what was presented and not yet drawn is dropped. */
-  keep() {
-    cancelAnimationFrame(this.frame);
-    this.frame = 0;
-    this.cells.set(this.shown);
-  }
-
-  /* Fits the canvas to a box of CSS pixels, and draws at once: a resize shows no blank frame. */
-  fit(width, height) {
-    this.box = { width, height };
-    this.layout();
-    this.draw();
-  }
-
-  /* A new device pixel ratio (a zoom, another screen) changes no box: a query of this ratio,
-     asked anew at each change, tells it. */
-  followScale() {
-    matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener("change", () => {
-      this.followScale();
-      this.fit(this.box.width, this.box.height);
-    }, { once: true });
-  }
-
-  /* The largest whole cells in device pixels that fit a box of CSS pixels with columns and rows
-     of them: {width, height}, and the box's device pixels across and down. */
-  static cells(box, columns, rows) {
-    const scale = window.devicePixelRatio || 1;
-    const across = Math.floor(box.width * scale), down = Math.floor(box.height * scale);
-    const height = Math.max(4, Math.min(Math.floor(down / rows), Math.floor(across / columns / CELL_RATIO)));
-    const width = Math.max(2, Math.min(Math.floor(across / columns), Math.round(height * CELL_RATIO)));
-    return { width, height, across, down, scale };
-  }
-
-  /* The CSS pixels high of the whole console's cells in a box of CSS pixels (0 before open). */
-  wholeCellHeight(width, height) {
-    if (!this.columns)
-      return 0;
-    const cells = Screen.cells({ width, height }, this.columns, this.rows);
-    return cells.height / cells.scale;
-  }
-
-  /* The CSS pixels wide of the view at the largest cells a height of CSS pixels holds. */
-  viewWidth(height) {
-    const { columns, rows } = this.view;
-    if (!columns)
-      return 0;
-    const cells = Screen.cells({ width: Infinity, height }, columns, rows);
-    return columns * cells.width / cells.scale;
-  }
-
-  /* Sizes the canvas to the largest whole cells of the view that fit the box. */
-  layout() {
-    const { columns, rows } = this.view;
-    if (columns === 0)
-      return;
-    const { width, height, across, down, scale } = Screen.cells(this.box, columns, rows);
-    this.scale = scale;
-    const canvas = this.canvas;
-    if (canvas.width !== columns * width || canvas.height !== rows * height || !this.cellWidth)
-      this.newSize(width, height);
-    canvas.style.width = canvas.width / scale + "px";
-    canvas.style.height = canvas.height / scale + "px";
-    /* Centred on whole device pixels, so that each cell stays on whole pixels of the screen. */
-    canvas.style.left = Math.floor((across - canvas.width) / 2) / scale + "px";
-    canvas.style.top = Math.floor((down - canvas.height) / 2) / scale + "px";
-  }
-
-  /* Cells of a new size: the canvas, to draw whole, and its font. */
-  newSize(width, height) {
-    this.cellWidth = width;
-    this.cellHeight = height;
-    this.canvas.width = this.view.columns * width;
-    this.canvas.height = this.view.rows * height;
+  /* Cells of a new size on a canvas of a new size, to draw whole, and their font. */
+  size(width, height, cellWidth, cellHeight) {
+    this.cellWidth = cellWidth;
+    this.cellHeight = cellHeight;
+    this.canvas.width = width;
+    this.canvas.height = height;
     const context = this.context; /* which the new size has reset */
-    context.font = `${Math.min(height * 0.85, width / 0.6)}px ${FONT}`;
+    context.font = `${Math.min(cellHeight * 0.85, cellWidth / 0.6)}px ${FONT}`;
     context.textAlign = "center";
     context.textBaseline = "middle";
     this.overflows.clear();
     this.whole = true;
   }
 
-  /* Draws the view's cells that differ from what the canvas shows, a row at a time: the
-     backgrounds, a run of one colour in one rectangle, then what stands on them.  Then the
-     canvas shows what was presented, the cells out of the view included. */
-  draw() {
-    const whole = this.whole, cells = this.cells, shown = this.shown, { left, top, columns, rows } = this.view;
+  /* Draws the cells (the whole console, a row of columns after another, which the painter keeps)
+     of the view that differ from what the canvas shows, a row at a time: the backgrounds, a run
+     of one colour in one rectangle, then what stands on them. */
+  paint(cells, columns, { left, top, columns: across, rows }, whole) {
+    whole = whole || this.whole || this.shown.length !== cells.length;
     this.whole = false;
+    this.cells = cells;
+    const shown = this.shown;
     for (let row = 0; row < rows; row++) {
-      const first = (top + row) * this.columns + left, end = first + columns;
+      const first = (top + row) * columns + left, end = first + across;
       this.fillRuns(row, first, end, whole);
       for (let i = first; i < end; i++)
         if (whole || shown[i] !== cells[i])
           this.drawCell(i - first, row, cells[i]);
     }
-    shown.set(cells);
+    this.shown = cells;
   }
 
   /* Fills the backgrounds of a row of the canvas's changed cells (all if whole), cells first to
@@ -323,6 +223,185 @@ export class Screen {
       context.fillRect(x + middleX + offset, y, thickness, middleY + thickness + reach);
     for (const offset of strokes[down])
       context.fillRect(x + middleX + offset, y + middleY - reach, thickness, height - middleY + reach);
+  }
+}
+
+/*
+ * A painter in a worker (paint.js), on a canvas of its own laid over the page's,
+ * hidden until the worker tells (drawn) that it has drawn there; its errors told
+ * on the page's console.  Null where no canvas can be handed to a worker.
+ */
+function workerPainter(canvas, drawn) {
+  if (!canvas.transferControlToOffscreen || typeof Worker === "undefined")
+    return null;
+  const layer = Object.assign(document.createElement("canvas"), { hidden: true });
+  layer.setAttribute("aria-hidden", "true");
+  canvas.after(layer);
+  const worker = new Worker(new URL("paint.js", import.meta.url), { type: "module" });
+  worker.addEventListener("error", (event) => console.error("the picture's painter: " + event.message));
+  worker.addEventListener("message", drawn, { once: true });
+  const offscreen = layer.transferControlToOffscreen();
+  worker.postMessage(["canvas", offscreen], [offscreen]);
+  /* A call of the painter's, its cells handed over rather than copied. */
+  const call = (method) => (...args) => worker.postMessage([method, ...args],
+    args.filter((arg) => arg instanceof Uint32Array).map((cells) => cells.buffer));
+  return { layer, open: call("open"), size: call("size"), paint: call("paint") };
+}
+
+export class Screen {
+  constructor(canvas) {
+    this.canvas = canvas;
+    /* The page's thread draws until the worker has drawn, at animation frames as before; the
+       worker from then on, at each present. */
+    this.local = new Painter(canvas);
+    this.worker = workerPainter(canvas, () => {
+      this.local = null;
+      this.worker.layer.hidden = canvas.hidden;
+    });
+    this.canvases = this.worker ? [canvas, this.worker.layer] : [canvas];
+    this.glyphMask = 0; /* a cell's bits of its glyph's code point */
+    this.columns = this.rows = 0; /* none before the program opens its screen */
+    this.cells = this.kept = new Uint32Array(0); /* what was presented, and before this task */
+    this.presenting = false; /* the program has presented in this task */
+    this.part = null; /* the part shown, {left, top, right, bottom} in cells, or null: the whole */
+    this.view = { left: 0, top: 0, columns: 0, rows: 0 }; /* the cells the canvas shows */
+    this.whole = true; /* the canvas is to be drawn whole */
+    this.frame = 0; /* the animation frame that draws what was presented, or 0 */
+    this.cellWidth = this.cellHeight = 0; /* in device pixels */
+    this.pixels = { width: 0, height: 0 }; /* the canvas's device pixels */
+    this.scale = 1; /* device pixels per CSS pixel */
+    this.box = { width: 0, height: 0 }; /* the CSS pixels the canvas may take */
+    this.followScale();
+  }
+
+  /* Takes the console's size, attribute bits and packing of cells, when the program opens its screen. */
+  open({ columns, rows, attributes, attributeShift }) {
+    this.glyphMask = 2 ** attributeShift - 1;
+    for (const painter of this.painters())
+      painter.open(attributes, attributeShift);
+    this.resize(columns, rows);
+  }
+
+  /* The painters that draw now: the page's thread's, the worker's, or both. */
+  painters() {
+    return [this.local, this.worker].filter(Boolean);
+  }
+
+  /* Hides the picture, or shows it (the worker's canvas once it has drawn). */
+  hide(hidden) {
+    this.canvas.hidden = hidden;
+    if (this.worker)
+      this.worker.layer.hidden = hidden || Boolean(this.local);
+  }
+
+  /* Takes the console's cells (code point | attribute << shift): drawn by the worker at once, or
+     else at the next animation frame. */
+  present(cells, columns, rows) {
+    this.resize(columns, rows);
+    if (!this.presenting) {
+      this.kept.set(this.cells);
+      this.presenting = true;
+      queueMicrotask(() => { this.presenting = false; });
+    }
+    this.cells.set(cells);
+    if (!this.local)
+      this.draw();
+    else if (!this.frame)
+      this.frame = requestAnimationFrame(() => this.draw());
+  }
+
+  /* Takes a console of another size, blank until presented. */
+  resize(columns, rows) {
+    if (columns === this.columns && rows === this.rows)
+      return;
+    this.columns = columns;
+    this.rows = rows;
+    this.cells = new Uint32Array(columns * rows);
+    this.kept = new Uint32Array(columns * rows);
+    this.show(this.part);
+  }
+
+  /* Shows a part of the console alone, {left, top, right, bottom} in cells (null: the whole),
+     drawn whole at once; a part that does not lie within the console shows the whole. */
+  show(part) {
+    this.part = part;
+    const within = part && part.left >= 0 && part.top >= 0 && part.left <= part.right &&
+                   part.top <= part.bottom && part.right < this.columns && part.bottom < this.rows;
+    this.view = within ? { left: part.left, top: part.top, columns: part.right - part.left + 1,
+                           rows: part.bottom - part.top + 1 }
+                       : { left: 0, top: 0, columns: this.columns, rows: this.rows };
+    this.whole = true;
+    this.layout();
+    this.draw();
+  }
+
+  /* Keeps the picture presented before this task: what the task presented (the program's screen
+     cleared as it ends) is dropped. */
+  keep() {
+    this.cells.set(this.kept);
+    this.draw();
+  }
+
+  /* Hands the painter what was presented, and what of it the view shows: drawn at once. */
+  draw() {
+    cancelAnimationFrame(this.frame);
+    this.frame = 0;
+    if (!this.view.columns || !this.cellWidth)
+      return;
+    for (const painter of this.painters())
+      painter.paint(this.cells.slice(), this.columns, this.view, this.whole);
+    this.whole = false;
+  }
+
+  /* Fits the canvas to a box of CSS pixels, and draws at once: a resize shows no blank frame. */
+  fit(width, height) {
+    this.box = { width, height };
+    this.layout();
+    this.draw();
+  }
+
+  /* A new device pixel ratio (a zoom, another screen) changes no box: a query of this ratio,
+     asked anew at each change, tells it. */
+  followScale() {
+    matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener("change", () => {
+      this.followScale();
+      this.fit(this.box.width, this.box.height);
+    }, { once: true });
+  }
+
+  /* The largest whole cells in device pixels that fit a box of CSS pixels with columns and rows
+     of them: {width, height}, and the box's device pixels across and down. */
+  static cells(box, columns, rows) {
+    const scale = window.devicePixelRatio || 1;
+    const across = Math.floor(box.width * scale), down = Math.floor(box.height * scale);
+    const height = Math.max(4, Math.min(Math.floor(down / rows), Math.floor(across / columns / CELL_RATIO)));
+    const width = Math.max(2, Math.min(Math.floor(across / columns), Math.round(height * CELL_RATIO)));
+    return { width, height, across, down, scale };
+  }
+
+  /* Sizes the canvas to the largest whole cells of the view that fit the box, a new size drawn whole. */
+  layout() {
+    const { columns, rows } = this.view;
+    if (columns === 0)
+      return;
+    const { width, height, across, down, scale } = Screen.cells(this.box, columns, rows);
+    this.scale = scale;
+    const pixels = { width: columns * width, height: rows * height };
+    if (width !== this.cellWidth || height !== this.cellHeight || pixels.width !== this.pixels.width ||
+        pixels.height !== this.pixels.height) {
+      this.cellWidth = width;
+      this.cellHeight = height;
+      this.pixels = pixels;
+      for (const painter of this.painters())
+        painter.size(pixels.width, pixels.height, width, height);
+    }
+    for (const { style } of this.canvases) {
+      style.width = pixels.width / scale + "px";
+      style.height = pixels.height / scale + "px";
+      /* Centred on whole device pixels, so that each cell stays on whole pixels of the screen. */
+      style.left = Math.floor((across - pixels.width) / 2) / scale + "px";
+      style.top = Math.floor((down - pixels.height) / 2) / scale + "px";
+    }
   }
 
   /* The rows as text, one string of a character per cell each. */
