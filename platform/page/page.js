@@ -49,6 +49,7 @@ const page = {
   parts: new Map(), /* the parts of the screen by name: {left, top, right, bottom} in cells */
   result: null, /* how the last game ended, as the program said it */
   countTimer: 0, /* the count waiting to be said */
+  statusTask: false, /* the status region was given a text in this task */
   armed: 0, /* the timeout of a first tap on an on-screen key that confirms, or 0 */
   announce: null, /* the channels of the program's announcements, from its open */
   typed: new Uint8Array(0), /* the keys typed and not yet taken, as a terminal sends them (UTF-8) */
@@ -250,11 +251,27 @@ function showKeys(what) {
 
 /* ------------------------------------------------------------- The program */
 
-/* Puts a text in the status region, in place of the last; a count waiting to be said is dropped. */
+/*
+ * Puts a text in the status region in place of what it held, or after a text put
+ * there in the same task (two announcements of one present): the region then holds
+ * both, in order, and a reader says both.
+ */
+function putStatus(text) {
+  const item = Object.assign(document.createElement("p"), { textContent: text });
+  if (page.statusTask) {
+    page.status.append(item);
+    return;
+  }
+  page.status.replaceChildren(...(text ? [item] : []));
+  page.statusTask = true;
+  queueMicrotask(() => { page.statusTask = false; });
+}
+
+/* Puts a text in the status region; a count waiting to be said is dropped. */
 function sayStatus(text) {
   clearTimeout(page.countTimer);
   page.countTimer = 0;
-  page.status.textContent = text;
+  putStatus(text);
 }
 
 /* A line of the message window into the log, shown at its end where the log is on view. */
@@ -291,7 +308,7 @@ function say(channel, text) {
     page.countTimer = setTimeout(() => sayStatus(text), COUNT_SETTLES_MS);
   } else if (channel === turn) {
     page.result = null; /* a game is under way */
-    page.status.textContent = text; /* a count still settling is said after it */
+    putStatus(text); /* a count still settling is said after it */
   } else if (channel === result) {
     page.result = text;
     sayStatus(text);

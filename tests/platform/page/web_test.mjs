@@ -17,9 +17,10 @@
  *
  * In every engine, with the keyboard at 1280 x 900: the first screen is the
  * terminal's first screen at 81 x 46, cell for cell; a whole game of 9
- * marbles ('N', the player taking 2 each turn) shows every turn and the
+ * marbles ('N', the player taking 2, then 3) shows every turn and the
  * winner, the log region holds exactly the message window's lines and the
- * status region has said whose turn it was at each turn, then the winner;
+ * status region has said whose turn it was at each turn, then the winner,
+ * and "3 of 3 released" before the turn that comes with it;
  * 'n' at the question ends the program, the page names the winner over the
  * last picture, and another game starts without a reload; the page raises no
  * error.  The screenshot is taken at the question.  In Chromium also: the
@@ -224,15 +225,16 @@ async function checkPixels(page, size) {
               `${found.framePairs} frame joins without a gap, the lever labels black on light green`);
 }
 
-/* What the status region says, as it says it, in window.zopSaid. */
+/* What the status region says, each text as it is put there, in window.zopSaid. */
 function CollectStatus() {
   const status = document.querySelector("[role=status]"), said = window.zopSaid = [];
-  new MutationObserver(() => said.push(status.textContent)).observe(status, { childList: true, subtree: true });
+  new MutationObserver((changes) => changes.forEach((change) => change.addedNodes
+    .forEach((node) => said.push(node.textContent)))).observe(status, { childList: true });
 }
 const WINNER = "Dr. Zop wins: it left you the last marble.";
 
 /*
- * A whole game of 9 marbles, Dr. Zop first, the player taking 2 each turn,
+ * A whole game of 9 marbles, Dr. Zop first, the player taking 2, then 3,
  * each key given by press(name) as Up, Down or a letter, and atPlayerTurn()
  * called at the player's first turn; then the log region holds the message
  * window's lines, and the status region has said each turn's cue and the winner.
@@ -243,14 +245,15 @@ async function playWholeGame(tab, press, size, atPlayerTurn = async () => {}) {
     await press("Down");
   await press("N");
   await press("G");
-  const turns = ["Zop took: 1", "You took: 2", "Zop took: 1", "You took: 2", "Zop took: 2"];
+  const turns = ["Zop took: 1", "You took: 2", "Zop took: 1", "You took: 3", "Zop took: 1"];
   for (let turn = 0; turn < turns.length; turn++) {
     await waitForMessages(tab, 4 + turn, turns[turn]);
     if (turn === 0)
       await atPlayerTurn();
-    if (turns[turn].startsWith("Zop") && turn < turns.length - 1)
-      for (const key of ["B", "B", "N"])
-        await press(key);
+    /* The player's next turn: B for each marble, then N, which a third marble makes needless. */
+    const taking = turns[turn].startsWith("Zop") ? Number(turns[turn + 1]?.slice(-1) || 0) : 0;
+    for (const key of "BBB".slice(0, taking) + (taking % 3 ? "N" : ""))
+      await press(key);
   }
   await waitForMessages(tab, 10, "replay question");
   const expected = ["Ready for new game. Waiting key commands...", "Dr. Zop to go first.",
@@ -271,7 +274,7 @@ async function playWholeGame(tab, press, size, atPlayerTurn = async () => {}) {
     : `Your turn: ${left} marbles; release one to three`, left -= Number(turn.slice(-1))][0]).concat(WINNER);
   const said = read.said.filter((text) => /^(Dr\. Zop's turn|Your turn|You win|Dr\. Zop wins|You ended)/.test(text));
   if (JSON.stringify(said) !== JSON.stringify(cues) || read.said.at(-1) !== WINNER ||
-      !read.said.includes("Ball Count 3"))
+      !read.said.includes("Ball Count 3") || !read.said.join("|").includes("3 of 3 released|Dr. Zop's turn"))
     fail(`${size}: the status region said ${JSON.stringify(read.said)}, not the turns ${JSON.stringify(cues)}`);
   console.log(`${size}: a whole game of 9 marbles: every turn, the winner and the question; the log region ` +
               `holds those lines; the status region said each turn's cue, counts and "${read.said.at(-1)}"`);
