@@ -89,7 +89,8 @@ mutants:
 
 # The game as a static web page in $(WEB_DIR): the same sources as WebAssembly
 # (Emscripten, built in $(WEB_BUILD_DIR)) and the page's own files of
-# platform/page/, which draw the console's cells themselves.  The service
+# platform/page/, which draw the console's cells themselves, with its icons
+# (rendered from marble.svg by platform/page/icons.sh and kept).  The service
 # worker is told the files to keep, WEB_KEPT (every file of the page but its
 # own), and its cache is named by the version and a digest of them.  Prints
 # each file's size as it is and compressed.  Debian's emscripten finds its
@@ -98,7 +99,7 @@ WEB_DIR ?= build-web
 WEB_BUILD_DIR ?= build-emscripten
 WEB_NODE_PATH ?= /usr/share/nodejs
 WEB_FILES = $(addprefix platform/page/,index.html offline.js page.js screen.js paint.js marble.svg \
-  manifest.webmanifest sw.js) $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm
+  icon-192.png icon-512-maskable.png apple-touch-icon.png manifest.webmanifest sw.js) $(WEB_BUILD_DIR)/zop.js $(WEB_BUILD_DIR)/zop.wasm
 WEB_KEPT = $(sort $(filter-out sw.js,$(notdir $(WEB_FILES))))
 .PHONY: web
 web:
