@@ -12,9 +12,10 @@
  * it; Painter draws on it.  Where the browser can hand a canvas to a worker, a
  * painter runs there (paint.js) on a canvas laid over the page's, so that a
  * step of the game costs the page's thread no frame, no paint and no copy of
- * the canvas; until that worker has drawn (and where there is none) the
- * page's thread draws, at the next animation frame, so the first picture
- * comes as soon as it did.  Either way only the cells that changed are drawn.
+ * the canvas.  The worker starts after the first picture, which it would
+ * delay; until it has drawn (and where there is none) the page's thread
+ * draws, at the next animation frame.  Either way only the cells that changed
+ * are drawn.
  */
 
 /* A cell's width to its height, about that of the font's glyphs and lines. */
@@ -251,14 +252,13 @@ function workerPainter(canvas, drawn) {
 export class Screen {
   constructor(canvas) {
     this.canvas = canvas;
-    /* The page's thread draws until the worker has drawn, at animation frames as before; the
-       worker from then on, at each present. */
+    /* The page's thread draws, at animation frames, until a worker started after the first
+       picture (so as not to delay it) has drawn; the worker from then on, at each present. */
     this.local = new Painter(canvas);
-    this.worker = workerPainter(canvas, () => {
-      this.local = null;
-      this.worker.layer.hidden = canvas.hidden;
-    });
-    this.canvases = this.worker ? [canvas, this.worker.layer] : [canvas];
+    this.worker = null;
+    this.canvases = [canvas]; /* the page's canvas and the worker's, sized and placed alike */
+    this.attributes = null; /* the attribute bits, for a worker started later */
+    this.shift = 0; /* the bit a cell's attribute starts at */
     this.glyphMask = 0; /* a cell's bits of its glyph's code point */
     this.columns = this.rows = 0; /* none before the program opens its screen */
     this.cells = this.kept = new Uint32Array(0); /* what was presented, and before this task */
@@ -276,6 +276,8 @@ export class Screen {
 
   /* Takes the console's size, attribute bits and packing of cells, when the program opens its screen. */
   open({ columns, rows, attributes, attributeShift }) {
+    this.attributes = attributes;
+    this.shift = attributeShift;
     this.glyphMask = 2 ** attributeShift - 1;
     for (const painter of this.painters())
       painter.open(attributes, attributeShift);
@@ -307,7 +309,29 @@ export class Screen {
     if (!this.local)
       this.draw();
     else if (!this.frame)
-      this.frame = requestAnimationFrame(() => this.draw());
+      this.frame = requestAnimationFrame(() => {
+        this.draw();
+        this.startWorker();
+      });
+  }
+
+  /* Starts the worker, where a canvas can be handed to one, told all the page's painter was. */
+  startWorker() {
+    if (this.worker !== null)
+      return;
+    this.worker = workerPainter(this.canvas, () => {
+      this.local = null;
+      this.worker.layer.hidden = this.canvas.hidden;
+    });
+    if (!this.worker) {
+      this.worker = false; /* none: the page's thread draws on */
+      return;
+    }
+    this.canvases.push(this.worker.layer);
+    this.worker.open(this.attributes, this.shift);
+    this.worker.size(this.pixels.width, this.pixels.height, this.cellWidth, this.cellHeight);
+    this.layout();
+    this.worker.paint(this.cells.slice(), this.columns, this.view, true);
   }
 
   /* Takes a console of another size, blank until presented. */
