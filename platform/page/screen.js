@@ -263,6 +263,7 @@ export class Screen {
     this.columns = this.rows = 0; /* none before the program opens its screen */
     this.cells = this.kept = new Uint32Array(0); /* what was presented, and before this task */
     this.presenting = false; /* the program has presented in this task */
+    this.presented = false; /* the program has presented since the page was opened */
     this.part = null; /* the part shown, {left, top, right, bottom} in cells, or null: the whole */
     this.view = { left: 0, top: 0, columns: 0, rows: 0 }; /* the cells the canvas shows */
     this.whole = true; /* the canvas is to be drawn whole */
@@ -309,13 +310,12 @@ export class Screen {
     if (!this.local)
       this.draw();
     else if (!this.frame)
-      this.frame = requestAnimationFrame(() => {
-        this.draw();
-        this.startWorker();
-      });
+      this.frame = requestAnimationFrame(() => this.draw());
+    this.presented = true;
   }
 
-  /* Starts the worker, where a canvas can be handed to one, told all the page's painter was. */
+  /* Starts the worker, where a canvas can be handed to one, told all the page's painter was:
+     once, after the first picture presented is drawn. */
   startWorker() {
     if (this.worker !== null)
       return;
@@ -375,6 +375,8 @@ export class Screen {
     for (const painter of this.painters())
       painter.paint(this.cells.slice(), this.columns, this.view, this.whole);
     this.whole = false;
+    if (this.presented)
+      this.startWorker();
   }
 
   /* Fits the canvas to a box of CSS pixels, and draws at once: a resize shows no blank frame. */
