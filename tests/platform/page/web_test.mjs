@@ -226,11 +226,11 @@ async function checkPixels(page, size) {
               `${found.framePairs} frame joins without a gap, the lever labels black on light green`);
 }
 
-/* What the status region says, each text as it is put there, in window.zopSaid. */
+/* What the status region says: the texts it holds once it has changed (what a reader is given), in window.zopSaid. */
 function CollectStatus() {
   const status = document.querySelector("[role=status]"), said = window.zopSaid = [];
-  new MutationObserver((changes) => changes.forEach((change) => change.addedNodes
-    .forEach((node) => said.push(node.textContent)))).observe(status, { childList: true });
+  new MutationObserver(() => said.push(...Array.from(status.childNodes, (node) => node.textContent)))
+    .observe(status, { childList: true, subtree: true });
 }
 const WINNER = "Dr. Zop wins: it left you the last marble.";
 
