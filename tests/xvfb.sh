@@ -1,11 +1,7 @@
 # Sourced by the tests that need a virtual X display of their own:
 # start_display [SCREEN] starts Xvfb, which picks a free display number
 # (-displayfd), waits until it takes clients and exports DISPLAY; xvfb_pid is
-# its pid.  Needs $work, a scratch directory, and fail.
-
-# retry, found by the path of the test script under tests/ (a sourced file is not told its own).
-case $0 in /*) xvfb_script=$0 ;; *) xvfb_script=$PWD/$0 ;; esac
-. "${xvfb_script%/tests/*}/tests/support/retry.sh"
+# its pid.  Needs $work, a scratch directory, fail, and retry (support/retry.sh).
 
 start_display() {
     rm -f "$work/display" # the redirection below empties it only once Xvfb's shell runs

@@ -41,6 +41,7 @@ esac
 if [ "$engine" = webkit ]; then
     command -v Xvfb >/dev/null 2>&1 || skip "xvfb is not installed"
     command -v xdpyinfo >/dev/null 2>&1 || skip "x11-utils is not installed"
+    . "$(dirname "$0")/../../support/retry.sh"
     . "$(dirname "$0")/../../xvfb.sh"
     start_display 1600x1200x24
     trap 'kill $xvfb_pid' EXIT
