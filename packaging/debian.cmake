@@ -16,7 +16,7 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "take-away game against a marble computer, in the terminal")
-# The long description, which the RPM package takes too (zop.spec.in).
+# The long description, which the RPM package takes too (zop-rpm.in).
 file(READ ${CMAKE_CURRENT_LIST_DIR}/description CPACK_PACKAGE_DESCRIPTION)
 string(STRIP "${CPACK_PACKAGE_DESCRIPTION}" CPACK_PACKAGE_DESCRIPTION)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/description)

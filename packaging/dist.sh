@@ -62,7 +62,7 @@ fi
 # changelog's latest entry.
 packager=$(sed -n 's/^ -- \(.*>\)  .*/\1/p' packaging/changelog | head -n 1)
 
-# The RPM package, built by rpmbuild from the tarball with the spec filled in:
+# The RPM package, built by rpmbuild from the tarball with its recipe filled in:
 # the version, the long description, and each entry of the Debian changelog in
 # rpm's form.  Its date, build host and packager are fixed and no file is
 # newer than SOURCE_DATE_EPOCH.  Debian's rpm is set as Fedora's is where the
@@ -76,9 +76,10 @@ if wanted rpm && ! command -v rpmbuild >/dev/null 2>&1; then
     echo "dist.sh: rpmbuild is not installed (Debian package rpm): no RPM package"
 elif wanted rpm; then
     mkdir "$build/rpm"
+    recipe=$build/rpm/zop.spec # the ending by which rpmlint knows a recipe
     {
         sed -e "s/@PROJECT_VERSION@/$version/" -e '/^@DESCRIPTION@$/{r packaging/description' \
-            -e 'd;}' packaging/zop.spec.in
+            -e 'd;}' packaging/zop-rpm.in
         awk '/^[^ ]/ { version = $2; gsub(/[()]/, "", version); n = 0 }
             /^  \* / { item[++n] = "- " substr($0, 5) }
             /^    / { item[n] = item[n] "\n  " substr($0, 5) }
@@ -89,7 +90,7 @@ elif wanted rpm; then
                     date[1], date[3], date[2], date[4], substr(part[1], 5), version
                 for (i = 1; i <= n; i++) print item[i]
             }' packaging/changelog
-    } >"$build/rpm/zop.spec"
+    } >"$recipe"
     rpmbuild -bb --nodeps --define "_topdir $build/rpm" --define "_sourcedir $out" \
         --define "packager $packager" --define "_buildhost reproducible" \
         --define "use_source_date_epoch_as_buildtime 1" \
@@ -98,11 +99,11 @@ elif wanted rpm; then
         --define "_binary_payload w19.zstdio" --define "_build_id_links none" \
         --define "__brp_compress bash %{_rpmconfigdir}/brp-compress %{_prefix}" \
         --define "__brp_strip %{__strip} --strip-unneeded %{buildroot}%{_bindir}/zop" \
-        "$build/rpm/zop.spec" >"$build/rpm.log" 2>&1 ||
+        "$recipe" >"$build/rpm.log" 2>&1 ||
         { tail -n 30 "$build/rpm.log"; echo "dist.sh: rpmbuild failed (log: $build/rpm.log)"; exit 1; }
     cp "$build"/rpm/RPMS/*/zop-"$version"-1.*.rpm "$out/"
     if command -v rpmlint >/dev/null 2>&1; then
-        rpmlint -c packaging/rpmlint.toml "$build/rpm/zop.spec" "$out"/zop-"$version"-1.*.rpm
+        rpmlint -c packaging/rpmlint.toml "$recipe" "$out"/zop-"$version"-1.*.rpm
     else
         echo "dist.sh: rpmlint is not installed: the RPM package was not checked"
     fi

@@ -196,6 +196,7 @@ done
 rpm -qp --requires "$rpm" | grep -q '^libtinfo\.so\.' || fail "the RPM requires no terminfo library"
 rpm -qp --changelog "$rpm" | head -n 1 | grep -q -- "- $version-1\$" ||
     fail "the RPM's changelog does not start with $version"
-rpmlint -c "$src/packaging/rpmlint.toml" "$dir/dist/rpm/zop.spec" "$rpm" >"$work/rpmlint" 2>&1
+# The recipe rpmbuild was given, filled in, and the package it built.
+rpmlint -c "$src/packaging/rpmlint.toml" "$dir"/dist/rpm/zop.* "$rpm" >"$work/rpmlint" 2>&1
 grep -q ' 0 errors, 0 warnings' "$work/rpmlint" || { cat "$work/rpmlint"; fail "rpmlint found errors or warnings"; }
 echo "RPM and Arch packages: the Debian package's files, and rpmlint clean"
